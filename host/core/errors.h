@@ -1,0 +1,41 @@
+#pragma once
+// The exceptions screen code raises. Qt entry points run screen code through
+// one dispatch helper (host/ui) that swallows EAbort and shows anything else.
+
+#include <QString>
+#include <exception>
+#include <stdexcept>
+
+// The silent abort: stops the operation under way without a further message
+// (a post, a delete, a column move, a report action).
+class EAbort : public std::exception {
+public:
+    const char *what() const noexcept override { return "Operação cancelada"; }
+};
+
+// A refusal or failure reported by the application server. CheckResultServ has
+// already shown it, so it travels on as silently as an abort.
+class EServerError : public EAbort {
+public:
+    EServerError(int code, const QString &message) : m_code(code), m_message(message) {}
+    int code() const { return m_code; }
+    QString message() const { return m_message; }
+    const char *what() const noexcept override { return "Erro do servidor de aplicação"; }
+
+private:
+    int m_code;
+    QString m_message;
+};
+
+// An error whose Portuguese message the top-level handler shows to the user.
+class EAppError : public std::runtime_error {
+public:
+    explicit EAppError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Raises the silent abort.
+[[noreturn]] inline void Abort() { throw EAbort(); }

@@ -1,0 +1,172 @@
+#include "net_connection.h"
+
+#include "dialogs.h"
+#include "errors.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <httplib.h>
+
+RpcArg RpcArg::ref(QString *text) { return RpcArg(RefString, text); }
+RpcArg RpcArg::ref(int *number) { return RpcArg(RefInt, number); }
+RpcArg RpcArg::ref(double *number) { return RpcArg(RefDouble, number); }
+
+QJsonValue RpcArg::toJson() const {
+    switch (m_kind) {
+    case Value: return m_value;
+    case RefString: return *static_cast<QString *>(m_target);
+    case RefInt: return *static_cast<int *>(m_target);
+    case RefDouble: return *static_cast<double *>(m_target);
+    }
+    return QJsonValue::Null;
+}
+
+void RpcArg::writeBack(const QJsonValue &value) const {
+    switch (m_kind) {
+    case Value: return;
+    case RefString:
+        if (value.isString()) *static_cast<QString *>(m_target) = value.toString();
+        else if (value.isDouble()) *static_cast<QString *>(m_target) = QString::number(value.toDouble());
+        return;
+    case RefInt:
+        if (value.isDouble()) *static_cast<int *>(m_target) = int(value.toDouble());
+        else if (value.isString()) *static_cast<int *>(m_target) = value.toString().toInt();
+        return;
+    case RefDouble:
+        if (value.isDouble()) *static_cast<double *>(m_target) = value.toDouble();
+        return;
+    }
+}
+
+struct TNetConnection::Impl {
+    std::unique_ptr<httplib::Client> client;
+};
+
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Impl>()) {}
+TNetConnection::~TNetConnection() = default;
+
+QString TNetConnection::address() const { return QStringLiteral("%1:%2").arg(Host).arg(Port); }
+
+static QString bareHost(QString host) {
+    host = host.trimmed();
+    for (const char *scheme : {"http://", "https://"})
+        if (host.startsWith(QLatin1String(scheme))) host = host.mid(int(strlen(scheme)));
+    while (host.endsWith(QLatin1Char('/'))) host.chop(1);
+    return host;
+}
+
+bool TNetConnection::Open() {
+    if (OnBeforeConnect) OnBeforeConnect(*this);
+    Host = bareHost(Host);
+    d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
+    d->client->set_keep_alive(true);
+    d->client->set_connection_timeout(std::chrono::milliseconds(std::min(TimeoutMs, 5000)));
+    d->client->set_read_timeout(std::chrono::milliseconds(TimeoutMs));
+    d->client->set_write_timeout(std::chrono::milliseconds(TimeoutMs));
+    auto res = d->client->Get("/health");
+    if (!res || res->status != 200) {
+        d->client.reset();
+        const QString message = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
+        if (ThrowException) throw EAppError(message);
+        Dialogs().showMessage(message, MsgType::Error, MsgButton::Ok);
+        return false;
+    }
+    if (!m_connected) {
+        m_connected = true;
+        emit connectedChanged(true);
+    }
+    return true;
+}
+
+void TNetConnection::Close() {
+    if (d->client) d->client->stop();
+    d->client.reset();
+    if (m_connected) {
+        m_connected = false;
+        emit connectedChanged(false);
+    }
+}
+
+RpcReply TNetConnection::transportFailure(const QString &message) {
+    if (ThrowException) throw EAppError(message);
+    RpcReply reply;
+    reply.errorCode = -32098;
+    reply.errorMessage = message;
+    return reply;
+}
+
+RpcReply TNetConnection::Call(const QString &method, std::initializer_list<RpcArg> args) {
+    return Call(method, QVector<RpcArg>(args));
+}
+
+RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args) {
+    if (!m_connected && !Open()) {
+        RpcReply reply;
+        reply.errorCode = -32098;
+        reply.errorMessage = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
+        return reply;
+    }
+    QJsonArray params;
+    for (const RpcArg &a : args) params.append(a.toJson());
+    const qint64 id = m_nextId++;
+    const QJsonObject request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
+    const std::string body = QJsonDocument(request).toJson(QJsonDocument::Compact).toStdString();
+
+    httplib::Headers headers;
+    if (!Token.isEmpty()) headers.emplace("Authorization", "Bearer " + Token.toStdString());
+    const std::string path = "/rpc/" + ServerName.toStdString();
+    auto res = d->client->Post(path.c_str(), headers, body, "application/json");
+    if (!res) {
+        const auto err = res.error();
+        if (err == httplib::Error::Read || err == httplib::Error::Write)
+            return transportFailure(QStringLiteral("O servidor de aplicação em %1 não respondeu a tempo.").arg(address()));
+        return transportFailure(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address()));
+    }
+    RpcReply reply;
+    if (res->status == 401) {
+        reply.errorCode = -32097;
+        reply.errorMessage = QStringLiteral("O servidor de aplicação recusou o acesso: chave de acesso inválida.");
+        return reply;
+    }
+    if (res->status == 413) {
+        reply.errorCode = -32096;
+        reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
+        return reply;
+    }
+    QJsonParseError perr;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(res->body), &perr);
+    if (perr.error != QJsonParseError::NoError || !doc.isObject()) {
+        reply.errorCode = -32700;
+        reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(res->status);
+        return reply;
+    }
+    const QJsonObject o = doc.object();
+    if (o.contains("error")) {
+        const QJsonObject e = o.value("error").toObject();
+        reply.errorCode = e.value("code").toInt();
+        reply.errorMessage = e.value("message").toString();
+        if (reply.errorMessage.isEmpty()) reply.errorMessage = QStringLiteral("O servidor de aplicação recusou a operação.");
+        return reply;
+    }
+    const QJsonObject result = o.value("result").toObject();
+    reply.ok = true;
+    reply.data = result.value("data");
+    reply.params = result.value("params").toArray();
+    for (int i = 0; i < args.size() && i < reply.params.size(); ++i) args[i].writeBack(reply.params.at(i));
+    return reply;
+}
+
+QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {
+    if (reply.ok) return reply.data;
+    if (show) Dialogs().showMessage(reply.errorMessage, MsgType::Error, MsgButton::Ok);
+    throw EServerError(reply.errorCode, reply.errorMessage);
+}
+
+DataPacket CheckResultPacket(const RpcReply &reply) {
+    const QJsonValue data = CheckResultServ(reply, true, 0);
+    try {
+        return PacketCodec::packetFromJson(data);
+    } catch (const PacketError &e) {
+        throw EAppError(e.message());
+    }
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The connection to the application server's remote data module: synchronous
+// JSON-RPC calls over HTTP by method name with positional arguments. Arguments
+// passed by reference get the server's final value written back.
+
+#include "packet.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QObject>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+
+class RpcArg {
+public:
+    RpcArg(const QString &text) : m_kind(Value), m_value(text) {}
+    RpcArg(const char *text) : m_kind(Value), m_value(QString::fromUtf8(text)) {}
+    RpcArg(double number) : m_kind(Value), m_value(number) {}
+    RpcArg(int number) : m_kind(Value), m_value(double(number)) {}
+    RpcArg(const Delta &delta) : m_kind(Value), m_value(PacketCodec::toJson(delta)) {}
+    RpcArg(std::nullptr_t) : m_kind(Value), m_value(QJsonValue::Null) {}
+
+    static RpcArg ref(QString *text);
+    static RpcArg ref(int *number);
+    static RpcArg ref(double *number);
+
+    QJsonValue toJson() const;
+    void writeBack(const QJsonValue &value) const;
+
+private:
+    enum Kind { Value, RefString, RefInt, RefDouble };
+    RpcArg(Kind kind, void *target) : m_kind(kind), m_target(target) {}
+    Kind m_kind;
+    QJsonValue m_value;
+    void *m_target = nullptr;
+};
+
+struct RpcReply {
+    bool ok = false;
+    int errorCode = 0;
+    QString errorMessage;
+    QJsonValue data;
+    QJsonArray params;
+};
+
+class TNetConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit TNetConnection(QObject *parent = nullptr);
+    ~TNetConnection() override;
+
+    QString Host;
+    int Port = 0;
+    QString Token;
+    QString ServerName = QStringLiteral("Cot00300.rdmTbPreProCom");
+    int TimeoutMs = 30000;
+    // True: a transport failure raises EAppError. False: it comes back as a
+    // failed reply, which CheckResultServ shows like any refusal.
+    bool ThrowException = true;
+    std::function<void(TNetConnection &)> OnBeforeConnect;
+
+    // Runs the before-connect handler and checks that the server answers.
+    // Returns false (after showing why) when it does not and ThrowException is off.
+    bool Open();
+    void Close();
+    bool Connected() const { return m_connected; }
+
+    RpcReply Call(const QString &method, std::initializer_list<RpcArg> args);
+    RpcReply Call(const QString &method, const QVector<RpcArg> &args);
+
+    QString address() const;  // HOST:PORT
+
+signals:
+    void connectedChanged(bool connected);
+
+private:
+    RpcReply transportFailure(const QString &message);
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    bool m_connected = false;
+    qint64 m_nextId = 1;
+};
+
+// Checks a reply: on a failure shows the server's message (when show is set)
+// and raises EServerError; otherwise yields the payload.
+QJsonValue CheckResultServ(const RpcReply &reply, bool show = true, int helpContext = 0);
+// CheckResultServ, then the payload read as a data packet.
+DataPacket CheckResultPacket(const RpcReply &reply);

@@ -1,0 +1,308 @@
+#include "packet.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cmath>
+
+PacketError::PacketError(const QString &message)
+    : std::runtime_error(message.toStdString()), m_message(message) {}
+
+static int indexOfField(const QVector<FieldDef> &fields, const QString &name) {
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+int DataPacket::fieldIndex(const QString &name) const { return indexOfField(fields, name); }
+int Delta::fieldIndex(const QString &name) const { return indexOfField(fields, name); }
+
+namespace PacketCodec {
+
+QString fieldTypeName(FieldType t) {
+    switch (t) {
+    case FieldType::String: return QStringLiteral("string");
+    case FieldType::Float: return QStringLiteral("float");
+    case FieldType::Integer: return QStringLiteral("integer");
+    case FieldType::DateTime: return QStringLiteral("datetime");
+    }
+    return QString();
+}
+
+bool fieldTypeFromName(const QString &name, FieldType *out) {
+    if (name == QLatin1String("string")) *out = FieldType::String;
+    else if (name == QLatin1String("float")) *out = FieldType::Float;
+    else if (name == QLatin1String("integer")) *out = FieldType::Integer;
+    else if (name == QLatin1String("datetime")) *out = FieldType::DateTime;
+    else return false;
+    return true;
+}
+
+QString dateTimeToIso(const QDateTime &dt) { return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")); }
+
+static int digits(const QString &s, int from, int count, bool *ok) {
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const QChar c = s[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) { *ok = false; return 0; }
+        v = v * 10 + (c.unicode() - '0');
+    }
+    return v;
+}
+
+QDateTime dateTimeFromIso(const QString &text) {
+    // Fast path for the form the wire uses: yyyy-MM-ddTHH:mm:ss, or a plain date.
+    const int n = text.size();
+    if ((n == 19 || n == 10) && text[4] == QLatin1Char('-') && text[7] == QLatin1Char('-')) {
+        bool ok = true;
+        const int y = digits(text, 0, 4, &ok), mo = digits(text, 5, 2, &ok), d = digits(text, 8, 2, &ok);
+        int h = 0, mi = 0, s = 0;
+        if (n == 19) {
+            if (text[10] != QLatin1Char('T') && text[10] != QLatin1Char(' ')) return {};
+            if (text[13] != QLatin1Char(':') || text[16] != QLatin1Char(':')) return {};
+            h = digits(text, 11, 2, &ok); mi = digits(text, 14, 2, &ok); s = digits(text, 17, 2, &ok);
+        }
+        if (!ok) return {};
+        const QDate date(y, mo, d);
+        const QTime time(h, mi, s);
+        if (!date.isValid() || !time.isValid()) return {};
+        return QDateTime(date, time);
+    }
+    QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (dt.isValid()) dt.setTimeSpec(Qt::LocalTime);
+    return dt;
+}
+
+QJsonValue valueToJson(const QVariant &value, FieldType type) {
+    if (!value.isValid() || value.isNull()) return QJsonValue(QJsonValue::Null);
+    switch (type) {
+    case FieldType::String: return value.toString();
+    case FieldType::Float: return value.toDouble();
+    case FieldType::Integer: return QJsonValue(value.toLongLong());
+    case FieldType::DateTime: return dateTimeToIso(value.toDateTime());
+    }
+    return QJsonValue(QJsonValue::Null);
+}
+
+static QString describe(const FieldDef &f, int row) {
+    return row >= 0 ? QStringLiteral("campo %1, linha %2").arg(f.name).arg(row + 1)
+                    : QStringLiteral("campo %1").arg(f.name);
+}
+
+QVariant valueFromJson(const QJsonValue &json, const FieldDef &field, int row) {
+    if (json.isNull()) return QVariant();
+    switch (field.type) {
+    case FieldType::String: {
+        if (!json.isString())
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser texto.").arg(describe(field, row)));
+        QString s = json.toString();
+        if (field.size > 0 && s.size() > field.size)
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem mais de %2 caracteres.")
+                                  .arg(describe(field, row)).arg(field.size));
+        return s;
+    }
+    case FieldType::Float: {
+        if (!json.isDouble())
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número.").arg(describe(field, row)));
+        const double d = json.toDouble();
+        if (!std::isfinite(d))
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 não é um número finito.").arg(describe(field, row)));
+        return d;
+    }
+    case FieldType::Integer: {
+        if (!json.isDouble())
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
+        const double d = json.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9007199254740992.0)
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
+        return static_cast<qint64>(d);
+    }
+    case FieldType::DateTime: {
+        if (!json.isString())
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser uma data.").arg(describe(field, row)));
+        QDateTime dt = dateTimeFromIso(json.toString());
+        if (!dt.isValid())
+            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem uma data inválida (\"%2\").")
+                                  .arg(describe(field, row), json.toString().left(40)));
+        return dt;
+    }
+    }
+    return QVariant();
+}
+
+bool coerce(const QVariant &in, const FieldDef &field, QVariant *out) {
+    if (!in.isValid() || in.isNull()) { *out = QVariant(); return true; }
+    switch (field.type) {
+    case FieldType::String: {
+        if (in.typeId() == QMetaType::QDateTime) *out = dateTimeToIso(in.toDateTime());
+        else *out = in.toString();
+        return true;
+    }
+    case FieldType::Float: {
+        bool ok = false;
+        double d = in.typeId() == QMetaType::QString ? in.toString().toDouble(&ok) : in.toDouble(&ok);
+        if (!ok || !std::isfinite(d)) return false;
+        *out = d;
+        return true;
+    }
+    case FieldType::Integer: {
+        bool ok = false;
+        double d = in.typeId() == QMetaType::QString ? in.toString().toDouble(&ok) : in.toDouble(&ok);
+        if (!ok || !std::isfinite(d) || d != std::floor(d)) return false;
+        *out = static_cast<qint64>(d);
+        return true;
+    }
+    case FieldType::DateTime: {
+        if (in.typeId() == QMetaType::QDateTime) { *out = in; return in.toDateTime().isValid(); }
+        if (in.typeId() == QMetaType::QDate) { *out = QDateTime(in.toDate(), QTime(0, 0)); return in.toDate().isValid(); }
+        QDateTime dt = dateTimeFromIso(in.toString());
+        if (!dt.isValid()) return false;
+        *out = dt;
+        return true;
+    }
+    }
+    return false;
+}
+
+static QJsonArray fieldsToJson(const QVector<FieldDef> &fields) {
+    QJsonArray arr;
+    for (const FieldDef &f : fields) {
+        QJsonObject o{{"name", f.name}, {"type", fieldTypeName(f.type)}};
+        if (f.type == FieldType::String) o.insert("size", f.size);
+        arr.append(o);
+    }
+    return arr;
+}
+
+static QJsonArray rowToJson(const Row &row, const QVector<FieldDef> &fields) {
+    QJsonArray arr;
+    for (int i = 0; i < fields.size(); ++i)
+        arr.append(valueToJson(i < row.size() ? row[i] : QVariant(), fields[i].type));
+    return arr;
+}
+
+static QVector<FieldDef> fieldsFromJson(const QJsonValue &json) {
+    if (!json.isArray()) throw PacketError(QStringLiteral("Pacote de dados inválido: falta a lista de campos."));
+    const QJsonArray arr = json.toArray();
+    QVector<FieldDef> fields;
+    fields.reserve(arr.size());
+    for (const QJsonValue &v : arr) {
+        const QJsonObject o = v.toObject();
+        FieldDef f;
+        f.name = o.value("name").toString();
+        if (f.name.isEmpty() || f.name.size() > 64)
+            throw PacketError(QStringLiteral("Pacote de dados inválido: campo sem nome ou com nome longo demais."));
+        if (!fieldTypeFromName(o.value("type").toString(), &f.type))
+            throw PacketError(QStringLiteral("Pacote de dados inválido: o campo %1 tem um tipo desconhecido.").arg(f.name));
+        if (f.type == FieldType::String) {
+            const double size = o.value("size").toDouble(-1);
+            if (size < 1 || size > 100000 || size != std::floor(size))
+                throw PacketError(QStringLiteral("Pacote de dados inválido: o campo %1 não tem um tamanho válido.").arg(f.name));
+            f.size = static_cast<int>(size);
+        }
+        if (indexOfField(fields, f.name) >= 0)
+            throw PacketError(QStringLiteral("Pacote de dados inválido: o campo %1 aparece duas vezes.").arg(f.name));
+        fields.append(f);
+    }
+    return fields;
+}
+
+static Row rowFromJson(const QJsonValue &json, const QVector<FieldDef> &fields, int rowIndex) {
+    if (!json.isArray())
+        throw PacketError(QStringLiteral("Pacote de dados inválido: a linha %1 não é uma lista de valores.").arg(rowIndex + 1));
+    const QJsonArray arr = json.toArray();
+    if (arr.size() != fields.size())
+        throw PacketError(QStringLiteral("Pacote de dados inválido: a linha %1 tem %2 valores para %3 campos.")
+                              .arg(rowIndex + 1).arg(arr.size()).arg(fields.size()));
+    Row row;
+    row.reserve(fields.size());
+    for (int i = 0; i < fields.size(); ++i) row.append(valueFromJson(arr.at(i), fields[i], rowIndex));
+    return row;
+}
+
+QJsonObject toJson(const DataPacket &packet) {
+    QJsonArray rows;
+    for (const Row &r : packet.rows) rows.append(rowToJson(r, packet.fields));
+    return QJsonObject{{"fields", fieldsToJson(packet.fields)}, {"rows", rows}};
+}
+
+QJsonObject toJson(const Delta &delta) {
+    QJsonArray changes;
+    for (const DeltaChange &c : delta.changes) {
+        QJsonObject o;
+        switch (c.op) {
+        case DeltaChange::Insert:
+            o.insert("op", "insert");
+            o.insert("new", rowToJson(c.newValues, delta.fields));
+            break;
+        case DeltaChange::Update:
+            o.insert("op", "update");
+            o.insert("old", rowToJson(c.oldValues, delta.fields));
+            o.insert("new", rowToJson(c.newValues, delta.fields));
+            break;
+        case DeltaChange::Delete:
+            o.insert("op", "delete");
+            o.insert("old", rowToJson(c.oldValues, delta.fields));
+            break;
+        }
+        changes.append(o);
+    }
+    return QJsonObject{{"fields", fieldsToJson(delta.fields)}, {"changes", changes}};
+}
+
+DataPacket packetFromJson(const QJsonValue &json) {
+    if (!json.isObject()) throw PacketError(QStringLiteral("Pacote de dados inválido: era esperado um objeto."));
+    const QJsonObject o = json.toObject();
+    DataPacket p;
+    p.fields = fieldsFromJson(o.value("fields"));
+    const QJsonValue rowsValue = o.value("rows");
+    if (!rowsValue.isArray()) throw PacketError(QStringLiteral("Pacote de dados inválido: falta a lista de linhas."));
+    const QJsonArray rows = rowsValue.toArray();
+    p.rows.reserve(rows.size());
+    int i = 0;
+    for (const QJsonValue &r : rows) p.rows.append(rowFromJson(r, p.fields, i++));
+    return p;
+}
+
+Delta deltaFromJson(const QJsonValue &json) {
+    if (!json.isObject()) throw PacketError(QStringLiteral("Pacote de alterações inválido: era esperado um objeto."));
+    const QJsonObject o = json.toObject();
+    Delta d;
+    d.fields = fieldsFromJson(o.value("fields"));
+    const QJsonValue changesValue = o.value("changes");
+    if (!changesValue.isArray())
+        throw PacketError(QStringLiteral("Pacote de alterações inválido: falta a lista de alterações."));
+    int i = 0;
+    for (const QJsonValue &cv : changesValue.toArray()) {
+        const QJsonObject co = cv.toObject();
+        const QString op = co.value("op").toString();
+        DeltaChange c;
+        if (op == QLatin1String("insert")) {
+            c.op = DeltaChange::Insert;
+            c.newValues = rowFromJson(co.value("new"), d.fields, i);
+        } else if (op == QLatin1String("update")) {
+            c.op = DeltaChange::Update;
+            c.oldValues = rowFromJson(co.value("old"), d.fields, i);
+            c.newValues = rowFromJson(co.value("new"), d.fields, i);
+        } else if (op == QLatin1String("delete")) {
+            c.op = DeltaChange::Delete;
+            c.oldValues = rowFromJson(co.value("old"), d.fields, i);
+        } else {
+            throw PacketError(QStringLiteral("Pacote de alterações inválido: a alteração %1 tem uma operação desconhecida.").arg(i + 1));
+        }
+        d.changes.append(c);
+        ++i;
+    }
+    return d;
+}
+
+QByteArray encode(const DataPacket &packet) { return QJsonDocument(toJson(packet)).toJson(QJsonDocument::Compact); }
+
+DataPacket decodePacket(const QByteArray &text) {
+    QJsonParseError err;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &err);
+    if (err.error != QJsonParseError::NoError)
+        throw PacketError(QStringLiteral("Pacote de dados ilegível: %1.").arg(err.errorString()));
+    return packetFromJson(doc.object());
+}
+
+}  // namespace PacketCodec

@@ -1,0 +1,28 @@
+#pragma once
+// Text and number routines shared by every screen. Numbers and dates are shown
+// and typed the Brazilian way: 1.234,56 and dd/mm/yyyy.
+
+#include <QDateTime>
+#include <QString>
+
+bool EmptyString(const QString &text);  // empty or only blanks
+QString AllTrim(const QString &text);
+QString Ajusta(const QString &text, int width);  // left-pads with "0" to width
+double RoundDec(double value, int decimals);     // half away from zero, on the decimal digits
+
+namespace NumberText {
+// Formats like "#,##0.00" (thousands dot, decimal comma), "0.00", "0" or "" (general).
+QString format(double value, const QString &pattern = QString());
+// Reads a number typed the Brazilian way ("1.234,56", "1234,56"); a lone full
+// stop is taken as the decimal separator ("12.5"). Blanks around are ignored.
+bool parse(const QString &text, double *out);
+}  // namespace NumberText
+
+namespace DateText {
+QString format(const QDateTime &value);  // dd/mm/yyyy
+// Reads dd/mm/yyyy (also d/m/yyyy); false for impossible dates such as 31/02/2026.
+bool parse(const QString &text, QDateTime *out);
+}  // namespace DateText
+
+// The edit mask of date cells (QLineEdit input mask syntax).
+QString DateMask();

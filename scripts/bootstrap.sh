@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those missing.
+# Safe to run again; works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+  libcpp-httplib-dev libxlsxwriter-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  postgresql wrk
+  xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Instalando pacotes ausentes: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
