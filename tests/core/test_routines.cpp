@@ -1,1 +1,128 @@
+#include "errors.h"
+#include "messages.h"
+#include "routines.h"
+#include "host_services.h"
+#include "recording_dialogs.h"
+
 #include <gtest/gtest.h>
+
+TEST(Routines, EmptyStringAndAllTrim) {
+    EXPECT_TRUE(EmptyString(""));
+    EXPECT_TRUE(EmptyString("   "));
+    EXPECT_FALSE(EmptyString(" 0 "));
+    EXPECT_EQ(AllTrim("  Tabela Padrão \t"), "Tabela Padrão");
+}
+
+TEST(Routines, AjustaPadsOnTheLeftWithZeros) {
+    EXPECT_EQ(Ajusta("7", 5), "00007");
+    EXPECT_EQ(Ajusta(" 12 ", 5), "00012");
+    EXPECT_EQ(Ajusta("", 3), "000");
+    EXPECT_EQ(Ajusta("12345", 5), "12345");
+    EXPECT_EQ(Ajusta("123456", 5), "123456");  // never cuts a longer code
+    EXPECT_EQ(Ajusta("ADM", 12), "000000000ADM");
+}
+
+TEST(Routines, RoundDecRoundsHalfAwayFromZeroOnDecimalDigits) {
+    EXPECT_DOUBLE_EQ(RoundDec(1.005, 2), 1.01);  // binary 1.00499999...
+    EXPECT_DOUBLE_EQ(RoundDec(2.675, 2), 2.68);
+    EXPECT_DOUBLE_EQ(RoundDec(-2.5, 0), -3.0);
+    EXPECT_DOUBLE_EQ(RoundDec(2.4999, 0), 2.0);
+    EXPECT_DOUBLE_EQ(RoundDec(20.0, 2), 20.0);
+    EXPECT_DOUBLE_EQ(RoundDec(0.0, 2), 0.0);
+    EXPECT_DOUBLE_EQ(RoundDec(1234.5678, -2), 1200.0);
+    EXPECT_DOUBLE_EQ(RoundDec(0.0004, 2), 0.0);
+    EXPECT_DOUBLE_EQ(RoundDec(999999999.995, 2), 1000000000.0);
+}
+
+TEST(Routines, NumberTextFormatsTheBrazilianWay) {
+    EXPECT_EQ(NumberText::format(1234.56, "#,##0.00"), "1.234,56");
+    EXPECT_EQ(NumberText::format(1234567.891, "#,##0.00"), "1.234.567,89");
+    EXPECT_EQ(NumberText::format(0.5, "#,##0.00"), "0,50");
+    EXPECT_EQ(NumberText::format(-1234.5, "#,##0.00"), "-1.234,50");
+    EXPECT_EQ(NumberText::format(1234.56, "0.00"), "1234,56");
+    EXPECT_EQ(NumberText::format(999.999, "#,##0.00"), "1.000,00");
+    EXPECT_EQ(NumberText::format(12.5), "12,5");
+    EXPECT_EQ(NumberText::format(12.0), "12");
+    EXPECT_EQ(NumberText::format(100.0, "0"), "100");
+}
+
+TEST(Routines, NumberTextParsesWithTheCommaAsDecimalSeparator) {
+    double v = 0;
+    ASSERT_TRUE(NumberText::parse("1234,56", &v));
+    EXPECT_DOUBLE_EQ(v, 1234.56);
+    ASSERT_TRUE(NumberText::parse("1.234,56", &v));
+    EXPECT_DOUBLE_EQ(v, 1234.56);
+    ASSERT_TRUE(NumberText::parse("12.5", &v));  // a lone full stop is the separator
+    EXPECT_DOUBLE_EQ(v, 12.5);
+    ASSERT_TRUE(NumberText::parse("1.234.567", &v));
+    EXPECT_DOUBLE_EQ(v, 1234567);
+    ASSERT_TRUE(NumberText::parse(" 100 ", &v));
+    EXPECT_DOUBLE_EQ(v, 100);
+    ASSERT_TRUE(NumberText::parse("-0,01", &v));
+    EXPECT_DOUBLE_EQ(v, -0.01);
+    ASSERT_TRUE(NumberText::parse("999999999", &v));
+    EXPECT_DOUBLE_EQ(v, 999999999);
+    for (const char *bad : {"", " ", "abc", "1,2,3", "12,5.3", "1.23,4", "1e5", ",", "--1", "12a"})
+        EXPECT_FALSE(NumberText::parse(bad, &v)) << bad;
+}
+
+TEST(Routines, DateTextReadsAndWritesDayMonthYear) {
+    QDateTime dt;
+    ASSERT_TRUE(DateText::parse("01/02/2026", &dt));
+    EXPECT_EQ(dt.date(), QDate(2026, 2, 1));
+    EXPECT_EQ(DateText::format(dt), "01/02/2026");
+    ASSERT_TRUE(DateText::parse("29/02/2028", &dt));
+    EXPECT_FALSE(DateText::parse("31/02/2026", &dt));
+    EXPECT_FALSE(DateText::parse("29/02/2026", &dt));
+    EXPECT_FALSE(DateText::parse("  /  /    ", &dt));
+    EXPECT_FALSE(DateText::parse("2026-02-01", &dt));
+    EXPECT_FALSE(DateText::parse("13/13/2026", &dt));
+    EXPECT_FALSE(DateMask().isEmpty());
+}
+
+TEST(Messages, CatalogueByKeyAndShownThroughTheDialogsService) {
+    RecordingDialogs dialogs;
+    TMessages msg({"Excl|Confirma exclusão?", "SEG_MER_CAD_TAB|Segmento de mercado ja cadastrado para tabela de preço \"%s\".",
+                   "Não|Não"});
+    EXPECT_EQ(msg.Count(), 3);
+    EXPECT_EQ(msg.Msg("Excl"), "Confirma exclusão?");
+    EXPECT_EQ(msg.Msg("Não"), "Não");
+    EXPECT_EQ(msg.Msg("SEG_MER_CAD_TAB"), "Segmento de mercado ja cadastrado para tabela de preço \"%s\".");
+    EXPECT_EQ(msg.Msg("NAO_EXISTE"), "NAO_EXISTE");
+    msg.ShowMsg("Excl", MsgType::Information, MsgButton::Ok, 0);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "Confirma exclusão?");
+    EXPECT_EQ(dialogs.shown[0].type, MsgType::Information);
+}
+
+TEST(Messages, MensErroShowsThenAbortsSilently) {
+    RecordingDialogs dialogs;
+    EXPECT_THROW(MensErro("Data inválida", true), EAbort);
+    EXPECT_NO_THROW(MensErro("Só aviso", false));
+    EXPECT_EQ(dialogs.texts(), QStringList({"Data inválida", "Só aviso"}));
+}
+
+TEST(HostServices, LocalCacheRegistryKeepsStaleTablesUntilTheHostReadsThem) {
+    LocalCacheRegistry &reg = LocalCacheRegistry::instance();
+    reg.takeStale();
+    const int before = reg.notices();
+    AtualizaLocalCache({"PRECOPROPOSTA"});
+    AtualizaLocalCache({"SEGMERCADO", "PRECOPROPOSTA"});
+    EXPECT_EQ(reg.notices(), before + 2);
+    EXPECT_EQ(reg.staleTables(), QStringList({"PRECOPROPOSTA", "SEGMERCADO"}));
+    EXPECT_TRUE(reg.isStale("SEGMERCADO"));
+    EXPECT_EQ(reg.takeStale().size(), 2);
+    EXPECT_TRUE(reg.staleTables().isEmpty());
+}
+
+TEST(HostServices, ServerAddressComesFromTheHostSettings) {
+    HostSettings s;
+    s.webUrl = "10.0.0.5";
+    s.webPort = 9000;
+    s.token = "abc";
+    SetHostSettings(s);
+    EXPECT_EQ(WebURL(), "10.0.0.5");
+    EXPECT_EQ(WebPort(), 9000);
+    EXPECT_EQ(WebToken(), "abc");
+    SetHostSettings(HostSettings());
+}
