@@ -187,16 +187,16 @@ void TClientTable::Close() {
     emit currentChanged();
 }
 
-Row TClientTable::convertRow(const DataPacket &packet, const Row &src, const QVector<int> &map) const {
+Row TClientTable::convertRow(const DataPacket &packet, Row &&src, const QVector<int> &map) const {
     Row out(int(m_fields.size()));
     for (int i = 0; i < out.size(); ++i) {
         const int from = map[i];
         if (from < 0) continue;
-        const QVariant &v = src[from];
+        QVariant &v = src[from];
         const FieldDef &def = m_fields[size_t(i)]->definition();
         if (!v.isValid()) continue;
         if (packet.fields[from].type == def.type) {
-            out[i] = v;
+            out[i] = std::move(v);
         } else if (!PacketCodec::coerce(v, def, &out[i])) {
             throw PacketError(QStringLiteral("Pacote de dados inválido: o campo %1 tem um valor incompatível com o tipo da tabela %2.")
                                   .arg(def.name, Name()));
@@ -205,25 +205,31 @@ Row TClientTable::convertRow(const DataPacket &packet, const Row &src, const QVe
     return out;
 }
 
-void TClientTable::LoadPacket(const DataPacket &packet) {
+void TClientTable::LoadPacket(DataPacket &&packet) {
     // Build everything first so that a bad packet leaves the table untouched.
     const bool createFields = m_fields.empty();
     QVector<int> map;
+    bool identity = true;
     if (!createFields) {
-        for (const auto &f : m_fields) map.append(packet.fieldIndex(f->FieldName()));
+        for (const auto &f : m_fields) {
+            const int from = packet.fieldIndex(f->FieldName());
+            map.append(from);
+            if (from != map.size() - 1 || packet.fields[from].type != f->DataType()) identity = false;
+        }
+        if (packet.fields.size() != int(m_fields.size())) identity = false;
     }
     for (const Row &r : packet.rows)
         if (r.size() != packet.fields.size())
             throw PacketError(QStringLiteral("Pacote de dados inválido: uma linha não tem um valor por campo."));
-    QVector<Record> records;
-    records.reserve(packet.rows.size());
+    std::vector<std::unique_ptr<Record>> records;
+    records.reserve(size_t(packet.rows.size()));
     TBookmark id = 1;
-    for (const Row &r : packet.rows) {
-        Record rec;
-        rec.id = id++;
-        rec.values = createFields ? r : convertRow(packet, r, map);
-        rec.base = rec.values;
-        records.append(std::move(rec));
+    for (Row &r : packet.rows) {
+        auto rec = std::make_unique<Record>();
+        rec->id = id++;
+        rec->values = (createFields || identity) ? std::move(r) : convertRow(packet, std::move(r), map);
+        rec->base = rec->values;
+        records.push_back(std::move(rec));
     }
     if (createFields) {
         for (const FieldDef &def : packet.fields) {
@@ -238,9 +244,9 @@ void TClientTable::LoadPacket(const DataPacket &packet) {
     m_modified = false;
     m_nextId = id;
     rebuildView();
-    m_cur = m_view.isEmpty() ? -1 : 0;
+    m_cur = viewSize() == 0 ? -1 : 0;
     m_bof = true;
-    m_eof = m_view.isEmpty();
+    m_eof = viewSize() == 0;
     m_state = DataSetState::Browse;
     emit rowsReset();
     emit stateChanged();
@@ -254,61 +260,63 @@ void TClientTable::LoadPacketJson(const QJsonValue &json) { LoadPacket(PacketCod
 DataPacket TClientTable::Data() const {
     DataPacket p;
     p.fields = fieldDefs();
-    p.rows.reserve(m_records.size());
-    for (const Record &r : m_records) p.rows.append(r.values);
+    p.rows.reserve(int(m_records.size()));
+    for (const auto &r : m_records) p.rows.append(r->values);
     return p;
 }
 
 Delta TClientTable::GetDelta() const {
     struct Item { qint64 seq; DeltaChange change; };
     QVector<Item> items;
-    for (const Record &r : m_records) {
-        if (r.status == Record::Inserted) items.append({r.seq, {DeltaChange::Insert, {}, r.values}});
-        else if (r.status == Record::Modified) items.append({r.seq, {DeltaChange::Update, r.base, r.values}});
+    for (const auto &r : m_records) {
+        if (r->status == Record::Inserted) items.append({r->seq, {DeltaChange::Insert, {}, r->values}});
+        else if (r->status == Record::Modified) items.append({r->seq, {DeltaChange::Update, r->base, r->values}});
     }
     for (const Deleted &d : m_deleted) items.append({d.seq, {DeltaChange::Delete, d.base, {}}});
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.seq < b.seq; });
     Delta delta;
     delta.fields = fieldDefs();
-    for (const Item &i : items) delta.changes.append(i.change);
+    delta.changes.reserve(items.size());
+    for (Item &i : items) delta.changes.append(std::move(i.change));
     return delta;
 }
 
 int TClientTable::ChangeCount() const {
     int n = int(m_deleted.size());
-    for (const Record &r : m_records)
-        if (r.status != Record::Unchanged) ++n;
+    for (const auto &r : m_records)
+        if (r->status != Record::Unchanged) ++n;
     return n;
 }
 
 void TClientTable::MergeChangeLog() {
-    for (Record &r : m_records) {
-        r.base = r.values;
-        r.status = Record::Unchanged;
-        r.seq = 0;
+    for (auto &r : m_records) {
+        if (r->status == Record::Unchanged) continue;
+        r->base = r->values;
+        r->status = Record::Unchanged;
+        r->seq = 0;
     }
     m_deleted.clear();
 }
 
 void TClientTable::CancelUpdates() {
     if (IsEditing()) Cancel();
-    QVector<Record> kept;
-    for (Record &r : m_records) {
-        if (r.status == Record::Inserted) continue;
-        r.values = r.base;
-        r.status = Record::Unchanged;
-        kept.append(r);
+    std::vector<std::unique_ptr<Record>> kept;
+    for (auto &r : m_records) {
+        if (r->status == Record::Inserted) continue;
+        r->values = r->base;
+        r->status = Record::Unchanged;
+        kept.push_back(std::move(r));
     }
     for (const Deleted &d : m_deleted) {
-        Record r;
-        r.id = m_nextId++;
-        r.values = r.base = d.base;
-        kept.append(r);
+        auto r = std::make_unique<Record>();
+        r->id = m_nextId++;
+        r->values = r->base = d.base;
+        kept.push_back(std::move(r));
     }
-    m_records = kept;
+    m_records = std::move(kept);
     m_deleted.clear();
     rebuildView();
-    m_cur = m_view.isEmpty() ? -1 : 0;
+    m_cur = viewSize() == 0 ? -1 : 0;
     emit rowsReset();
     emit currentChanged();
 }
@@ -320,7 +328,7 @@ void TClientTable::startInsert(bool append) {
     CheckBrowseMode();
     fire(BeforeInsert);
     m_buffer = Row(int(m_fields.size()));
-    m_insertAt = append ? int(m_view.size()) : (m_cur < 0 ? 0 : m_cur);
+    m_insertAt = append ? viewSize() : (m_cur < 0 ? 0 : m_cur);
     m_modified = false;
     m_eof = m_bof = false;
     emit rowsReset();
@@ -343,29 +351,39 @@ void TClientTable::Edit() {
     fire(AfterEdit);
 }
 
+int TClientTable::viewIndexOfId(TBookmark id) const {
+    const int n = viewSize();
+    // The row sought is usually the current one or next to it.
+    if (m_cur >= 0 && m_cur < n && recAt(m_cur).id == id) return m_cur;
+    for (int i = 0; i < n; ++i)
+        if (recAt(i).id == id) return i;
+    return -1;
+}
+
 void TClientTable::Post() {
     if (!IsEditing()) return;
     fire(BeforePost);
+    TBookmark id;
     if (m_state == DataSetState::Insert) {
-        Record rec;
-        rec.id = m_nextId++;
-        rec.values = m_buffer;
+        auto rec = std::make_unique<Record>();
+        rec->id = id = m_nextId++;
+        rec->values = m_buffer;
         if (LogChanges) {
-            rec.status = Record::Inserted;
-            rec.seq = m_nextSeq++;
+            rec->status = Record::Inserted;
+            rec->seq = m_nextSeq++;
         } else {
-            rec.base = rec.values;
+            rec->base = rec->values;
         }
         int at;
-        if (m_insertAt < m_view.size()) at = m_view[m_insertAt];
-        else at = m_view.isEmpty() ? int(m_records.size()) : m_view.last() + 1;
-        m_records.insert(at, rec);
-        rebuildView();
-        m_cur = int(m_view.indexOf(at));
-        if (m_cur < 0) m_cur = m_view.isEmpty() ? -1 : std::min(m_insertAt, int(m_view.size()) - 1);
+        if (m_insertAt < viewSize()) at = recIndex(m_insertAt);
+        else at = viewSize() == 0 ? int(m_records.size()) : recIndex(viewSize() - 1) + 1;
+        m_records.insert(m_records.begin() + at, std::move(rec));
+        if (m_filtered) rebuildView();
+        m_cur = m_filtered ? viewIndexOfId(id) : at;
+        if (m_cur < 0) m_cur = viewSize() == 0 ? -1 : std::min(m_insertAt, viewSize() - 1);
     } else {
-        Record &rec = m_records[m_view[m_cur]];
-        const TBookmark id = rec.id;
+        Record &rec = recAt(m_cur);
+        id = rec.id;
         if (rec.values != m_buffer) {
             rec.values = m_buffer;
             if (!LogChanges) {
@@ -378,18 +396,18 @@ void TClientTable::Post() {
                 rec.seq = 0;
             }
         }
-        rebuildView();
-        int found = -1;
-        for (int i = 0; i < m_view.size(); ++i)
-            if (m_records[m_view[i]].id == id) { found = i; break; }
-        m_cur = found >= 0 ? found : (m_view.isEmpty() ? -1 : std::min(m_cur, int(m_view.size()) - 1));
+        if (m_filtered) {
+            rebuildView();
+            const int found = viewIndexOfId(id);
+            m_cur = found >= 0 ? found : (viewSize() == 0 ? -1 : std::min(m_cur, viewSize() - 1));
+        }
     }
+    const bool wasInsert = m_state == DataSetState::Insert;
     m_buffer.clear();
     m_insertAt = -1;
     m_modified = false;
-    m_bof = m_eof = false;
-    if (m_view.isEmpty()) m_bof = m_eof = true;
-    emit rowsReset();
+    m_bof = m_eof = viewSize() == 0;
+    if (wasInsert || m_filtered) emit rowsReset();
     setState(DataSetState::Browse);
     emit currentChanged();
     fire(AfterPost);
@@ -402,7 +420,7 @@ void TClientTable::Cancel() {
     m_buffer.clear();
     m_insertAt = -1;
     m_modified = false;
-    m_bof = m_eof = m_view.isEmpty();
+    m_bof = m_eof = viewSize() == 0;
     if (wasInsert) emit rowsReset();
     setState(DataSetState::Browse);
     emit currentChanged();
@@ -421,15 +439,15 @@ void TClientTable::Delete() {
     if (IsEmpty()) throw EAppError(QStringLiteral("Não há registro para excluir."));
     fire(BeforeDelete);
     fire(BeforeScroll);
-    const int idx = m_view[m_cur];
-    const Record rec = m_records[idx];
+    const int idx = recIndex(m_cur);
+    const Record &rec = *m_records[size_t(idx)];
     if (LogChanges && rec.status != Record::Inserted) m_deleted.append({rec.base, m_nextSeq++});
-    m_records.removeAt(idx);
+    m_records.erase(m_records.begin() + idx);
     m_buffer.clear();
     m_modified = false;
-    rebuildView();
-    if (m_cur >= m_view.size()) m_cur = int(m_view.size()) - 1;
-    m_bof = m_eof = m_view.isEmpty();
+    if (m_filtered) rebuildView();
+    if (m_cur >= viewSize()) m_cur = viewSize() - 1;
+    m_bof = m_eof = viewSize() == 0;
     emit rowsReset();
     m_state = DataSetState::Browse;
     emit stateChanged();
@@ -440,16 +458,16 @@ void TClientTable::Delete() {
 
 // ---------------------------------------------------------------- navigation
 
-bool TClientTable::IsEmpty() const { return m_view.isEmpty() && m_state != DataSetState::Insert; }
-int TClientTable::RecordCount() const { return int(m_view.size()); }
+bool TClientTable::IsEmpty() const { return viewSize() == 0 && m_state != DataSetState::Insert; }
+int TClientTable::RecordCount() const { return viewSize(); }
 int TClientTable::RecNo() const {
     if (m_state == DataSetState::Insert) return m_insertAt + 1;
     return m_cur + 1;
 }
 
 void TClientTable::scrollTo(int viewRow) {
-    if (m_view.isEmpty()) return;
-    viewRow = std::clamp(viewRow, 0, int(m_view.size()) - 1);
+    if (viewSize() == 0) return;
+    viewRow = std::clamp(viewRow, 0, viewSize() - 1);
     if (viewRow == m_cur) return;
     fire(BeforeScroll);
     m_cur = viewRow;
@@ -462,26 +480,26 @@ void TClientTable::First() {
     CheckBrowseMode();
     scrollTo(0);
     m_bof = true;
-    m_eof = m_view.isEmpty();
+    m_eof = viewSize() == 0;
 }
 
 void TClientTable::Last() {
     requireActive();
     CheckBrowseMode();
-    scrollTo(int(m_view.size()) - 1);
+    scrollTo(viewSize() - 1);
     m_eof = true;
-    m_bof = m_view.isEmpty();
+    m_bof = viewSize() == 0;
 }
 
 void TClientTable::MoveBy(int distance) {
     requireActive();
     CheckBrowseMode();
-    if (m_view.isEmpty()) { m_bof = m_eof = true; return; }
+    if (viewSize() == 0) { m_bof = m_eof = true; return; }
     const int target = m_cur + distance;
-    m_bof = target < 0;
-    m_eof = target >= m_view.size();
+    const bool bof = target < 0, eof = target >= viewSize();
     scrollTo(target);
-    if (m_cur == 0 && distance < 0) m_bof = true;
+    m_bof = bof;
+    m_eof = eof;
 }
 
 void TClientTable::Next() { MoveBy(1); }
@@ -492,7 +510,7 @@ void TClientTable::SetRecNo(int recNo) {
     CheckBrowseMode();
     scrollTo(recNo - 1);
     m_bof = m_cur == 0;
-    m_eof = m_view.isEmpty();
+    m_eof = viewSize() == 0;
 }
 
 TBookmark TClientTable::GetBookmark() const {
@@ -500,22 +518,15 @@ TBookmark TClientTable::GetBookmark() const {
     return r && m_state != DataSetState::Insert ? r->id : -1;
 }
 
-bool TClientTable::BookmarkValid(TBookmark b) const {
-    for (int i : m_view)
-        if (m_records[i].id == b) return true;
-    return false;
-}
+bool TClientTable::BookmarkValid(TBookmark b) const { return viewIndexOfId(b) >= 0; }
 
 void TClientTable::GotoBookmark(TBookmark b) {
     requireActive();
     CheckBrowseMode();
-    for (int i = 0; i < m_view.size(); ++i)
-        if (m_records[m_view[i]].id == b) {
-            scrollTo(i);
-            m_bof = m_eof = false;
-            return;
-        }
-    throw EAppError(QStringLiteral("Registro não encontrado na tabela %1.").arg(Name()));
+    const int i = viewIndexOfId(b);
+    if (i < 0) throw EAppError(QStringLiteral("Registro não encontrado na tabela %1.").arg(Name()));
+    scrollTo(i);
+    m_bof = m_eof = false;
 }
 
 bool TClientTable::Locate(const QString &fieldName, const QVariant &value, bool caseInsensitive) {
@@ -526,8 +537,9 @@ bool TClientTable::Locate(const QString &fieldName, const QVariant &value, bool 
     const bool textual = f->DataType() == FieldType::String;
     if (!textual && !PacketCodec::coerce(value, f->definition(), &target)) return false;
     const QString text = value.toString();
-    for (int i = 0; i < m_view.size(); ++i) {
-        const QVariant &v = m_records[m_view[i]].values[f->Index()];
+    const int n = viewSize();
+    for (int i = 0; i < n; ++i) {
+        const QVariant &v = recAt(i).values[f->Index()];
         const bool hit = textual ? (v.isValid() && v.toString().compare(text, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0)
                                  : (v.isValid() && v == target);
         if (hit) {
@@ -559,37 +571,34 @@ void TClientTable::SetFilter(const QString &text) {
 void TClientTable::SetFiltered(bool on) {
     if (on && !m_filterField.isEmpty()) FieldByName(m_filterField);  // the field must exist
     if (Active()) CheckBrowseMode();
-    m_filtered = on;
+    m_filtered = on && !m_filterField.isEmpty();
     rebuildView();
-    m_cur = m_view.isEmpty() ? -1 : 0;
+    m_cur = viewSize() == 0 ? -1 : 0;
     m_bof = true;
-    m_eof = m_view.isEmpty();
+    m_eof = viewSize() == 0;
     emit rowsReset();
     emit currentChanged();
 }
 
 bool TClientTable::matchesFilter(const Record &r) const {
-    if (!m_filtered || m_filterField.isEmpty()) return true;
     const TField *f = FindField(m_filterField);
     if (!f) return true;
     const QVariant &v = r.values[f->Index()];
-    QString text;
-    if (v.isValid()) text = f->DataType() == FieldType::String ? v.toString() : v.toString();
-    return text == m_filterValue;
+    return (v.isValid() ? v.toString() : QString()) == m_filterValue;
 }
 
 void TClientTable::rebuildView() {
     m_view.clear();
-    m_view.reserve(m_records.size());
-    for (int i = 0; i < m_records.size(); ++i)
-        if (matchesFilter(m_records[i])) m_view.append(i);
+    if (!m_filtered) return;
+    for (int i = 0; i < int(m_records.size()); ++i)
+        if (matchesFilter(*m_records[size_t(i)])) m_view.append(i);
 }
 
 // ---------------------------------------------------------------- values and views
 
 const TClientTable::Record *TClientTable::currentRecord() const {
-    if (m_cur < 0 || m_cur >= m_view.size()) return nullptr;
-    return &m_records[m_view[m_cur]];
+    if (m_cur < 0 || m_cur >= viewSize()) return nullptr;
+    return &recAt(m_cur);
 }
 
 QVariant TClientTable::currentValue(int field) const {
@@ -613,35 +622,34 @@ void TClientTable::setCurrentValue(int field, const QVariant &value) {
     emit fieldChanged(m_fields[size_t(field)].get());
 }
 
-int TClientTable::viewRowCount() const { return int(m_view.size()) + (m_state == DataSetState::Insert ? 1 : 0); }
+int TClientTable::viewRowCount() const { return viewSize() + (m_state == DataSetState::Insert ? 1 : 0); }
 
 int TClientTable::viewCurrentRow() const { return m_state == DataSetState::Insert ? m_insertAt : m_cur; }
 
 int TClientTable::recordIndexAtView(int viewRow) const {
     if (m_state == DataSetState::Insert && viewRow > m_insertAt) --viewRow;
-    if (viewRow < 0 || viewRow >= m_view.size()) return -1;
-    return m_view[viewRow];
+    if (viewRow < 0 || viewRow >= viewSize()) return -1;
+    return recIndex(viewRow);
 }
 
 QVariant TClientTable::viewValue(int viewRow, int field) const {
     if (m_state == DataSetState::Insert && viewRow == m_insertAt) return m_buffer.value(field);
     if (m_state == DataSetState::Edit && viewRow == m_cur) return m_buffer.value(field);
     const int idx = recordIndexAtView(viewRow);
-    return idx < 0 ? QVariant() : m_records[idx].values.value(field);
+    return idx < 0 ? QVariant() : m_records[size_t(idx)]->values.value(field);
 }
 
 void TClientTable::moveToViewRow(int viewRow) {
     if (m_state == DataSetState::Insert && viewRow == m_insertAt) return;
     const int idx = recordIndexAtView(viewRow);
     if (idx < 0) return;
-    const TBookmark id = m_records[idx].id;
+    const TBookmark id = m_records[size_t(idx)]->id;
     CheckBrowseMode();
-    for (int i = 0; i < m_view.size(); ++i)
-        if (m_records[m_view[i]].id == id) {
-            scrollTo(i);
-            m_bof = m_eof = false;
-            return;
-        }
+    const int i = viewIndexOfId(id);
+    if (i >= 0) {
+        scrollTo(i);
+        m_bof = m_eof = false;
+    }
 }
 
 // ---------------------------------------------------------------- TDataSource

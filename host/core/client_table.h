@@ -107,7 +107,8 @@ public:
 
     // Content. LoadPacket replaces rows and change log and puts the cursor on the
     // first row; a bad packet throws PacketError and leaves the table as it was.
-    void LoadPacket(const DataPacket &packet);
+    void LoadPacket(const DataPacket &packet) { LoadPacket(DataPacket(packet)); }
+    void LoadPacket(DataPacket &&packet);
     void LoadPacketJson(const QJsonValue &json);
     DataPacket Data() const;  // current rows, pending changes included
     Delta GetDelta() const;
@@ -188,18 +189,23 @@ private:
     void requireActive() const;
     void setState(DataSetState s);
     void rebuildView();
+    int viewSize() const { return m_filtered ? int(m_view.size()) : int(m_records.size()); }
+    int recIndex(int viewRow) const { return m_filtered ? m_view[viewRow] : viewRow; }
+    Record &recAt(int viewRow) const { return *m_records[size_t(recIndex(viewRow))]; }
+    int viewIndexOfId(TBookmark id) const;
     bool matchesFilter(const Record &r) const;
     int recordIndexAtView(int viewRow) const;
     const Record *currentRecord() const;
     void fire(const DataSetNotify &handler);
     void scrollTo(int viewRow);  // BeforeScroll, move, AfterScroll
     void startInsert(bool append);
-    Row convertRow(const DataPacket &packet, const Row &src, const QVector<int> &map) const;
+    Row convertRow(const DataPacket &packet, Row &&src, const QVector<int> &map) const;
 
     std::vector<std::unique_ptr<TField>> m_fields;
-    QVector<Record> m_records;
+    // Records by pointer: inserting or removing in a large table moves pointers only.
+    std::vector<std::unique_ptr<Record>> m_records;
     QVector<Deleted> m_deleted;
-    QVector<int> m_view;  // indices into m_records, in order
+    QVector<int> m_view;  // with a filter on: indices into m_records, in order
     int m_cur = -1;       // index into m_view
     DataSetState m_state = DataSetState::Inactive;
     Row m_buffer;

@@ -88,46 +88,60 @@ static QString describe(const FieldDef &f, int row) {
                     : QStringLiteral("campo %1").arg(f.name);
 }
 
-QVariant valueFromJson(const QJsonValue &json, const FieldDef &field, int row) {
-    if (json.isNull()) return QVariant();
+// Reads one cell; V is QJsonValue or the array's const reference, which saves
+// a copy per cell when a large packet is decoded.
+template <typename V>
+static QVariant cellFromJson(const V &json, const FieldDef &field, int row) {
+    switch (json.type()) {
+    case QJsonValue::Null:
+        return QVariant();
+    case QJsonValue::String:
+        if (field.type == FieldType::String) {
+            QString s = json.toString();
+            if (field.size > 0 && s.size() > field.size)
+                throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem mais de %2 caracteres.")
+                                      .arg(describe(field, row)).arg(field.size));
+            return s;
+        }
+        if (field.type == FieldType::DateTime) {
+            QDateTime dt = dateTimeFromIso(json.toString());
+            if (!dt.isValid())
+                throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem uma data inválida (\"%2\").")
+                                      .arg(describe(field, row), json.toString().left(40)));
+            return dt;
+        }
+        break;
+    case QJsonValue::Double: {
+        const double d = json.toDouble();
+        if (field.type == FieldType::Float) {
+            if (!std::isfinite(d))
+                throw PacketError(QStringLiteral("Pacote de dados inválido: %1 não é um número finito.").arg(describe(field, row)));
+            return d;
+        }
+        if (field.type == FieldType::Integer) {
+            if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9007199254740992.0)
+                throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
+            return static_cast<qint64>(d);
+        }
+        break;
+    }
+    default:
+        break;
+    }
     switch (field.type) {
-    case FieldType::String: {
-        if (!json.isString())
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser texto.").arg(describe(field, row)));
-        QString s = json.toString();
-        if (field.size > 0 && s.size() > field.size)
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem mais de %2 caracteres.")
-                                  .arg(describe(field, row)).arg(field.size));
-        return s;
-    }
-    case FieldType::Float: {
-        if (!json.isDouble())
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número.").arg(describe(field, row)));
-        const double d = json.toDouble();
-        if (!std::isfinite(d))
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 não é um número finito.").arg(describe(field, row)));
-        return d;
-    }
-    case FieldType::Integer: {
-        if (!json.isDouble())
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
-        const double d = json.toDouble();
-        if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9007199254740992.0)
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
-        return static_cast<qint64>(d);
-    }
-    case FieldType::DateTime: {
-        if (!json.isString())
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser uma data.").arg(describe(field, row)));
-        QDateTime dt = dateTimeFromIso(json.toString());
-        if (!dt.isValid())
-            throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem uma data inválida (\"%2\").")
-                                  .arg(describe(field, row), json.toString().left(40)));
-        return dt;
-    }
+    case FieldType::String:
+        throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser texto.").arg(describe(field, row)));
+    case FieldType::Float:
+        throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número.").arg(describe(field, row)));
+    case FieldType::Integer:
+        throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser um número inteiro.").arg(describe(field, row)));
+    case FieldType::DateTime:
+        throw PacketError(QStringLiteral("Pacote de dados inválido: %1 deveria ser uma data.").arg(describe(field, row)));
     }
     return QVariant();
 }
+
+QVariant valueFromJson(const QJsonValue &json, const FieldDef &field, int row) { return cellFromJson(json, field, row); }
 
 bool coerce(const QVariant &in, const FieldDef &field, QVariant *out) {
     if (!in.isValid() || in.isNull()) { *out = QVariant(); return true; }
@@ -206,7 +220,8 @@ static QVector<FieldDef> fieldsFromJson(const QJsonValue &json) {
     return fields;
 }
 
-static Row rowFromJson(const QJsonValue &json, const QVector<FieldDef> &fields, int rowIndex) {
+template <typename V>
+static Row rowFromJson(const V &json, const QVector<FieldDef> &fields, int rowIndex) {
     if (!json.isArray())
         throw PacketError(QStringLiteral("Pacote de dados inválido: a linha %1 não é uma lista de valores.").arg(rowIndex + 1));
     const QJsonArray arr = json.toArray();
@@ -215,7 +230,8 @@ static Row rowFromJson(const QJsonValue &json, const QVector<FieldDef> &fields, 
                               .arg(rowIndex + 1).arg(arr.size()).arg(fields.size()));
     Row row;
     row.reserve(fields.size());
-    for (int i = 0; i < fields.size(); ++i) row.append(valueFromJson(arr.at(i), fields[i], rowIndex));
+    int i = 0;
+    for (const auto cell : arr) row.append(cellFromJson(cell, fields[i++], rowIndex));
     return row;
 }
 
@@ -259,7 +275,7 @@ DataPacket packetFromJson(const QJsonValue &json) {
     const QJsonArray rows = rowsValue.toArray();
     p.rows.reserve(rows.size());
     int i = 0;
-    for (const QJsonValue &r : rows) p.rows.append(rowFromJson(r, p.fields, i++));
+    for (const auto r : rows) p.rows.append(rowFromJson(r, p.fields, i++));
     return p;
 }
 
