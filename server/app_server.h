@@ -1,0 +1,39 @@
+#pragma once
+// The application server: the remote data module "Cot00300.rdmTbPreProCom"
+// over HTTP (JSON-RPC 2.0), on a SQLite file or a PostgreSQL database. The
+// desktop shell embeds it; the cot-server program runs it on its own.
+//
+// A QCoreApplication (or QApplication) must exist while the server runs: the
+// database drivers are Qt plugins.
+
+#include <QString>
+#include <memory>
+
+struct ServerOptions {
+    QString listenHost = QStringLiteral("127.0.0.1");
+    int port = 0;      // 0 = a free port, see AppServer::port()
+    QString database;  // SQLite path or postgresql://user@host:port/db[?schema=NAME]
+    QString token;     // bearer token; empty = no token (then loopback only)
+    bool demo = false; // fill an empty database with demonstration data
+    int threads = 8;   // worker threads, each with its own database connection
+    qint64 maxBodyBytes = 8 * 1024 * 1024;
+};
+
+class AppServer {
+public:
+    explicit AppServer(const ServerOptions &options);
+    ~AppServer();  // stops
+    AppServer(const AppServer &) = delete;
+    AppServer &operator=(const AppServer &) = delete;
+
+    // Opens the database (creating the schema or bringing it up to date), fills
+    // demonstration data when asked and listens in background threads. False,
+    // with a Portuguese reason in *error, when it cannot.
+    bool start(QString *error);
+    int port() const;  // the port listened on; 0 before start
+    void stop();       // stops listening and waits for requests under way
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,50 @@
+#include "db_config.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
+
+bool DbConfig::parse(const QString &specIn, DbConfig *out, QString *error) {
+    const QString spec = specIn.trimmed();
+    DbConfig c;
+    if (spec.isEmpty()) {
+        *error = QStringLiteral("Informe o banco de dados (arquivo SQLite ou URL postgresql://).");
+        return false;
+    }
+    if (spec.startsWith(QLatin1String("postgresql://")) || spec.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(spec, QUrl::StrictMode);
+        if (!url.isValid() || url.host().isEmpty()) {
+            *error = QStringLiteral("URL do PostgreSQL inválida: informe postgresql://usuario@servidor:porta/banco.");
+            return false;
+        }
+        c.dialect = Dialect::PostgreSQL;
+        c.host = url.host();
+        c.port = url.port(5432);
+        c.user = url.userName();
+        c.password = url.password();
+        c.databaseName = url.path().mid(1);
+        if (c.databaseName.isEmpty()) {
+            *error = QStringLiteral("URL do PostgreSQL sem o nome do banco de dados.");
+            return false;
+        }
+        const QUrlQuery query(url);
+        c.schema = query.queryItemValue(QStringLiteral("schema"));
+        static const QRegularExpression identifier(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
+        if (!c.schema.isEmpty() && !identifier.match(c.schema).hasMatch()) {
+            *error = QStringLiteral("Nome de esquema inválido na URL do PostgreSQL: use letras minúsculas, dígitos e \"_\".");
+            return false;
+        }
+    } else {
+        c.dialect = Dialect::SQLite;
+        c.sqlitePath = spec;
+    }
+    *out = c;
+    return true;
+}
+
+QString DbConfig::describe() const {
+    if (dialect == Dialect::SQLite) return QStringLiteral("SQLite %1").arg(sqlitePath);
+    QString s = QStringLiteral("PostgreSQL %1@%2:%3/%4").arg(user, host).arg(port).arg(databaseName);
+    if (!schema.isEmpty()) s += QStringLiteral(" (esquema %1)").arg(schema);
+    return s;
+}

@@ -1,0 +1,160 @@
+#include "db_session.h"
+
+#include <QDateTime>
+
+namespace {
+
+bool sqliteCodeIs(const QString &native, int primary) {
+    bool ok = false;
+    const int code = native.toInt(&ok);
+    return ok && (code & 0xff) == primary;
+}
+
+}  // namespace
+
+DbError DbError::from(const QSqlError &error, Dialect dialect) {
+    const QString native = error.nativeErrorCode();
+    Kind kind = Other;
+    if (dialect == Dialect::SQLite) {
+        if (sqliteCodeIs(native, 19)) kind = Constraint;                               // SQLITE_CONSTRAINT
+        else if (sqliteCodeIs(native, 5) || sqliteCodeIs(native, 6)) kind = Busy;       // BUSY, LOCKED
+        else if (error.type() == QSqlError::ConnectionError) kind = Connection;
+    } else {
+        if (native.startsWith(QLatin1String("23"))) kind = Constraint;
+        else if (native == QLatin1String("40001") || native == QLatin1String("40P01") || native == QLatin1String("55P03"))
+            kind = Busy;
+        else if (native.startsWith(QLatin1String("08")) || native.startsWith(QLatin1String("57P")) ||
+                 error.type() == QSqlError::ConnectionError || native.isEmpty())
+            kind = Connection;
+    }
+    return DbError(kind, native, error.text());
+}
+
+DbSession::DbSession(const DbConfig &config, const QString &connectionName) : m_config(config), m_name(connectionName) {}
+
+DbSession::~DbSession() {
+    close();
+    if (QSqlDatabase::contains(m_name)) QSqlDatabase::removeDatabase(m_name);
+}
+
+bool DbSession::isOpen() const {
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+void DbSession::open() {
+    if (isOpen()) return;
+    close();
+    QSqlDatabase db = QSqlDatabase::contains(m_name)
+                          ? QSqlDatabase::database(m_name, false)
+                          : QSqlDatabase::addDatabase(m_config.dialect == Dialect::SQLite ? QStringLiteral("QSQLITE")
+                                                                                          : QStringLiteral("QPSQL"),
+                                                      m_name);
+    if (!db.isValid())
+        throw DbError(DbError::Connection, QString(), QStringLiteral("driver de banco de dados indisponível"));
+    if (m_config.dialect == Dialect::SQLite) {
+        db.setDatabaseName(m_config.sqlitePath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
+    } else {
+        db.setHostName(m_config.host);
+        db.setPort(m_config.port);
+        db.setUserName(m_config.user);
+        db.setPassword(m_config.password);
+        db.setDatabaseName(m_config.databaseName);
+        db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=cot-server"));
+    }
+    if (!db.open()) {
+        const QSqlError e = db.lastError();
+        throw DbError(DbError::Connection, e.nativeErrorCode(), e.text());
+    }
+    m_control = std::make_unique<QSqlQuery>(db);
+    m_inTransaction = false;
+    if (m_config.dialect == Dialect::SQLite) {
+        execute(QStringLiteral("PRAGMA foreign_keys = ON"));
+        execute(QStringLiteral("PRAGMA journal_mode = WAL"));
+        execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    } else {
+        execute(QStringLiteral("SET client_min_messages TO warning"));
+        if (!m_config.schema.isEmpty()) execute(QStringLiteral("SET search_path TO \"%1\"").arg(m_config.schema));
+    }
+}
+
+void DbSession::close() {
+    qDeleteAll(m_statements);
+    m_statements.clear();
+    m_control.reset();
+    m_inTransaction = false;
+    if (QSqlDatabase::contains(m_name)) {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen()) db.close();
+    }
+}
+
+void DbSession::fail(const QSqlError &error) const { throw DbError::from(error, m_config.dialect); }
+
+QSqlQuery &DbSession::prepared(const QString &sql) {
+    auto it = m_statements.constFind(sql);
+    if (it != m_statements.constEnd()) return **it;
+    if (!m_control) open();
+    auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) fail(q->lastError());
+    QSqlQuery *raw = q.release();
+    m_statements.insert(sql, raw);
+    return *raw;
+}
+
+void DbSession::execute(const QString &sql) {
+    if (!m_control) throw DbError(DbError::Connection, QString(), QStringLiteral("conexão fechada"));
+    if (!m_control->exec(sql)) fail(m_control->lastError());
+    m_control->finish();
+}
+
+void DbSession::begin(TxMode mode) {
+    if (mode == TxMode::None) return;
+    if (m_config.dialect == Dialect::SQLite)
+        execute(mode == TxMode::Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    else
+        execute(mode == TxMode::Write ? QStringLiteral("BEGIN")
+                                      : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+    m_inTransaction = true;
+}
+
+void DbSession::commit() {
+    execute(QStringLiteral("COMMIT"));
+    m_inTransaction = false;
+}
+
+void DbSession::rollback() noexcept {
+    if (!m_inTransaction) return;
+    m_inTransaction = false;
+    if (!m_control) return;
+    for (QSqlQuery *q : std::as_const(m_statements)) q->finish();
+    if (!m_control->exec(QStringLiteral("ROLLBACK"))) {
+        // The connection may be gone; the next call opens it again.
+    }
+    m_control->finish();
+}
+
+QString DbSession::forUpdate(const QString &select) const {
+    return m_config.dialect == Dialect::PostgreSQL ? select + QStringLiteral(" FOR UPDATE") : select;
+}
+
+Query::Query(DbSession &session, const QString &sql) : m_session(session), m_q(session.prepared(sql)) {}
+
+Query::~Query() { m_q.finish(); }
+
+Query &Query::bind(const QVariant &value) {
+    if (value.typeId() == QMetaType::QDateTime)
+        m_q.bindValue(m_bound++, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    else if (value.typeId() == QMetaType::QString && value.toString().isNull())
+        m_q.bindValue(m_bound++, QStringLiteral(""));  // an empty text, not SQL NULL (null is an invalid QVariant)
+    else
+        m_q.bindValue(m_bound++, value);
+    return *this;
+}
+
+Query &Query::exec() {
+    if (!m_q.exec()) m_session.fail(m_q.lastError());
+    m_bound = 0;
+    return *this;
+}

@@ -1,0 +1,160 @@
+// cot-server: the application server on its own.
+//
+//   cot-server --listen 127.0.0.1:8300 --database PATH.db|postgresql://... [--token-file FILE] [--demo] [--threads N]
+//   cot-server index set YYYY-MM VALUE --database PATH.db|postgresql://...
+
+#include "app_server.h"
+#include "db_config.h"
+#include "db_session.h"
+#include "monthly_index.h"
+#include "schema.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+namespace {
+
+void say(FILE *to, const QString &text) {
+    const QByteArray b = (text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(b.constData(), 1, size_t(b.size()), to);
+    std::fflush(to);
+}
+
+int usage() {
+    say(stderr, QStringLiteral(
+                    "Uso:\n"
+                    "  cot-server --listen ENDEREÇO:PORTA --database ARQUIVO.db|postgresql://usuario@servidor:porta/banco\n"
+                    "             [--token-file ARQUIVO] [--demo] [--threads N] [--max-body BYTES]\n"
+                    "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
+                    "\n"
+                    "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
+                    "A porta 0 escolhe uma porta livre, informada na saída padrão."));
+    return 2;
+}
+
+bool takeValue(const QStringList &args, int &i, QString *out) {
+    if (i + 1 >= args.size()) return false;
+    *out = args[++i];
+    return true;
+}
+
+int setIndex(const QStringList &args) {
+    // index set YYYY-MM VALUE --database SPEC
+    QString database, month, valueText;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--database")) {
+            if (!takeValue(args, i, &database)) return usage();
+        } else {
+            positional << args[i];
+        }
+    }
+    if (positional.size() != 4 || positional[1] != QLatin1String("set") || database.isEmpty()) return usage();
+    QString error;
+    double value = 0;
+    if (!MonthlyIndex::parseMonth(positional[2], &month, &error) || !MonthlyIndex::parseValue(positional[3], &value, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    DbConfig config;
+    if (!DbConfig::parse(database, &config, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    try {
+        DbSession db(config, QStringLiteral("cot-server-index"));
+        db.open();
+        Schema::migrate(db);
+        Transaction tx(db, TxMode::Write);
+        MonthlyIndex::set(db, month, value);
+        tx.commit();
+    } catch (const DbError &e) {
+        say(stderr, QStringLiteral("Não foi possível gravar o índice: %1").arg(e.text()));
+        return 1;
+    }
+    say(stdout, QStringLiteral("Índice de %1 gravado: %2").arg(month).arg(value, 0, 'g', 10));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    // Signals are taken by sigwait below; worker threads inherit the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
+
+    ServerOptions options;
+    QString listen = QStringLiteral("127.0.0.1:8300"), tokenFile;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        QString v;
+        if (a == QLatin1String("--listen")) {
+            if (!takeValue(args, i, &listen)) return usage();
+        } else if (a == QLatin1String("--database")) {
+            if (!takeValue(args, i, &options.database)) return usage();
+        } else if (a == QLatin1String("--token-file")) {
+            if (!takeValue(args, i, &tokenFile)) return usage();
+        } else if (a == QLatin1String("--demo")) {
+            options.demo = true;
+        } else if (a == QLatin1String("--threads")) {
+            bool ok = false;
+            if (!takeValue(args, i, &v) || (options.threads = v.toInt(&ok), !ok)) return usage();
+        } else if (a == QLatin1String("--max-body")) {
+            bool ok = false;
+            if (!takeValue(args, i, &v) || (options.maxBodyBytes = v.toLongLong(&ok), !ok)) return usage();
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            usage();
+            return 0;
+        } else {
+            say(stderr, QStringLiteral("Opção desconhecida: %1").arg(a));
+            return usage();
+        }
+    }
+    if (options.database.isEmpty()) return usage();
+    const int colon = listen.lastIndexOf(QLatin1Char(':'));
+    bool portOk = false;
+    if (colon <= 0) return usage();
+    options.listenHost = listen.left(colon);
+    if (options.listenHost.startsWith(QLatin1Char('[')) && options.listenHost.endsWith(QLatin1Char(']')))
+        options.listenHost = options.listenHost.mid(1, options.listenHost.size() - 2);
+    options.port = listen.mid(colon + 1).toInt(&portOk);
+    if (!portOk || options.port < 0 || options.port > 65535) return usage();
+    if (!tokenFile.isEmpty()) {
+        QFile f(tokenFile);
+        if (!f.open(QIODevice::ReadOnly)) {
+            say(stderr, QStringLiteral("Não foi possível ler o arquivo de chave de acesso %1.").arg(tokenFile));
+            return 1;
+        }
+        options.token = QString::fromUtf8(f.readAll()).trimmed();
+        if (options.token.isEmpty()) {
+            say(stderr, QStringLiteral("O arquivo de chave de acesso %1 está vazio.").arg(tokenFile));
+            return 1;
+        }
+    }
+
+    AppServer server(options);
+    QString error;
+    if (!server.start(&error)) {
+        say(stderr, error);
+        return 1;
+    }
+    say(stdout, QStringLiteral("cot-server escutando em http://%1:%2").arg(options.listenHost).arg(server.port()));
+
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    say(stderr, QStringLiteral("cot-server encerrando."));
+    server.stop();
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The remote methods of "Cot00300.rdmTbPreProCom", one family per file.
+
+class MethodRegistry;
+
+namespace Methods {
+
+void registerPriceTables(MethodRegistry &registry);   // price_tables.cpp
+void registerBands(MethodRegistry &registry);         // bands.cpp: bands and band checks
+void registerPermissions(MethodRegistry &registry);   // permissions.cpp
+void registerServiceTypes(MethodRegistry &registry);  // service_types.cpp: types and operator discounts
+void registerReports(MethodRegistry &registry);       // reports.cpp
+void registerOperators(MethodRegistry &registry);     // operators.cpp: operators and automatic registration
+
+inline void registerAll(MethodRegistry &registry) {
+    registerPriceTables(registry);
+    registerBands(registry);
+    registerPermissions(registry);
+    registerServiceTypes(registry);
+    registerReports(registry);
+    registerOperators(registry);
+}
+
+}  // namespace Methods

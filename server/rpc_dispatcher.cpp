@@ -1,0 +1,190 @@
+#include "rpc_dispatcher.h"
+
+#include "codes.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
+
+namespace {
+
+QByteArray errorBody(const QJsonValue &id, int code, const QString &message) {
+    const QJsonObject error{{"code", code}, {"message", message}};
+    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"error", error}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray resultBody(const QJsonValue &id, const QJsonValue &data, const QJsonArray &params) {
+    const QJsonObject result{{"data", data}, {"params", params}};
+    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}}).toJson(QJsonDocument::Compact);
+}
+
+QString kindName(ArgKind kind) {
+    switch (kind) {
+    case ArgKind::Text: return QStringLiteral("um texto");
+    case ArgKind::Count: return QStringLiteral("um número inteiro");
+    case ArgKind::Number: return QStringLiteral("um número");
+    case ArgKind::NumberOrNull: return QStringLiteral("um número ou nulo");
+    case ArgKind::Delta: return QStringLiteral("um pacote de alterações");
+    case ArgKind::DeltaOrNull: return QStringLiteral("um pacote de alterações ou nulo");
+    }
+    return QString();
+}
+
+bool wholeNumber(const QJsonValue &v, qint64 *out) {
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e15) return false;
+        *out = qint64(d);
+        return true;
+    }
+    if (v.isString()) {
+        const QString t = v.toString().trimmed();
+        if (t.isEmpty() || t.size() > 15) return false;
+        bool ok = false;
+        *out = t.toLongLong(&ok);
+        return ok;
+    }
+    return false;
+}
+
+bool accepts(ArgKind kind, const QJsonValue &v) {
+    qint64 n;
+    switch (kind) {
+    case ArgKind::Text: return v.isString();
+    case ArgKind::Count: return wholeNumber(v, &n);
+    case ArgKind::Number: return v.isDouble() && std::isfinite(v.toDouble());
+    case ArgKind::NumberOrNull: return v.isNull() || (v.isDouble() && std::isfinite(v.toDouble()));
+    case ArgKind::Delta: return v.isObject();
+    case ArgKind::DeltaOrNull: return v.isNull() || v.isObject();
+    }
+    return false;
+}
+
+const QString kStorageMessage = QStringLiteral("Falha ao acessar o banco de dados do servidor de aplicação. A operação não foi realizada.");
+const QString kUnavailableMessage = QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente.");
+const QString kConstraintMessage =
+    QStringLiteral("A operação foi recusada pelo banco de dados por violar uma regra de integridade dos dados. Nada foi gravado.");
+const QString kBusyMessage =
+    QStringLiteral("O banco de dados está ocupado com alterações de outros usuários. Tente novamente em instantes.");
+
+}  // namespace
+
+qint64 CallContext::count(int i) const {
+    qint64 n = 0;
+    wholeNumber(params.at(i), &n);
+    return n;
+}
+
+void MethodRegistry::add(MethodDef def) { m_methods.insert(def.name, std::move(def)); }
+
+const MethodDef *MethodRegistry::find(const QString &name) const {
+    auto it = m_methods.constFind(name);
+    return it == m_methods.constEnd() ? nullptr : &*it;
+}
+
+QStringList MethodRegistry::names() const { return m_methods.keys(); }
+
+RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session) const {
+    Outcome out;
+    QJsonValue id = QJsonValue::Null;
+    auto fail = [&](int code, const QString &message) {
+        out.code = code;
+        out.body = errorBody(id, code, message);
+        return out;
+    };
+
+    QJsonParseError perr;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
+    if (perr.error != QJsonParseError::NoError)
+        return fail(RpcCode::ParseError, QStringLiteral("A requisição não é um JSON válido (%1, posição %2).")
+                                             .arg(perr.errorString())
+                                             .arg(perr.offset));
+    if (doc.isArray()) return fail(RpcCode::InvalidRequest, QStringLiteral("Requisições em lote não são aceitas: envie uma chamada por vez."));
+    if (!doc.isObject()) return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
+    const QJsonObject request = doc.object();
+    if (request.contains(QLatin1String("id"))) {
+        const QJsonValue given = request.value(QLatin1String("id"));
+        if (given.isDouble() || given.isString() || given.isNull()) id = given;
+        else return fail(RpcCode::InvalidRequest, QStringLiteral("O identificador (id) da requisição deve ser um número ou um texto."));
+    }
+    if (request.value(QLatin1String("jsonrpc")).toString() != QLatin1String("2.0"))
+        return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição deve informar \"jsonrpc\": \"2.0\"."));
+    const QJsonValue methodValue = request.value(QLatin1String("method"));
+    if (!methodValue.isString() || methodValue.toString().isEmpty())
+        return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição não informa o método a chamar."));
+    const QString methodName = methodValue.toString();
+    out.method = Codes::shown(methodName, 60);
+
+    const MethodDef *def = m_registry.find(methodName);
+    if (!def)
+        return fail(RpcCode::MethodNotFound, QStringLiteral("O método \"%1\" não existe no módulo Cot00300.rdmTbPreProCom.")
+                                                 .arg(Codes::shown(methodName, 60)));
+
+    QJsonArray params;
+    if (request.contains(QLatin1String("params"))) {
+        const QJsonValue p = request.value(QLatin1String("params"));
+        if (p.isArray()) params = p.toArray();
+        else if (!p.isNull())
+            return fail(RpcCode::InvalidParams, QStringLiteral("Os argumentos do método %1 devem vir em uma lista, na ordem.").arg(def->name));
+    }
+    if (params.size() != def->args.size())
+        return fail(RpcCode::InvalidParams, QStringLiteral("O método %1 espera %2 argumento(s), mas recebeu %3.")
+                                                .arg(def->name)
+                                                .arg(def->args.size())
+                                                .arg(params.size()));
+    QVector<std::optional<Delta>> deltas(params.size());
+    for (int i = 0; i < params.size(); ++i) {
+        const QJsonValue v = params.at(i);
+        if (!accepts(def->args[i], v))
+            return fail(RpcCode::InvalidParams, QStringLiteral("O argumento %1 do método %2 deve ser %3.")
+                                                    .arg(i + 1)
+                                                    .arg(def->name, kindName(def->args[i])));
+        if ((def->args[i] == ArgKind::Delta || def->args[i] == ArgKind::DeltaOrNull) && v.isObject()) {
+            try {
+                deltas[i] = PacketCodec::deltaFromJson(v);
+            } catch (const PacketError &e) {
+                return fail(RpcCode::InvalidParams, QStringLiteral("Argumento %1 do método %2: %3").arg(i + 1).arg(def->name, e.message()));
+            }
+        }
+    }
+
+    // Locks and serialisation failures are tried again; anything else answers at once.
+    for (int attempt = 0;; ++attempt) {
+        bool started = false;
+        try {
+            session.open();
+            CallContext ctx(session, def->name, params, deltas);
+            Transaction tx(session, def->tx);
+            started = true;
+            def->run(ctx);
+            tx.commit();
+            out.code = 0;
+            out.body = resultBody(id, ctx.data, ctx.params);
+            return out;
+        } catch (const RpcError &e) {
+            return fail(e.code(), e.message());
+        } catch (const PacketError &e) {
+            return fail(RpcCode::InvalidParams, e.message());
+        } catch (const DbError &e) {
+            session.rollback();
+            if (e.kind() == DbError::Busy) {
+                if (attempt < (session.isPostgres() ? 5 : 1)) continue;
+                return fail(RpcCode::Storage, kBusyMessage);
+            }
+            if (e.kind() == DbError::Constraint) return fail(RpcCode::Refused, kConstraintMessage);
+            if (e.kind() == DbError::Connection || !session.isOpen()) {
+                session.close();
+                // Nothing ran yet: open again and try once more.
+                if (!started && attempt == 0) continue;
+                return fail(RpcCode::Storage, started ? kStorageMessage : kUnavailableMessage);
+            }
+            return fail(RpcCode::Storage, kStorageMessage);
+        } catch (const std::exception &) {
+            session.rollback();
+            return fail(RpcCode::Storage, kStorageMessage);
+        } catch (...) {
+            session.rollback();
+            return fail(RpcCode::Storage, kStorageMessage);
+        }
+    }
+}

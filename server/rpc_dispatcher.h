@@ -1,0 +1,78 @@
+#pragma once
+// JSON-RPC 2.0 for the remote data module: reads a request, checks the method
+// and its arguments, runs the method in one database transaction and writes
+// the answer {data, params} or the error.
+
+#include "db_session.h"
+#include "rpc_error.h"
+
+#include <packet.h>
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QVector>
+#include <functional>
+#include <optional>
+
+enum class ArgKind {
+    Text,           // a JSON string
+    Count,          // a whole number, as a JSON number or as text
+    Number,         // a JSON number
+    NumberOrNull,   // a JSON number or null
+    Delta,          // a delta packet
+    DeltaOrNull,    // a delta packet or null
+};
+
+class CallContext {
+public:
+    CallContext(DbSession &db, const QString &method, QJsonArray params, QVector<std::optional<Delta>> deltas)
+        : db(db), method(method), params(std::move(params)), m_deltas(std::move(deltas)) {}
+
+    DbSession &db;
+    const QString &method;
+    QJsonArray params;  // final values of the arguments, sent back in result.params
+    QJsonValue data = QJsonValue(QJsonValue::Null);
+
+    QString text(int i) const { return params.at(i).toString(); }
+    bool isNull(int i) const { return params.at(i).isNull(); }
+    double number(int i) const { return params.at(i).toDouble(); }
+    qint64 count(int i) const;  // checked by the dispatcher
+    const Delta *delta(int i) const { return m_deltas.value(i) ? &*m_deltas[i] : nullptr; }
+
+private:
+    QVector<std::optional<Delta>> m_deltas;
+};
+
+struct MethodDef {
+    QString name;
+    QVector<ArgKind> args;
+    TxMode tx = TxMode::None;
+    std::function<void(CallContext &)> run;
+};
+
+class MethodRegistry {
+public:
+    void add(MethodDef def);
+    const MethodDef *find(const QString &name) const;  // case-sensitive
+    QStringList names() const;
+
+private:
+    QHash<QString, MethodDef> m_methods;
+};
+
+class RpcDispatcher {
+public:
+    explicit RpcDispatcher(const MethodRegistry &registry) : m_registry(registry) {}
+
+    struct Outcome {
+        QByteArray body;
+        QString method;  // for the log; empty when the request named none
+        int code = 0;    // 0: success
+    };
+    Outcome handle(const QByteArray &body, DbSession &session) const;
+
+private:
+    const MethodRegistry &m_registry;
+};

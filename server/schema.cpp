@@ -1,0 +1,138 @@
+#include "schema.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace {
+
+// The few places where SQLite and PostgreSQL differ.
+struct Ddl {
+    Dialect dialect;
+
+    QString digits(const QString &column, int count) const {
+        if (dialect == Dialect::PostgreSQL) return QStringLiteral("%1 ~ '^[0-9]{%2}$'").arg(column).arg(count);
+        return QStringLiteral("LENGTH(%1) = %2 AND %1 NOT GLOB '*[^0-9]*'").arg(column).arg(count);
+    }
+    QString timestamp(const QString &column) const {
+        if (dialect == Dialect::PostgreSQL) return QStringLiteral("%1 TIMESTAMP(0) NOT NULL").arg(column);
+        return QStringLiteral("%1 TEXT NOT NULL CHECK (%1 GLOB "
+                              "'[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]')")
+            .arg(column);
+    }
+    QString month(const QString &column) const {
+        if (dialect == Dialect::PostgreSQL) return QStringLiteral("%1 ~ '^[0-9]{4}-(0[1-9]|1[0-2])$'").arg(column);
+        return QStringLiteral("%1 GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]' AND CAST(SUBSTR(%1, 6, 2) AS INTEGER) BETWEEN 1 AND 12")
+            .arg(column);
+    }
+    QString band(const QString &table, const QString &first, const QString &last, const QString &percent, int maxLast) const {
+        return QStringLiteral(
+                   "CREATE TABLE %1 ("
+                   " CDPRECOPROP VARCHAR(10) NOT NULL REFERENCES PRECOPROPOSTA (CDPRECOPROP) ON DELETE CASCADE,"
+                   " %2 VARCHAR(5) NOT NULL CHECK (%5),"
+                   " %3 VARCHAR(5) NOT NULL CHECK (%6),"
+                   " %4 DOUBLE PRECISION NOT NULL CHECK (%4 >= 0 AND %4 <= 100),"
+                   " PRIMARY KEY (CDPRECOPROP, %2),"
+                   " CHECK (CAST(%2 AS INTEGER) >= 1),"
+                   " CHECK (CAST(%3 AS INTEGER) <= %7),"
+                   " CHECK (CAST(%2 AS INTEGER) <= CAST(%3 AS INTEGER)))")
+            .arg(table, first, last, percent, digits(first, 5), digits(last, 5))
+            .arg(maxLast);
+    }
+};
+
+// Version 1: every table of the remote data module.
+QStringList version1(const Ddl &d) {
+    return {
+        QStringLiteral("CREATE TABLE OPERADOR ("
+                       " CDOPERADOR VARCHAR(12) NOT NULL PRIMARY KEY CHECK (LENGTH(CDOPERADOR) = 12),"
+                       " NMOPERADOR VARCHAR(40) NOT NULL,"
+                       " IDOPERATIVO CHAR(1) NOT NULL DEFAULT 'A' CHECK (IDOPERATIVO IN ('A', 'I')))"),
+        QStringLiteral("CREATE TABLE PRECOPROPOSTA ("
+                       " CDPRECOPROP VARCHAR(10) NOT NULL PRIMARY KEY CHECK (%1),"
+                       " NMPRECOPROP VARCHAR(50) NOT NULL CHECK (LENGTH(TRIM(NMPRECOPROP)) > 0),"
+                       " %2,"
+                       " %3,"
+                       " VRPRECOUNITSIST DOUBLE PRECISION NOT NULL CHECK (VRPRECOUNITSIST >= 0),"
+                       " VRPERCMANUTANO DOUBLE PRECISION NOT NULL CHECK (VRPERCMANUTANO >= 0),"
+                       " NRMESPRAZOLOCA DOUBLE PRECISION NOT NULL CHECK (NRMESPRAZOLOCA >= 0),"
+                       " VRPEDESFILIMATR DOUBLE PRECISION NOT NULL CHECK (VRPEDESFILIMATR >= 0 AND VRPEDESFILIMATR <= 100),"
+                       " VRPEDESFILIFILI DOUBLE PRECISION NOT NULL CHECK (VRPEDESFILIFILI >= 0 AND VRPEDESFILIFILI <= 100),"
+                       " CHECK (DTFINPRECOPROP >= DTINIPRECOPROP))")
+            .arg(d.digits(QStringLiteral("CDPRECOPROP"), 10), d.timestamp(QStringLiteral("DTINIPRECOPROP")),
+                 d.timestamp(QStringLiteral("DTFINPRECOPROP"))),
+        d.band(QStringLiteral("PRECOPROPSIST"), QStringLiteral("QTINISISTEMAS"), QStringLiteral("QTFINSISTEMAS"),
+               QStringLiteral("VRPERCDESCSIST"), 20),
+        d.band(QStringLiteral("PRECOPROPUSU"), QStringLiteral("QTINIUSUARIOS"), QStringLiteral("QTFINUSUARIOS"),
+               QStringLiteral("VRPERCDESCUSU"), 150),
+        QStringLiteral("CREATE TABLE PRECOPROPOPER ("
+                       " CDPRECOPROP VARCHAR(10) NOT NULL REFERENCES PRECOPROPOSTA (CDPRECOPROP) ON DELETE CASCADE,"
+                       " CDOPERADOR VARCHAR(12) NOT NULL REFERENCES OPERADOR (CDOPERADOR),"
+                       " IDTIPODESCOPER VARCHAR(1) NOT NULL CHECK (IDTIPODESCOPER IN ('L', 'M', 'U')),"
+                       " VRPERCDESCOPER DOUBLE PRECISION NOT NULL CHECK (VRPERCDESCOPER >= 0 AND VRPERCDESCOPER <= 100),"
+                       " PRIMARY KEY (CDPRECOPROP, CDOPERADOR, IDTIPODESCOPER))"),
+        QStringLiteral("CREATE INDEX IXPRECOPROPOPER_OPER ON PRECOPROPOPER (CDOPERADOR)"),
+        QStringLiteral("CREATE TABLE TIPOSERV ("
+                       " CDTIPOSERV VARCHAR(3) NOT NULL PRIMARY KEY CHECK (LENGTH(CDTIPOSERV) = 3),"
+                       " NMTIPOSERV VARCHAR(80) NOT NULL CHECK (LENGTH(TRIM(NMTIPOSERV)) > 0),"
+                       " IDPROPSERVWEB VARCHAR(1) NOT NULL CHECK (IDPROPSERVWEB IN ('S', 'N')),"
+                       " IDSERVOBRIGPROS VARCHAR(2) NOT NULL CHECK (IDSERVOBRIGPROS IN ('S', 'N')),"
+                       " VRPADRAOSERVNAC DOUBLE PRECISION CHECK (VRPADRAOSERVNAC >= 0),"
+                       " VRPADRAOSERVINT DOUBLE PRECISION CHECK (VRPADRAOSERVINT >= 0))"),
+        QStringLiteral("CREATE TABLE OPERTIPOSERV ("
+                       " NROPERTIPOSERV BIGINT NOT NULL PRIMARY KEY CHECK (NROPERTIPOSERV > 0),"
+                       " CDTIPOSERV VARCHAR(3) NOT NULL REFERENCES TIPOSERV (CDTIPOSERV),"
+                       " CDOPERADOR VARCHAR(12) NOT NULL REFERENCES OPERADOR (CDOPERADOR),"
+                       " VRPEDESOPERSERV DOUBLE PRECISION NOT NULL CHECK (VRPEDESOPERSERV >= 0 AND VRPEDESOPERSERV <= 100),"
+                       " UNIQUE (CDTIPOSERV, CDOPERADOR))"),
+        QStringLiteral("CREATE INDEX IXOPERTIPOSERV_OPER ON OPERTIPOSERV (CDOPERADOR)"),
+        QStringLiteral("CREATE TABLE SEGMERCADO ("
+                       " CDSEGMERCADO VARCHAR(3) NOT NULL PRIMARY KEY,"
+                       " NMSEGMERCADO VARCHAR(60) NOT NULL,"
+                       " CDPRECOPROP VARCHAR(10) NULL REFERENCES PRECOPROPOSTA (CDPRECOPROP) ON DELETE SET NULL)"),
+        QStringLiteral("CREATE INDEX IXSEGMERCADO_PRECO ON SEGMERCADO (CDPRECOPROP)"),
+        QStringLiteral("CREATE TABLE INDICEMENSAL ("
+                       " MESINDICE VARCHAR(7) NOT NULL PRIMARY KEY CHECK (%1),"
+                       " VRINDICE DOUBLE PRECISION NOT NULL CHECK (VRINDICE > 0))")
+            .arg(d.month(QStringLiteral("MESINDICE"))),
+        QStringLiteral("CREATE TABLE SEQUENCIA ("
+                       " NMSEQUENCIA VARCHAR(30) NOT NULL PRIMARY KEY,"
+                       " NRULTIMO BIGINT NOT NULL CHECK (NRULTIMO >= 0))"),
+        QStringLiteral("INSERT INTO SEQUENCIA (NMSEQUENCIA, NRULTIMO) VALUES ('PRECOPROPOSTA', 0)"),
+        QStringLiteral("INSERT INTO SEQUENCIA (NMSEQUENCIA, NRULTIMO) VALUES ('OPERTIPOSERV', 0)"),
+    };
+}
+
+const std::function<QStringList(const Ddl &)> kMigrations[] = {version1};
+
+}  // namespace
+
+int Schema::currentVersion() { return int(std::size(kMigrations)); }
+
+void Schema::migrate(DbSession &session) {
+    const Ddl ddl{session.dialect()};
+    session.begin(TxMode::Write);
+    try {
+        if (session.isPostgres()) {
+            // Two servers starting together on one database take turns here.
+            session.execute(QStringLiteral("SELECT pg_advisory_xact_lock(7300300)"));
+            if (!session.config().schema.isEmpty())
+                session.execute(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(session.config().schema));
+        }
+        session.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS SCHEMAVERSAO (NRVERSAO INTEGER NOT NULL)"));
+        int version = 0;
+        {
+            Query q(session, QStringLiteral("SELECT MAX(NRVERSAO) FROM SCHEMAVERSAO"));
+            q.exec();
+            if (q.next() && !q.isNull(0)) version = q.value(0).toInt();
+        }
+        for (int v = version; v < currentVersion(); ++v) {
+            for (const QString &statement : kMigrations[v](ddl)) session.execute(statement);
+            Query q(session, QStringLiteral("INSERT INTO SCHEMAVERSAO (NRVERSAO) VALUES (?)"));
+            q.bind(v + 1).exec();
+        }
+        session.commit();
+    } catch (...) {
+        session.rollback();
+        throw;
+    }
+}
