@@ -56,6 +56,12 @@ static QString bareHost(QString host) {
 }
 
 bool TNetConnection::Open() {
+    if (tryOpen()) return true;
+    if (ThrowException) throw EAppError(m_lastError);
+    return false;
+}
+
+bool TNetConnection::tryOpen() {
     if (OnBeforeConnect) OnBeforeConnect(*this);
     Host = bareHost(Host);
     d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
@@ -66,11 +72,14 @@ bool TNetConnection::Open() {
     auto res = d->client->Get("/health");
     if (!res || res->status != 200) {
         d->client.reset();
-        const QString message = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
-        if (ThrowException) throw EAppError(message);
-        Dialogs().showMessage(message, MsgType::Error, MsgButton::Ok);
+        m_lastError = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
+        if (m_connected) {
+            m_connected = false;
+            emit connectedChanged(false);
+        }
         return false;
     }
+    m_lastError.clear();
     if (!m_connected) {
         m_connected = true;
         emit connectedChanged(true);
@@ -100,12 +109,7 @@ RpcReply TNetConnection::Call(const QString &method, std::initializer_list<RpcAr
 }
 
 RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args) {
-    if (!m_connected && !Open()) {
-        RpcReply reply;
-        reply.errorCode = -32098;
-        reply.errorMessage = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
-        return reply;
-    }
+    if (!m_connected && !tryOpen()) return transportFailure(m_lastError);
     QJsonArray params;
     for (const RpcArg &a : args) params.append(a.toJson());
     const qint64 id = m_nextId++;
@@ -118,6 +122,10 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
     auto res = d->client->Post(path.c_str(), headers, body, "application/json");
     if (!res) {
         const auto err = res.error();
+        // Reconnect (reading the address anew) on the next call.
+        d->client.reset();
+        m_connected = false;
+        emit connectedChanged(false);
         if (err == httplib::Error::Read || err == httplib::Error::Write)
             return transportFailure(QStringLiteral("O servidor de aplicação em %1 não respondeu a tempo.").arg(address()));
         return transportFailure(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address()));

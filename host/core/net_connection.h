@@ -61,8 +61,11 @@ public:
     std::function<void(TNetConnection &)> OnBeforeConnect;
 
     // Runs the before-connect handler and checks that the server answers.
-    // Returns false (after showing why) when it does not and ThrowException is off.
+    // When it does not: raises EAppError, or with ThrowException off returns
+    // false and keeps the reason in LastError(); the next call tries again and
+    // its failed reply carries the reason to CheckResultServ, which shows it.
     bool Open();
+    QString LastError() const { return m_lastError; }
     void Close();
     bool Connected() const { return m_connected; }
 
@@ -76,6 +79,8 @@ signals:
 
 private:
     RpcReply transportFailure(const QString &message);
+    bool tryOpen();
+    QString m_lastError;
     struct Impl;
     std::unique_ptr<Impl> d;
     bool m_connected = false;

@@ -167,13 +167,15 @@ TEST(NetConnection, AnUnreachableServerGivesAClearPortugueseError) {
     }
     EXPECT_FALSE(net.Connected());
 
-    net.ThrowException = false;  // reported through the dialogs instead
+    net.ThrowException = false;  // the reason travels with the next call's reply
     EXPECT_FALSE(net.Open());
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_TRUE(net.LastError().startsWith("Não foi possível conectar"));
     const RpcReply r = net.Call("getTbPreco", {});
     EXPECT_FALSE(r.ok);
     EXPECT_THROW(CheckResultServ(r), EServerError);
+    ASSERT_EQ(dialogs.shown.size(), 1);  // shown once, by CheckResultServ
+    EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar"));
 }
 
 TEST(NetConnection, AServerThatStopsAnsweringTimesOut) {
