@@ -912,7 +912,7 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
         }
         return true;
     case VK_INSERT:
-        if (mods != Qt::NoModifier) return !m_editor;
+        if (mods != Qt::NoModifier) return false;
         userInsert();
         return true;
     case VK_DELETE:
@@ -920,7 +920,7 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
             userDelete();
             return true;
         }
-        return !m_editor;
+        return m_editor ? false : true;
     case VK_F2:
         if (!m_editor) openEditor(false, QChar());
         return true;
@@ -930,10 +930,10 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
 
     // A character.
     const QString text = e->text();
-    if (text.isEmpty()) return !m_editor;
+    if (text.isEmpty()) return false;
     QChar key = text.at(0);
-    if (key.unicode() != 8 && !key.isPrint()) return !m_editor;
-    if (ctrl && key.unicode() != 8) return !m_editor;
+    if (key.unicode() != 8 && !key.isPrint()) return false;
+    if (ctrl && key.unicode() != 8) return false;
     const QChar original = key;
     m_filteringFreshKey = !m_editor;
     const bool pass = fireKeyPress(key);
@@ -1008,8 +1008,9 @@ void TDBGrid::keyPressEvent(QKeyEvent *e) {
         e->accept();
         return;
     }
-    handleKey(e);
-    e->accept();
+    // Keys the grid has no use for (Ctrl+Tab, shortcuts...) go on to the form.
+    if (handleKey(e)) e->accept();
+    else e->ignore();
 }
 
 bool TDBGrid::eventFilter(QObject *watched, QEvent *e) {
@@ -1061,6 +1062,7 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent *e) {
     e->accept();
     const QModelIndex idx = indexAt(e->position().toPoint());
     if (idx.isValid() && idx.row() == m_shownRow && idx.column() == m_col && !m_editor) openEditor(false, QChar());
+    if (idx.isValid() && idx.row() == m_shownRow && OnDblClick) RunGuarded(OnDblClick);
 }
 
 void TDBGrid::mouseMoveEvent(QMouseEvent *e) { e->accept(); }

@@ -148,6 +148,7 @@ public:
     std::function<void()> OnEnter;
     std::function<void()> OnExit;
     std::function<void()> OnEditButtonClick;
+    std::function<void()> OnDblClick;
     std::function<void(QPainter *, const QRect &, int dataCol, TColumn &, QStyle::State)> OnDrawColumnCell;
 
 protected:

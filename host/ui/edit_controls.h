@@ -1,0 +1,39 @@
+#pragma once
+// Edit controls of the screens: a number edit (digits and one decimal comma)
+// and the search button that sits beside an edit.
+
+#include "client_table.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QToolButton>
+#include <functional>
+
+class TNumberEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TNumberEdit(QWidget *parent = nullptr);
+
+    int Decimals() const { return m_decimals; }
+    void SetDecimals(int decimals);
+    double GetNumber() const;  // 0 when empty
+    void SetNumber(double value);
+    bool IsEmpty() const { return text().trimmed().isEmpty(); }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    void updateValidator();
+    int m_decimals = 2;
+};
+
+class TBtnPesquisa : public QToolButton {
+    Q_OBJECT
+public:
+    explicit TBtnPesquisa(QWidget *parent = nullptr);
+
+    QPointer<QWidget> Associate;    // the edit the search fills
+    QPointer<TDataSource> DataSource;  // the rows searched
+    std::function<void()> OnClick;  // through RunGuarded
+};

@@ -1,0 +1,161 @@
+#pragma once
+// The forms of the host: the base form (MDI child or modal, activation, close
+// that releases it) and the three base screens the modules derive from: the
+// grid maintenance screen, the report parameter screen and the routine screen.
+
+#include "client_table.h"
+#include "messages.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QAction;
+class QEventLoop;
+class QGroupBox;
+class QLabel;
+class QMdiSubWindow;
+class QMenu;
+class QMenuBar;
+class QToolBar;
+class QVBoxLayout;
+class TDBGrid;
+class TDBNavigator;
+class TDBText;
+class TPageControl;
+
+constexpr int mrNone = 0;
+constexpr int mrOk = 1;
+constexpr int mrCancel = 2;
+
+class TForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm(QWidget *parent = nullptr);
+    ~TForm() override;
+
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString &caption);
+
+    // The life of a screen. An overriding handler calls the base one first.
+    virtual void FormCreate() {}    // run by HostApplication::CreateForm
+    virtual void FormActivate() {}  // the form became the active one (MDI: coming from another child)
+    virtual void FormClose();       // the base releases the form (deleteLater)
+
+    void Show();       // as an MDI child of the host's main window
+    int ShowModal();   // modal; returns the modal result when closed
+    void Close();      // runs FormClose (through RunGuarded) and closes
+    void SetWindowStateNormal();  // restores from minimised and brings forward
+    bool IsModal() const { return m_modalLoop != nullptr; }
+    int ModalResult() const { return m_modalResult; }
+    void SetModalResult(int result);  // closes a modal form with that result
+    QMdiSubWindow *subWindow() const;
+
+    QLabel *lblCodTela = nullptr;  // the screen code
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    QEventLoop *m_modalLoop = nullptr;
+    int m_modalResult = mrNone;
+    bool m_closing = false;
+    bool m_closed = false;
+    bool m_activatedModal = false;
+};
+
+// The grid maintenance screen: menu and tool bar over the table of dtsPadrao,
+// a page control with the default page and grid, and a navigator bar.
+class TfrmPadraoGrid : public TForm {
+    Q_OBJECT
+public:
+    explicit TfrmPadraoGrid(QWidget *parent = nullptr);
+
+    QMenuBar *mnuPrincipal = nullptr;
+    QMenu *mnuManutencao = nullptr;
+    QToolBar *panMenu = nullptr;
+    QAction *sbtIncluir = nullptr;
+    QAction *sbtAlterar = nullptr;
+    QAction *sbtExcluir = nullptr;
+    QAction *sbtGravar = nullptr;
+    QAction *sbtCancelar = nullptr;
+    QAction *sbtProcurar = nullptr;
+    QAction *sbtVerificar = nullptr;
+    QAction *sbtImprimir = nullptr;
+    QAction *sbtAjuda = nullptr;
+    QAction *sbtFechar = nullptr;
+
+    TPageControl *pgcPadrao = nullptr;
+    QWidget *tshPadrao = nullptr;
+    QVBoxLayout *tshPadraoLayout = nullptr;
+    TDBGrid *dbgPadrao = nullptr;
+    QWidget *panNavigator = nullptr;
+    TDBText *dbtNome = nullptr;
+    TDBNavigator *dbnPadrao = nullptr;
+    TDataSource *dtsPadrao = nullptr;
+    TMessages msgPadrao;
+
+    // A screen's own entries: a menu entry at a position of mnuManutencao
+    // (0-based; 6 is the seventh entry) and a tool button before another.
+    void insertMenuAction(int position, QAction *action);
+    void insertToolAction(QAction *before, QAction *action);
+
+    // Tool bar handlers; each runs through RunGuarded when its action fires.
+    virtual void sbtIncluirClick();    // Insert on dtsPadrao's table
+    virtual void sbtAlterarClick();    // Edit
+    virtual void sbtExcluirClick();    // Delete after "Confirma exclusão?"
+    virtual void sbtProcurarClick();   // search dialog over dtsPadrao
+    virtual void sbtVerificarClick();  // posts nothing; repaints the screen's grids (screens reload here)
+    virtual void sbtImprimirClick();   // screens open their report here
+    virtual void sbtGravarClick();     // Post
+    virtual void sbtCancelarClick();   // Cancel
+    virtual void sbtFecharClick();     // Close
+    virtual void sbtAjudaClick();      // help message
+
+    // The base enabling rule, run on every state change of dtsPadrao before
+    // the screen's OnStateChange.
+    virtual void UpdateActions();
+
+private:
+    QAction *makeAction(const QString &name, const QString &text, const QKeySequence &shortcut, void (TfrmPadraoGrid::*handler)());
+};
+
+// The report parameter screen; the report engine plugs into its handlers.
+class TfrmDadosGerRel : public TForm {
+    Q_OBJECT
+public:
+    explicit TfrmDadosGerRel(QWidget *parent = nullptr);
+
+    QToolBar *panMenu = nullptr;
+    QAction *sbtPreview = nullptr;
+    QAction *sbtPrint = nullptr;
+    QAction *sbtConfigImpr = nullptr;
+    QAction *sbtSalvarComo = nullptr;
+    QAction *sbtCancel = nullptr;
+    QGroupBox *grbDadosRel = nullptr;
+    QLabel *lblCodRel = nullptr;  // the report's code
+    TMessages msgPadrao;
+
+    // The report engine plugs in here: the base handlers do nothing yet.
+    virtual void sbtPreviewClick() {}
+    virtual void sbtPrintClick() {}
+    virtual void sbtConfigImprClick() {}
+    virtual void sbtSalvarComoClick() {}
+    virtual void sbtCancelClick();  // closes the screen
+};
+
+// The routine screen: a group of parameters and a confirm button.
+class TfrmRotiGeral : public TForm {
+    Q_OBJECT
+public:
+    explicit TfrmRotiGeral(QWidget *parent = nullptr);
+
+    QWidget *panMenu = nullptr;
+    QWidget *panBotoes = nullptr;
+    QAction *sbtConfirma = nullptr;
+    QAction *sbtFechar = nullptr;
+    QGroupBox *grbDadosRel = nullptr;
+    TMessages msgPadrao;
+
+    virtual void sbtConfirmaClick() {}  // the routine itself: each screen's
+    virtual void sbtFecharClick();      // closes the screen
+};

@@ -1,0 +1,101 @@
+#include "host_application.h"
+
+#include "forms.h"
+#include "ui_dispatch.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+HostApplication &HostApplication::instance() {
+    // Lives as long as the process: forms and the main window are released by
+    // closeAllForms() or with the application's own shutdown.
+    static HostApplication *app = new HostApplication;
+    return *app;
+}
+
+HostApplication::HostApplication() = default;
+
+QMainWindow *HostApplication::mainWindow() {
+    if (!m_main) {
+        auto *w = new QMainWindow;
+        w->setObjectName(QStringLiteral("frmPrincipal"));
+        w->setWindowTitle(QStringLiteral("Cot"));
+        auto *area = new QMdiArea(w);
+        area->setObjectName(QStringLiteral("mdiPrincipal"));
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        w->setCentralWidget(area);
+        w->resize(1100, 720);
+        connect(area, &QMdiArea::subWindowActivated, this, &HostApplication::subWindowActivated);
+        if (qApp) connect(qApp, &QCoreApplication::aboutToQuit, this, &HostApplication::closeAllForms);
+        m_main = w;
+        m_mdi = area;
+    }
+    return m_main;
+}
+
+QMdiArea *HostApplication::mdiArea() {
+    mainWindow();
+    return m_mdi;
+}
+
+QMenuBar *HostApplication::menuBar() { return mainWindow()->menuBar(); }
+
+void HostApplication::adoptForm(TForm *form) {
+    m_forms.removeAll(QPointer<TForm>());
+    if (!m_forms.contains(form)) m_forms.append(form);
+}
+
+QList<TForm *> HostApplication::forms() const {
+    QList<TForm *> out;
+    for (const auto &f : m_forms)
+        if (f) out.append(f);
+    return out;
+}
+
+QMdiSubWindow *HostApplication::showMdiChild(TForm *form) {
+    QMdiSubWindow *sub = form->subWindow();
+    if (!sub) {
+        sub = mdiArea()->addSubWindow(form);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowTitle(form->Caption());
+        sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
+    }
+    form->show();
+    sub->show();
+    mdiArea()->setActiveSubWindow(sub);
+    activateForm(form);
+    return sub;
+}
+
+void HostApplication::subWindowActivated(QMdiSubWindow *window) {
+    if (!window) return;  // the main window lost the focus: nothing changes for the forms
+    if (auto *form = qobject_cast<TForm *>(window->widget())) activateForm(form);
+}
+
+void HostApplication::activateForm(TForm *form) {
+    if (!form || m_lastActive == form) return;
+    m_lastActive = form;
+    RunGuarded([form] { form->FormActivate(); });
+}
+
+void HostApplication::closeAllForms() {
+    for (const auto &f : m_forms)
+        if (f) f->Close();
+    m_forms.removeAll(QPointer<TForm>());
+}
+
+void HostApplication::setScreenCursor(int crs) {
+    m_cursor = crs;
+    const bool wait = crs == crHourGlass;
+    if (wait && !m_overrideSet) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_overrideSet = true;
+    } else if (!wait && m_overrideSet) {
+        QApplication::restoreOverrideCursor();
+        m_overrideSet = false;
+    }
+}

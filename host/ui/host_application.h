@@ -1,0 +1,68 @@
+#pragma once
+// The host application object: the MDI main window, the forms it owns, modal
+// showing, window state and the screen cursor. One per process.
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <utility>
+
+class QMainWindow;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenuBar;
+class TForm;
+
+constexpr int crDefault = 0;
+constexpr int crHourGlass = -11;
+
+class HostApplication : public QObject {
+    Q_OBJECT
+public:
+    static HostApplication &instance();
+
+    // Created on first use; shown by the shell, never needed by tests.
+    QMainWindow *mainWindow();
+    QMdiArea *mdiArea();
+    QMenuBar *menuBar();
+
+    // Creates a form owned by the application and runs its FormCreate; when
+    // FormCreate raises, the form is destroyed and the exception goes on.
+    template <class T, class... Args>
+    T *CreateForm(Args &&...args) {
+        T *form = new T(std::forward<Args>(args)...);
+        adoptForm(form);
+        try {
+            form->FormCreate();
+        } catch (...) {
+            delete form;
+            throw;
+        }
+        return form;
+    }
+    void adoptForm(TForm *form);
+    QList<TForm *> forms() const;
+    TForm *activeForm() const { return m_lastActive; }
+
+    // Used by TForm.
+    QMdiSubWindow *showMdiChild(TForm *form);
+    // Runs the form's FormActivate (through RunGuarded) when it becomes the
+    // active form, coming from another one.
+    void activateForm(TForm *form);
+    void closeAllForms();
+
+    // Screen.Cursor: crHourGlass (-11) shows the wait cursor, crDefault (0) restores it.
+    void setScreenCursor(int crs);
+    int screenCursor() const { return m_cursor; }
+
+private:
+    HostApplication();
+    void subWindowActivated(QMdiSubWindow *window);
+
+    QPointer<QMainWindow> m_main;
+    QPointer<QMdiArea> m_mdi;
+    QList<QPointer<TForm>> m_forms;
+    QPointer<TForm> m_lastActive;
+    int m_cursor = crDefault;
+    bool m_overrideSet = false;
+};
