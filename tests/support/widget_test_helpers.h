@@ -6,7 +6,9 @@
 #include <QTest>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 
 inline bool ShowActive(QWidget *window) {
     window->show();
@@ -35,3 +37,14 @@ inline void Type(const QString &text) {
 // Readable QString values in test failure messages.
 #include <ostream>
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+// Runs fn on the next modal window once its own event loop is running (the
+// scripted user of a dialog). Looks again on the following turns of the loop
+// until a modal window is up.
+inline void WhenModal(std::function<void(QWidget *)> fn, int tries = 200) {
+    QTimer::singleShot(0, [fn, tries] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal) fn(modal);
+        else if (tries > 0) WhenModal(fn, tries - 1);
+    });
+}
