@@ -6,6 +6,10 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <atomic>
 #include <thread>
 
@@ -62,11 +66,18 @@ public:
     QJsonObject lastRequest;
 };
 
+// A loopback port nobody listens on: bound, read and closed again.
 int freePort() {
-    httplib::Server s;
-    const int p = s.bind_to_any_port("127.0.0.1");
-    s.stop();
-    return p;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
 }
 
 }  // namespace
