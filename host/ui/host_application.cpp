@@ -72,7 +72,10 @@ QMdiSubWindow *HostApplication::showMdiChild(TForm *form) {
 }
 
 void HostApplication::subWindowActivated(QMdiSubWindow *window) {
-    if (!window) return;  // the main window lost the focus: nothing changes for the forms
+    // Only the user's switches count here: while the main window is not the
+    // active window (being shown, or behind a dialog) the area replays its
+    // activation order, and forms shown by code are activated by showMdiChild.
+    if (!window || !m_main || !m_main->isActiveWindow()) return;
     if (auto *form = qobject_cast<TForm *>(window->widget())) activateForm(form);
 }
 
