@@ -7,8 +7,8 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <QWidget>
 
-class QWidget;
 class TDataSource;
 
 class WidgetDialogs : public IDialogService {
