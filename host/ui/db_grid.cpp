@@ -1116,12 +1116,12 @@ void TDBGrid::onFocusChanged(QWidget *, QWidget *now) {
     }
     // Focus on another window (a dialog, another MDI child) is not leaving the grid.
     if (!now || !m_entered || formOf(now) != formOf(this)) return;
-    m_entered = false;
     if (m_table && m_table->Active()) {
         if ((m_options & dgCancelOnExit) && rowUntouchedInsert()) {
             closeEditor();
             RunGuarded([this] { m_table->Cancel(); });
         } else if (!CommitEdit()) {
+            // The cell's text was refused: the focus goes back to it.
             if (m_editor) m_editor->line->setFocus(Qt::OtherFocusReason);
             else setFocus(Qt::OtherFocusReason);
             return;
@@ -1131,6 +1131,7 @@ void TDBGrid::onFocusChanged(QWidget *, QWidget *now) {
     } else {
         closeEditor();
     }
+    m_entered = false;
     if (OnExit) RunGuarded(OnExit);
 }
 

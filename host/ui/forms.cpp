@@ -188,8 +188,9 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : TForm(parent) {
     nav->addWidget(dbnPadrao);
     layout->addWidget(panNavigator);
 
+    // On state changes only (a delete, a load and a re-pointing are state
+    // changes too), so the screen's own rule, run after this one, stands.
     connect(dtsPadrao, &TDataSource::stateChange, this, &TfrmPadraoGrid::UpdateActions);
-    connect(dtsPadrao, &TDataSource::dataChange, this, &TfrmPadraoGrid::UpdateActions);
     UpdateActions();
 }
 

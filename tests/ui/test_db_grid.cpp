@@ -367,6 +367,26 @@ TEST_F(GridTest, LeavingTheGridCancelsAnUntouchedNewRowOnly) {
     EXPECT_EQ(nome(), "Parcial");
 }
 
+TEST_F(GridTest, LeavingWithRefusedCellTextKeepsTheFocusInTheCell) {
+    int enters = 0, exits = 0;
+    grid->OnEnter = [&] { ++enters; };
+    grid->OnExit = [&] { ++exits; };
+    grid->SetSelectedIndex(2);
+    Type("x1");
+    other->setFocus();
+    EXPECT_EQ(dialogs.last(), "\"x1\" não é um valor numérico válido.");
+    EXPECT_TRUE(grid->EditorMode());
+    EXPECT_EQ(Focused(), grid->InplaceEditor());
+    EXPECT_EQ(exits, 0);
+    EXPECT_EQ(enters, 0);
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Delete);
+    other->setFocus();
+    EXPECT_EQ(exits, 1);
+    EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 1.0);
+    EXPECT_FALSE(grid->EditorMode());
+}
+
 TEST_F(GridTest, APickListChoiceGoesThroughSetText) {
     TField *tipo = table.FieldByName("TIPO");
     tipo->OnGetText = [](TField &f, bool) {

@@ -256,6 +256,19 @@ TEST_F(GridScreenTest, DeleteAsksForConfirmation) {
     EXPECT_TRUE(screen->sbtIncluir->isEnabled());
 }
 
+TEST_F(GridScreenTest, TheScreensOwnEnablingRuleRunsLastAndStands) {
+    screen->dtsPadrao->OnStateChange = [this](TDataSource &) { screen->sbtIncluir->setEnabled(false); };
+    screen->table.Edit();
+    screen->table.Cancel();
+    EXPECT_FALSE(screen->sbtIncluir->isEnabled());
+    EXPECT_FALSE(screen->sbtGravar->isEnabled());  // the base rule ran first
+    screen->table.Next();
+    screen->table.Edit();
+    screen->table.FieldByName("NOME")->SetAsString("x");
+    EXPECT_FALSE(screen->sbtIncluir->isEnabled());
+    EXPECT_TRUE(screen->sbtGravar->isEnabled());
+}
+
 TEST_F(GridScreenTest, SearchOpensTheSearchDialogOverDtsPadrao) {
     dialogs.onPesquisar = [this](TDataSource *ds) {
         EXPECT_EQ(ds, screen->dtsPadrao);
