@@ -3,25 +3,37 @@
 // that releases it) and the three base screens the modules derive from: the
 // grid maintenance screen, the report parameter screen and the routine screen.
 
-#include "client_table.h"
-#include "messages.h"
+// A screen derived from these bases gets the whole framework with this one
+// include: grid, page control, data-aware controls, edits, dialogs, dispatch.
 
+#include "check_date.h"
+#include "client_table.h"
+#include "db_controls.h"
+#include "db_geral.h"
+#include "db_grid.h"
+#include "dialogs.h"
+#include "edit_controls.h"
+#include "errors.h"
+#include "host_application.h"
+#include "messages.h"
+#include "page_control.h"
+#include "routines.h"
+#include "ui_dispatch.h"
+#include "virtual_keys.h"
+#include "widget_dialogs.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
+#include <QToolBar>
+#include <QVBoxLayout>
 #include <QWidget>
 
-class QAction;
 class QEventLoop;
-class QGroupBox;
-class QLabel;
 class QMdiSubWindow;
-class QMenu;
-class QMenuBar;
-class QToolBar;
-class QVBoxLayout;
-class TDBGrid;
-class TDBNavigator;
-class TDBText;
-class TPageControl;
 
 constexpr int mrNone = 0;
 constexpr int mrOk = 1;

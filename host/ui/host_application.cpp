@@ -49,6 +49,8 @@ void HostApplication::adoptForm(TForm *form) {
     if (!m_forms.contains(form)) m_forms.append(form);
 }
 
+TForm *HostApplication::activeForm() const { return m_lastActive; }
+
 QList<TForm *> HostApplication::forms() const {
     QList<TForm *> out;
     for (const auto &f : m_forms)

@@ -3,14 +3,14 @@
 // showing, window state and the screen cursor. One per process.
 
 #include <QList>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QObject>
 #include <QPointer>
 #include <utility>
 
-class QMainWindow;
-class QMdiArea;
-class QMdiSubWindow;
-class QMenuBar;
 class TForm;
 
 constexpr int crDefault = 0;
@@ -42,7 +42,7 @@ public:
     }
     void adoptForm(TForm *form);
     QList<TForm *> forms() const;
-    TForm *activeForm() const { return m_lastActive; }
+    TForm *activeForm() const;
 
     // Used by TForm.
     QMdiSubWindow *showMdiChild(TForm *form);
