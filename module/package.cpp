@@ -1,0 +1,29 @@
+// Package entry points: the information table, the units' initialization and
+// finalization (run once, guarded by a counter) and the host's way in.
+#include "package.h"
+
+#include "frm_tb_pre_pro_com.h"
+
+namespace {
+
+const char *const kRequires[] = {"_qvx", "_rtl", "_qr", "_lib", "_ger", "_frm", "_db", "_vcl"};
+const char *const kUnits[] = {"Pkg_cot00300", "Cli_cot00302", "Cli_cot00300", "Cli_cot00301"};
+const PackageInfo kInfo = {"Pkg_cot00300", kRequires, int(std::size(kRequires)), kUnits, int(std::size(kUnits))};
+
+int g_initCount = 0;
+
+}  // namespace
+
+const PackageInfo *GetPackageInfoTable() { return &kInfo; }
+
+void Initialize() {
+    if (g_initCount++ > 0) return;
+    Cli_cot00300::Initialization();
+}
+
+void Finalize() {
+    if (g_initCount == 0 || --g_initCount > 0) return;
+    Cli_cot00300::Finalization();
+}
+
+void IniProc() { Cli_cot00300::CriaTbPreProCom(); }

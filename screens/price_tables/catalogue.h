@@ -1,0 +1,5 @@
+#pragma once
+#include <QStringList>
+
+// The 60 messages of the maintenance screen (key|text).
+QStringList PriceTablesCatalogue();

@@ -1,0 +1,47 @@
+#pragma once
+// The host program: where the application server is (embedded or remote),
+// the main window with its menu, and the loadable module.
+
+#include <QLibrary>
+#include <QString>
+#include <memory>
+
+class AppServer;
+
+struct ShellOptions {
+    QString serverUrl;     // empty: start the embedded server
+    QString token;         // for a remote server
+    QString database;      // shared database: SQLite path or postgresql:// URL
+    QString dataDir;       // embedded server's folder (default: the user's data folder)
+    bool openModule = true;
+    bool measureStartup = false;  // print the time to the price tables shown, then quit
+};
+
+// Reads the command line and the settings file (command line wins).
+// Returns false, with a message, for bad arguments.
+bool ParseShellOptions(const QStringList &args, ShellOptions *options, QString *message);
+
+class HostShell {
+public:
+    explicit HostShell(const ShellOptions &options);
+    ~HostShell();
+
+    // Starts or reaches the server, opens the shared database, builds the main
+    // window and loads the module. False, with a Portuguese reason, when the
+    // program cannot go on.
+    bool start(QString *error);
+    void openPriceTables();  // the menu entry: the module's IniProc
+    QString serverDescription() const;
+
+private:
+    bool startEmbeddedServer(QString *error);
+    bool loadModule(QString *error);
+    void buildMainWindow();
+
+    ShellOptions m_options;
+    std::unique_ptr<AppServer> m_server;
+    QLibrary m_module;
+    void (*m_iniProc)() = nullptr;
+    void (*m_finalize)() = nullptr;
+    QString m_serverDescription;
+};

@@ -1,0 +1,48 @@
+// cot-host: the desktop host application with its price table module.
+#include "host_application.h"
+#include "host_shell.h"
+#include "widget_dialogs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char **argv) {
+    QElapsedTimer clock;
+    clock.start();
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("cot"));
+    QApplication::setApplicationName(QStringLiteral("cot-host"));
+
+    ShellOptions options;
+    QString message;
+    if (!ParseShellOptions(app.arguments(), &options, &message)) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        return message.startsWith(QLatin1String("Uso:")) ? 0 : 2;
+    }
+
+    WidgetDialogs dialogs;
+    SetDialogs(&dialogs);
+    HostShell shell(options);
+    QString error;
+    if (!shell.start(&error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("COT — Proposta Comercial"), error);
+        return 1;
+    }
+    QMainWindow *window = HostApplication::instance().mainWindow();
+    window->show();
+    if (options.openModule) shell.openPriceTables();
+    if (options.measureStartup) {
+        QTimer::singleShot(0, [&] {
+            std::printf("startup_ms=%lld\n", static_cast<long long>(clock.elapsed()));
+            std::fflush(stdout);
+            QApplication::quit();
+        });
+    }
+    const int rc = QApplication::exec();
+    SetDialogs(nullptr);
+    return rc;
+}

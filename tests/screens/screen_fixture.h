@@ -1,0 +1,78 @@
+#pragma once
+// A real application server on a temporary SQLite file, the host's settings
+// pointing at it, the shared database open on the same file, and a recording
+// dialogs service: what the main screen needs to run in a test.
+
+#include "app_server.h"
+#include "db_geral.h"
+#include "frm_tb_pre_pro_com.h"
+#include "host_application.h"
+#include "host_services.h"
+#include "package.h"
+#include "recording_dialogs.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+class ScreenFixture : public ::testing::Test {
+protected:
+    // demo: start from the demonstration data; otherwise an empty database.
+    void startServer(bool demo) {
+        ASSERT_TRUE(dir.isValid());
+        dbPath = dir.filePath("cot.db");
+        ServerOptions o;
+        o.database = dbPath;
+        o.demo = demo;
+        o.threads = 2;
+        o.token = "chave-de-teste";
+        server = std::make_unique<AppServer>(o);
+        QString error;
+        ASSERT_TRUE(server->start(&error)) << error.toStdString();
+        HostSettings hs;
+        hs.webUrl = "127.0.0.1";
+        hs.webPort = server->port();
+        hs.token = o.token;
+        SetHostSettings(hs);
+        ASSERT_TRUE(dtmDBGeral().open(dbPath, &error)) << error.toStdString();
+        HostApplication::instance().mainWindow()->show();
+        Initialize();
+    }
+
+    void TearDown() override {
+        for (QMdiSubWindow *w : HostApplication::instance().mdiArea()->subWindowList()) w->close();
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Finalize();
+        if (server) server->stop();
+    }
+
+    // Opens the main screen as the host does and lets it settle.
+    TfrmTbPreProCom *openScreen() {
+        IniProc();
+        settle();
+        return Cli_cot00300::frmTbPreProCom.data();
+    }
+
+    static void settle() {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+
+    // A second client on the same server, to read back what it holds.
+    DataPacket serverCall(const QString &method, const QVector<RpcArg> &args = {}) {
+        TNetConnection net;
+        net.Host = "127.0.0.1";
+        net.Port = server->port();
+        net.Token = "chave-de-teste";
+        return CheckResultPacket(net.Call(method, args));
+    }
+
+    QTemporaryDir dir;
+    QString dbPath;
+    std::unique_ptr<AppServer> server;
+    RecordingDialogs dialogs;
+};
