@@ -288,13 +288,22 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent) {
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int index, int, int newSize) {
-        if (index >= 0 && index < Columns.Count() && newSize > 0) Columns[index].Width = newSize;
+        if (index >= 0 && index < Columns.Count() && newSize > 0 && newSize != scaledWidth(Columns[index].Width))
+            Columns[index].Width = qRound(newSize / widthScale());
         placeEditor();
     });
     connect(qApp, &QApplication::focusChanged, this, &TDBGrid::onFocusChanged);
     SetOptions(TDBGridOptions(dgEditing | dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
                               dgConfirmDelete | dgCancelOnExit));
 }
+
+double TDBGrid::widthScale() const {
+    // Column widths are given for the classic 8-point screen font, whose
+    // average character is 6 pixels wide; a larger font widens the columns.
+    return std::max(1.0, fontMetrics().averageCharWidth() / 6.0);
+}
+
+int TDBGrid::scaledWidth(int width) const { return qRound(width * widthScale()); }
 
 TDBGrid::~TDBGrid() {
     for (const auto &c : m_tableConnections) disconnect(c);
@@ -390,7 +399,7 @@ void TDBGrid::rebuildDefaultColumns() {
         c->m_index = int(Columns.m_items.size());
         c->FieldName = f->FieldName();
         const int chars = f->DataType() == FieldType::String ? std::clamp(f->Size(), 4, 30) : 12;
-        c->Width = std::max(fontMetrics().horizontalAdvance(f->DisplayLabel) + 12, fontMetrics().averageCharWidth() * chars + 8);
+        c->Width = qRound(std::max(fontMetrics().horizontalAdvance(f->DisplayLabel) + 12, fontMetrics().averageCharWidth() * chars + 8) / widthScale());
         Columns.m_items.push_back(std::move(c));
     }
 }
@@ -425,7 +434,8 @@ void TDBGrid::LayoutChanged() {
     for (int i = 0; i < Columns.Count(); ++i) {
         Columns[i].m_index = i;
         setColumnHidden(i, !Columns[i].Visible);
-        if (Columns[i].Visible && Columns[i].Width > 0 && columnWidth(i) != Columns[i].Width) setColumnWidth(i, Columns[i].Width);
+        if (Columns[i].Visible && Columns[i].Width > 0 && columnWidth(i) != scaledWidth(Columns[i].Width))
+            setColumnWidth(i, scaledWidth(Columns[i].Width));
     }
     if (m_col < 0 || m_col >= Columns.Count() || !Columns[m_col].Visible) m_col = std::max(0, firstVisibleColumn());
     installFocusHooks();

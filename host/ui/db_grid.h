@@ -105,6 +105,9 @@ public:
                        Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter, bool readOnly = false);
     TColumn *columnByField(const QString &fieldName);
     void LayoutChanged();
+    // Widths are in the classic screen font's pixels, scaled to the grid's font.
+    double widthScale() const;
+    int scaledWidth(int width) const;
 
     TDBGridOptions Options() const { return m_options; }
     void SetOptions(TDBGridOptions options);
