@@ -299,8 +299,8 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent) {
 
 double TDBGrid::widthScale() const {
     // Column widths are given for the classic 8-point screen font, whose
-    // average character is 6 pixels wide; a larger font widens the columns.
-    return std::max(1.0, fontMetrics().averageCharWidth() / 6.0);
+    // digits are 6 pixels wide; a wider font widens the columns alike.
+    return std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) / 60.0);
 }
 
 int TDBGrid::scaledWidth(int width) const { return qRound(width * widthScale()); }
