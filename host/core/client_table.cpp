@@ -296,6 +296,7 @@ void TClientTable::MergeChangeLog() {
         r->seq = 0;
     }
     m_deleted.clear();
+    emit changeLogMerged();
 }
 
 void TClientTable::CancelUpdates() {
@@ -665,6 +666,7 @@ void TDataSource::SetDataSet(TClientTable *table) {
         m_connections << connect(m_table, &TClientTable::stateChanged, this, &TDataSource::notifyState);
         m_connections << connect(m_table, &TClientTable::rowsReset, this, &TDataSource::dataChange);
         m_connections << connect(m_table, &TClientTable::currentChanged, this, &TDataSource::dataChange);
+        m_connections << connect(m_table, &TClientTable::changeLogMerged, this, &TDataSource::dataChange);
         m_connections << connect(m_table, &TClientTable::fieldChanged, this, [this](TField *) { emit dataChange(); });
         m_connections << connect(m_table, &QObject::destroyed, this, [this] {
             m_table = nullptr;

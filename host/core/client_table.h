@@ -172,6 +172,7 @@ signals:
     void fieldChanged(TField *field);  // a value of the current row changed
     void rowsReset();                  // rows added, removed or replaced
     void currentChanged();             // the cursor moved
+    void changeLogMerged();            // pending changes became the base
 
 private:
     struct Record {

@@ -11,6 +11,8 @@
 #include "ui_dispatch.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QLabel>
 #include <QGroupBox>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -97,11 +99,19 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
 
     buildPriceTablePage();
     buildServiceTypePage();
+    wirePriceTables();
+    wireBands();
 
     dtsPadrao->SetDataSet(cdsTbPreco);
     dbtNome->SetDataSource(dtsTbPreco);
     dbtNome->SetDataField(QStringLiteral("NMPRECOPROP"));
     dbnPadrao->SetDataSource(dtsPadrao);
+    lblPendentes = new QLabel(panNavigator);
+    lblPendentes->setObjectName(QStringLiteral("lblPendentes"));
+    lblPendentes->setStyleSheet(QStringLiteral("color: #a00000;"));
+    if (auto *bar = qobject_cast<QBoxLayout *>(panNavigator->layout())) bar->insertWidget(1, lblPendentes);
+    connect(dtsPadrao, &TDataSource::dataChange, this, &TfrmTbPreProCom::updatePendingNotice);
+    connect(dtsPadrao, &TDataSource::stateChange, this, &TfrmTbPreProCom::updatePendingNotice);
     pgcPadrao->OnChange = [this] { pgcPadraoChange(); };
     pgcTabelaPreco->OnChange = [this] { pgcTabelaPrecoChange(); };
     UpdateActions();
@@ -242,6 +252,15 @@ void TfrmTbPreProCom::buildServiceTypePage() {
         TClientTable *t = table;
         grid->OnEnter = [this, t] { dtsPadrao->SetDataSet(t); };
     }
+}
+
+void TfrmTbPreProCom::updatePendingNotice() {
+    TClientTable *t = dtsPadrao->DataSet();
+    const int pending = t && t->Active() ? t->ChangeCount() : 0;
+    lblPendentes->setText(pending == 0 ? QString()
+                          : pending == 1
+                              ? QStringLiteral("1 alteração não gravada no servidor (Verificar descarta)")
+                              : QStringLiteral("%1 alterações não gravadas no servidor (Verificar descarta)").arg(pending));
 }
 
 // ---------------------------------------------------------------- connection and loading

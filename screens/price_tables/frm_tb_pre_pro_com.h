@@ -82,6 +82,45 @@ public:
     void dtsPadraoStateChange();
     void UpdateActions() override;
 
+    // Price table records (price_tables.cpp).
+    void cdsTbPrecoBeforeInsert();
+    void cdsTbPrecoAfterInsert();
+    void cdsTbPrecoDTINIPRECOPROPSetText(TField &field, const QString &text);
+    void cdsTbPrecoDTFINPRECOPROPSetText(TField &field, const QString &text);
+    void cdsTbPrecoBeforePost();
+    void cdsTbPrecoAfterPost();
+    void cdsTbPrecoBeforeDelete();
+    void cdsTbPrecoAfterDelete();
+    void dbgTabelaPrecoColExit();
+    void dbgTabelaPrecoKeyPress(QChar &key);
+    void vd_PRECOPROPOSTA(bool show);
+
+    // Volume discount bands (bands.cpp) and their interval checks (band_checks.cpp).
+    void cdsDescSistBeforeEdit();
+    void cdsDescSistAfterEdit();
+    void cdsDescSistBeforePost();
+    void cdsDescSistAfterPost();
+    void cdsDescSistAfterDelete();
+    void dbgDescSisColExit();
+    void dbgDescSisKeyPress(QChar &key);
+    void cdsDescUsuBeforeEdit();
+    void cdsDescUsuBeforePost();
+    void cdsDescUsuAfterPost();
+    void cdsDescUsuAfterDelete();
+    void dbgDescUsuColExit();
+    void dbgDescUsuKeyPress(QChar &key);
+    void vd_QTINISISTEMAS(bool show);
+    void vd_QTINIUSUARIOS(bool show);
+    void vd_IntervSis();
+    void vd_IntervUsu();
+    void vd_VdFinSistEdit();
+    void vd_VdFinUsuEdit();
+    void vd_QtMaxFin(bool flag);
+
+    // A notice in the bottom bar while the current table holds changes the
+    // server has not taken; the refresh discards them.
+    QLabel *lblPendentes = nullptr;
+
     // The load step: calls a get-method under the wait animation and replaces
     // the table's content with the answer. Failures pass on with the
     // animation hidden and the table as it was.
@@ -90,6 +129,9 @@ public:
     QString currentPriceTable() const;
 
 private:
+    void wirePriceTables();  // price_tables.cpp
+    void wireBands();        // bands.cpp
+    void updatePendingNotice();
     void buildPriceTablePage();
     void buildServiceTypePage();
     void defineTables();

@@ -71,6 +71,26 @@ protected:
         return CheckResultPacket(net.Call(method, args));
     }
 
+    // Another client adds a price table behind the screen's back.
+    void addPriceTableOnServer(const QString &name) {
+        TNetConnection net;
+        net.Host = "127.0.0.1";
+        net.Port = server->port();
+        net.Token = "chave-de-teste";
+        const QString code = CheckResultServ(net.Call("PrxPrecoProp", {})).toString();
+        TClientTable t("t");
+        t.LoadPacket(CheckResultPacket(net.Call("getTbPreco", {})));
+        t.Append();
+        t.FieldByName("CDPRECOPROP")->SetAsString(code);
+        t.FieldByName("NMPRECOPROP")->SetAsString(name);
+        t.FieldByName("DTINIPRECOPROP")->SetAsDateTime(QDateTime(QDate(2026, 1, 1), QTime(0, 0)));
+        t.FieldByName("DTFINPRECOPROP")->SetAsDateTime(QDateTime(QDate(2026, 12, 31), QTime(0, 0)));
+        for (const char *f : {"VRPRECOUNITSIST", "VRPERCMANUTANO", "NRMESPRAZOLOCA", "VRPEDESFILIMATR", "VRPEDESFILIFILI"})
+            t.FieldByName(f)->SetAsFloat(10);
+        t.Post();
+        CheckResultServ(net.Call("SetIncTbPre", {t.GetDelta()}));
+    }
+
     QTemporaryDir dir;
     QString dbPath;
     std::unique_ptr<AppServer> server;

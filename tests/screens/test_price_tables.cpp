@@ -1,0 +1,324 @@
+// Price table records typed into the real grid against a real server: the new
+// code, the checks before post and their order, dates, the branch discount
+// limits, the numeric key filter, deletion and resending refused changes.
+#include "screen_fixture.h"
+#include "widget_test_helpers.h"
+
+#include <QLineEdit>
+
+using namespace Cli_cot00300;
+
+namespace {
+
+class PriceTableTest : public ScreenFixture {
+protected:
+    void SetUp() override {
+        startServer(true);
+        f = openScreen();
+        ASSERT_NE(f, nullptr);
+        ASSERT_TRUE(ShowActive(HostApplication::instance().mainWindow()));
+        f->dbgTabelaPreco->setFocus();
+        settle();
+        dialogs.clear();
+    }
+
+    TField *field(const char *name) { return f->cdsTbPreco->FieldByName(name); }
+    QString selected() { return f->dbgTabelaPreco->SelectedField() ? f->dbgTabelaPreco->SelectedField()->FieldName() : QString(); }
+
+    // A new row through the tool bar, then the cells typed from "Nome" on,
+    // Tab between them; an empty text leaves the cell untouched.
+    void typeNewRow(const QStringList &cells) {
+        f->sbtIncluir->trigger();
+        settle();
+        for (int i = 0; i < cells.size(); ++i) {
+            Type(cells[i]);
+            if (i + 1 < cells.size()) Press(Qt::Key_Tab);
+        }
+    }
+    void post() {
+        f->sbtGravar->trigger();
+        settle();
+    }
+    // The server's price table with that code, read back through the protocol.
+    Row serverRow(const QString &code, DataPacket *packet = nullptr) {
+        const DataPacket p = serverCall("getTbPreco");
+        if (packet) *packet = p;
+        for (const Row &r : p.rows)
+            if (r[p.fieldIndex("CDPRECOPROP")].toString() == code) return r;
+        return {};
+    }
+    void stopServerKeepingPort() {
+        port = server->port();
+        server->stop();
+    }
+    void restartServer() {
+        ServerOptions o;
+        o.database = dbPath;
+        o.port = port;
+        o.threads = 2;
+        o.token = "chave-de-teste";
+        server = std::make_unique<AppServer>(o);
+        QString error;
+        ASSERT_TRUE(server->start(&error)) << error.toStdString();
+    }
+
+    TfrmTbPreProCom *f = nullptr;
+    int port = 0;
+};
+
+const QStringList kComplete = {"Tabela Teste", "01022026", "28022026", "1500", "270", "12", "10", "15"};
+
+}  // namespace
+
+TEST_F(PriceTableTest, ANewRowGetsItsCodeFromTheServerAndStartsInNome) {
+    f->sbtIncluir->trigger();
+    settle();
+    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);
+    EXPECT_EQ(field("CDPRECOPROP")->AsString(), "0000000004");
+    EXPECT_EQ(selected(), "NMPRECOPROP");
+    EXPECT_EQ(dialogs.waitShown, dialogs.waitHidden);
+    // Codes are never typed: the code column refuses the keyboard.
+    f->cdsTbPreco->Cancel();
+    f->dbgTabelaPreco->SetSelectedIndex(0);
+    Type("9");
+    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+}
+
+TEST_F(PriceTableTest, ACompleteRowIsSentAndTheServerHoldsWhatTheScreenShows) {
+    typeNewRow(kComplete);
+    post();
+    ASSERT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_TRUE(LocalCacheRegistry::instance().isStale("PRECOPROPOSTA"));
+    DataPacket p;
+    const Row r = serverRow("0000000004", &p);
+    ASSERT_FALSE(r.isEmpty());
+    EXPECT_EQ(r[p.fieldIndex("NMPRECOPROP")].toString(), "Tabela Teste");
+    EXPECT_EQ(r[p.fieldIndex("DTINIPRECOPROP")].toDateTime().date(), QDate(2026, 2, 1));
+    EXPECT_EQ(r[p.fieldIndex("DTFINPRECOPROP")].toDateTime().date(), QDate(2026, 2, 28));
+    EXPECT_DOUBLE_EQ(r[p.fieldIndex("VRPRECOUNITSIST")].toDouble(), 1500);
+    EXPECT_DOUBLE_EQ(r[p.fieldIndex("VRPERCMANUTANO")].toDouble(), 270);
+    EXPECT_DOUBLE_EQ(r[p.fieldIndex("NRMESPRAZOLOCA")].toDouble(), 12);
+    EXPECT_DOUBLE_EQ(r[p.fieldIndex("VRPEDESFILIFILI")].toDouble(), 10);
+    EXPECT_DOUBLE_EQ(r[p.fieldIndex("VRPEDESFILIMATR")].toDouble(), 15);
+    EXPECT_EQ(field("VRPRECOUNITSIST")->DisplayText(), "1.500,00");
+}
+
+TEST_F(PriceTableTest, MissingValuesAreReportedInTheOrderOfTheChainWithTheirColumn) {
+    struct Step { int filled; const char *message; const char *column; };
+    const Step steps[] = {
+        {0, "Nome da Proposta deve ser Informado.", "NMPRECOPROP"},
+        {1, "Inicio da Vigencia deve ser Informado.", "DTINIPRECOPROP"},
+        {2, "Fim da Vigencia deve ser Informado.", "DTFINPRECOPROP"},
+        {3, "Preço Unitário deve ser Informado.", "VRPRECOUNITSIST"},
+        {4, "Valor percentual da Manutenção Anual deve ser Informado.", "VRPERCMANUTANO"},
+        {5, "Prazo de Locação deve ser Informado.", "NRMESPRAZOLOCA"},
+        {6, "Valor do percentual de desconto de filial por filial deve ser informado.", "VRPEDESFILIFILI"},
+        {7, "Valor do percentual de desconto de filial por matriz deve ser informado.", "VRPEDESFILIMATR"},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.message);
+        dialogs.clear();
+        typeNewRow(kComplete.mid(0, s.filled));
+        post();
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last(), QString::fromUtf8(s.message));
+        EXPECT_EQ(selected(), s.column);
+        EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);  // the row stays with what was typed
+        f->cdsTbPreco->Cancel();
+        settle();
+    }
+    EXPECT_EQ(serverCall("getTbPreco").rows.size(), 3);  // nothing reached the server
+}
+
+TEST_F(PriceTableTest, SameDayPassesAndAnEndBeforeTheStartIsRefusedAlsoOnLeavingFimVigencia) {
+    typeNewRow({"Um dia", "10032026", "09032026"});
+    Press(Qt::Key_Tab);  // leaving "Fim Vigência" before any post
+    settle();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last(), "Data Final deve ser maior ou igual ao data inicial!");
+    EXPECT_EQ(selected(), "DTINIPRECOPROP");
+
+    dialogs.clear();
+    f->dbgTabelaPreco->SetSelectedField(field("DTFINPRECOPROP"));
+    Type("10032026");
+    Press(Qt::Key_Tab);
+    Type("1500");
+    Press(Qt::Key_Tab);
+    Type("0");  // 0 is a value, not an empty cell
+    for (const char *v : {"12", "100", "0"}) {
+        Press(Qt::Key_Tab);
+        Type(v);
+    }
+    post();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+    const Row r = serverRow("0000000004");
+    ASSERT_FALSE(r.isEmpty());
+}
+
+TEST_F(PriceTableTest, BranchDiscountsTakeZeroToOneHundred) {
+    struct Case { const char *filfil; const char *filmat; const char *message; };
+    const Case cases[] = {
+        {"100,01", "15", "Valor do percentual de desconto de filial por filial deve ser entre 0% e 100%"},
+        {"10", "100,01", "Valor do percentual de desconto de filial por matriz deve ser entre 0% e 100%"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        dialogs.clear();
+        QStringList cells = kComplete;
+        cells[6] = c.filfil;
+        cells[7] = c.filmat;
+        typeNewRow(cells);
+        post();
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last(), QString::fromUtf8(c.message));
+        f->cdsTbPreco->Cancel();
+        settle();
+    }
+    dialogs.clear();
+    QStringList cells = kComplete;
+    cells[6] = "100";
+    cells[7] = "100";
+    typeNewRow(cells);
+    post();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    // Each new row took a fresh code, the cancelled ones too.
+    EXPECT_EQ(field("CDPRECOPROP")->AsString(), "0000000006");
+    EXPECT_FALSE(serverRow("0000000006").isEmpty());
+}
+
+TEST_F(PriceTableTest, TheNumericKeyFilter) {
+    f->cdsTbPreco->First();
+    f->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+    f->dbgTabelaPreco->setFocus();
+    auto editorText = [this] { return f->dbgTabelaPreco->EditorText(); };
+
+    Type("a-");  // letters and the minus sign type nothing
+    EXPECT_FALSE(f->dbgTabelaPreco->EditorMode());
+    Type(",");   // a number never begins with the comma
+    EXPECT_FALSE(f->dbgTabelaPreco->EditorMode());
+    Type("12,5,");
+    EXPECT_EQ(editorText(), "12,5");
+    Type(".");   // a full stop after a comma
+    EXPECT_EQ(editorText(), "12,5");
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Backspace);
+    EXPECT_EQ(editorText(), "12");
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+
+    f->dbgTabelaPreco->SetSelectedField(field("VRPERCMANUTANO"));
+    Type("9999999999");  // the tenth nine is refused
+    EXPECT_EQ(editorText(), "999999999");
+    Type(",10");         // after nine nines only the decimal digit 0 passes
+    EXPECT_EQ(editorText(), "999999999,0");
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+
+    // "Nome" and the dates take every character.
+    f->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
+    Type("a-,.");
+    EXPECT_TRUE(editorText().endsWith("a-,.")) << editorText().toStdString();
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+}
+
+TEST_F(PriceTableTest, PastedTextThatIsNotANumberOrADateChangesNothing) {
+    f->cdsTbPreco->First();
+    const double price = field("VRPRECOUNITSIST")->AsFloat();
+    f->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+    Type("1");
+    auto *editor = qobject_cast<QLineEdit *>(f->dbgTabelaPreco->InplaceEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("mil reais");  // as a paste would leave it
+    Press(Qt::Key_Tab);
+    settle();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last(), "\"mil reais\" não é um valor numérico válido.");
+    EXPECT_DOUBLE_EQ(field("VRPRECOUNITSIST")->AsFloat(), price);
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+
+    dialogs.clear();
+    const QDateTime start = field("DTINIPRECOPROP")->AsDateTime();
+    f->dbgTabelaPreco->SetSelectedField(field("DTINIPRECOPROP"));
+    Type("31022026");
+    Press(Qt::Key_Tab);
+    settle();
+    ASSERT_GE(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "Data inválida");
+    EXPECT_EQ(field("DTINIPRECOPROP")->AsDateTime(), start);
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    DataPacket p;
+    EXPECT_EQ(serverRow("0000000001", &p)[p.fieldIndex("DTINIPRECOPROP")].toDateTime(), start);
+}
+
+TEST_F(PriceTableTest, DeletingToldTheMarketSegmentsFirstThenSendsAndReloads) {
+    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", "0000000003"));
+    addPriceTableOnServer("Tabela de outro usuário");  // shows up with the reload
+    const int segmentsBefore = LocalCacheRegistry::instance().notices();
+    f->sbtExcluir->trigger();  // confirmed by the recording dialogs
+    settle();
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_TRUE(serverRow("0000000003").isEmpty());
+    EXPECT_TRUE(LocalCacheRegistry::instance().isStale("SEGMERCADO"));
+    EXPECT_GT(LocalCacheRegistry::instance().notices(), segmentsBefore);
+    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
+    EXPECT_TRUE(f->cdsTbPreco->Locate("NMPRECOPROP", "Tabela de outro usuário"));
+
+    // When the market segments cannot be told, the row is not deleted.
+    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
+    stopServerKeepingPort();
+    dialogs.clear();
+    f->sbtExcluir->trigger();
+    settle();
+    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar"));
+    restartServer();
+    EXPECT_FALSE(serverRow("0000000002").isEmpty());
+}
+
+TEST_F(PriceTableTest, ARefusedPostStaysPendingAndGoesAgainWithTheNextPost) {
+    f->cdsTbPreco->First();
+    stopServerKeepingPort();
+    f->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
+    f->cdsTbPreco->Edit();
+    field("NMPRECOPROP")->SetAsString("Tabela Padrão Revista");
+    post();
+    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+    EXPECT_TRUE(f->lblPendentes->text().contains("1 alteração")) << f->lblPendentes->text().toStdString();
+
+    restartServer();
+    f->cdsTbPreco->Next();
+    f->cdsTbPreco->Edit();
+    field("NRMESPRAZOLOCA")->SetAsFloat(30);
+    post();
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_TRUE(f->lblPendentes->text().isEmpty());
+    DataPacket p;
+    EXPECT_EQ(serverRow("0000000001", &p)[p.fieldIndex("NMPRECOPROP")].toString(), "Tabela Padrão Revista");
+    EXPECT_DOUBLE_EQ(serverRow("0000000002", &p)[p.fieldIndex("NRMESPRAZOLOCA")].toDouble(), 30);
+}
+
+TEST_F(PriceTableTest, RefreshDiscardsAPendingChange) {
+    f->cdsTbPreco->First();
+    stopServerKeepingPort();
+    f->cdsTbPreco->Edit();
+    field("NMPRECOPROP")->SetAsString("Nome que não chegou");
+    post();
+    ASSERT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+    restartServer();
+    f->dbgTabelaPreco->setFocus();
+    f->sbtVerificar->trigger();
+    settle();
+    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_NE(field("NMPRECOPROP")->AsString(), "Nome que não chegou");
+    EXPECT_TRUE(f->lblPendentes->text().isEmpty());
+}
