@@ -89,20 +89,22 @@ struct AppServer::Impl {
 };
 
 void AppServer::Impl::routes() {
-    http->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+    // The token is checked once the body has been read: refusing earlier would
+    // leave the body in the connection, to be taken for the next request.
+    http->set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
         t_logged = false;
-        if (options.token.isEmpty() || req.path == "/health") return httplib::Server::HandlerResponse::Unhandled;
-        const std::string header = req.get_header_value("Authorization");
-        const std::string expected = "Bearer " + options.token.toStdString();
-        if (sameToken(header, expected)) return httplib::Server::HandlerResponse::Unhandled;
-        res.status = 401;
-        res.set_header("WWW-Authenticate", "Bearer");
-        res.set_content(errorJson(QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida.")), "application/json");
-        return httplib::Server::HandlerResponse::Handled;
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 
     http->Post(kRpcPath, [this](const httplib::Request &req, httplib::Response &res) {
         const auto started = std::chrono::steady_clock::now();
+        if (!options.token.isEmpty() &&
+            !sameToken(req.get_header_value("Authorization"), "Bearer " + options.token.toStdString())) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Bearer");
+            res.set_content(errorJson(QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida.")), "application/json");
+            return;  // the access log writes the line
+        }
         RpcDispatcher::Outcome out;
         try {
             out = dispatcher.handle(QByteArray::fromStdString(req.body), session());
@@ -209,6 +211,7 @@ bool AppServer::start(QString *error) {
     const int threads = o.threads;
     d->http->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
     d->http->set_payload_max_length(size_t(std::max<qint64>(1024, o.maxBodyBytes)));
+    d->http->set_tcp_nodelay(true);
     d->http->set_keep_alive_max_count(1000);
     d->http->set_keep_alive_timeout(2);
     d->http->set_read_timeout(30, 0);

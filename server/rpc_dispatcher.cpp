@@ -95,10 +95,16 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
 
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
-    if (perr.error != QJsonParseError::NoError)
+    if (perr.error != QJsonParseError::NoError) {
+        // A lone number, text or literal is JSON, but not a request.
+        QJsonParseError inner;
+        const QJsonDocument wrapped = QJsonDocument::fromJson("[" + body + "]", &inner);
+        if (inner.error == QJsonParseError::NoError && wrapped.array().size() == 1)
+            return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
         return fail(RpcCode::ParseError, QStringLiteral("A requisição não é um JSON válido (%1, posição %2).")
                                              .arg(perr.errorString())
                                              .arg(perr.offset));
+    }
     if (doc.isArray()) return fail(RpcCode::InvalidRequest, QStringLiteral("Requisições em lote não são aceitas: envie uma chamada por vez."));
     if (!doc.isObject()) return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
     const QJsonObject request = doc.object();

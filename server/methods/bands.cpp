@@ -236,12 +236,14 @@ void overlapOnEdit(CallContext &ctx, const Side &side) {
     const QString first = Codes::quantityArg(ctx.text(2), QStringLiteral("Quantidade inicial"));
     if (last.isEmpty() || first.isEmpty())
         invalidParams(QStringLiteral("Informe as quantidades inicial e final da faixa de desconto por %1.").arg(side.noun));
+    // An end typed below the start still names the quantities between them.
+    const QString low = std::min(first, last), high = std::max(first, last);
     const QVector<FieldDef> fields{side.fields[1], side.fields[2]};
     ctx.data = Packets::select(ctx.db, fields,
                                QStringLiteral("SELECT %1, %2 FROM %3 WHERE CDPRECOPROP = ? AND %1 <> ? AND %1 <= ? AND %2 >= ?"
                                               " ORDER BY %1 LIMIT 1")
                                    .arg(side.first, side.last, side.table),
-                               {code, first, last, first});
+                               {code, first, high, low});
 }
 
 // The largest last quantity of the systems and of the users bands that end

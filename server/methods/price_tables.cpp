@@ -60,8 +60,8 @@ void validate(const Values &row) {
         const char *what;
     } required[] = {{PRICE, "o preço unitário"}, {MAINT, "o valor da manutenção anual"}, {TERM, "o prazo de locação"}};
     for (const auto &r : required) {
-        if (missing(row[r.col])) refuse(QStringLiteral("%1: %2 deve ser informado.").arg(who, QLatin1String(r.what)));
-        if (row[r.col].toDouble() < 0) refuse(QStringLiteral("%1: %2 não pode ser negativo.").arg(who, QLatin1String(r.what)));
+        if (missing(row[r.col])) refuse(QStringLiteral("%1: %2 deve ser informado.").arg(who, QString::fromUtf8(r.what)));
+        if (row[r.col].toDouble() < 0) refuse(QStringLiteral("%1: %2 não pode ser negativo.").arg(who, QString::fromUtf8(r.what)));
     }
     const struct {
         int col;
@@ -69,10 +69,10 @@ void validate(const Values &row) {
     } percents[] = {{BRANCH_BRANCH, "filial por filial"}, {BRANCH_HQ, "filial por matriz"}};
     for (const auto &p : percents) {
         if (missing(row[p.col]))
-            refuse(QStringLiteral("%1: o percentual de desconto de %2 deve ser informado.").arg(who, QLatin1String(p.what)));
+            refuse(QStringLiteral("%1: o percentual de desconto de %2 deve ser informado.").arg(who, QString::fromUtf8(p.what)));
         const double v = row[p.col].toDouble();
         if (v < 0 || v > 100)
-            refuse(QStringLiteral("%1: o percentual de desconto de %2 deve estar entre 0% e 100%.").arg(who, QLatin1String(p.what)));
+            refuse(QStringLiteral("%1: o percentual de desconto de %2 deve estar entre 0% e 100%.").arg(who, QString::fromUtf8(p.what)));
     }
 }
 

@@ -1,0 +1,186 @@
+// Writers racing on the bands of one price table, through one server and
+// through two cot-server processes on the same database: the bands must never
+// end up overlapping, and no writer may see a storage failure.
+
+#include "server_fixture.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct RaceResult {
+    std::atomic<int> accepted{0}, refused{0}, conflicts{0}, other{0};
+    std::mutex lock;
+    QStringList otherMessages;
+};
+
+// Each client inserts bands at random places of one table and deletes some of
+// those it got in.
+void raceBands(const QVector<int> &ports, const QString &code, int clients, int rounds, RaceResult &result, bool users) {
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([&, c] {
+            TNetConnection net;
+            net.Host = QStringLiteral("127.0.0.1");
+            net.Port = ports[c % ports.size()];
+            net.ThrowException = false;
+            QRandomGenerator rng(7919u * uint(c + 1));
+            const QVector<FieldDef> fields = users ? ClientFields::usersBand() : ClientFields::systemsBand();
+            const QString method = users ? QStringLiteral("setDescUsu") : QStringLiteral("setDescSis");
+            const int max = users ? 150 : 20;
+            for (int i = 0; i < rounds; ++i) {
+                const int first = 1 + int(rng.bounded(max - 3));
+                const int last = std::min(max, first + int(rng.bounded(4)));
+                const Row row{code, QStringLiteral("%1").arg(first, 5, 10, QLatin1Char('0')), QStringLiteral("%1").arg(last, 5, 10, QLatin1Char('0')),
+                              double(c)};
+                Delta d;
+                d.fields = fields;
+                d.changes.append({DeltaChange::Insert, {}, row});
+                RpcReply r = net.Call(method, {d});
+                if (r.ok) {
+                    ++result.accepted;
+                    if (rng.bounded(3) == 0) {
+                        Delta del;
+                        del.fields = fields;
+                        del.changes.append({DeltaChange::Delete, row, {}});
+                        r = net.Call(method, {del});
+                        if (!r.ok && r.errorCode != -32001) {
+                            ++result.other;
+                            std::lock_guard<std::mutex> g(result.lock);
+                            result.otherMessages << r.errorMessage;
+                        }
+                    }
+                } else if (r.errorCode == -32000) {
+                    ++result.refused;
+                } else if (r.errorCode == -32001) {
+                    ++result.conflicts;
+                } else {
+                    ++result.other;
+                    std::lock_guard<std::mutex> g(result.lock);
+                    result.otherMessages << QStringLiteral("%1 %2").arg(r.errorCode).arg(r.errorMessage);
+                }
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+}
+
+// The stored bands of a table overlap nowhere.
+void expectNoOverlap(const DataPacket &p, const char *first, const char *last) {
+    int prevLast = 0;
+    for (int i = 0; i < p.rows.size(); ++i) {
+        const int f = cell(p, i, first).toInt(), l = cell(p, i, last).toInt();
+        EXPECT_GT(f, prevLast) << "faixa " << f << "-" << l << " sobrepõe a anterior, que termina em " << prevLast;
+        EXPECT_LE(f, l);
+        prevLast = std::max(prevLast, l);
+    }
+}
+
+// A cot-server process of its own, on the given database.
+class ServerProcess {
+public:
+    explicit ServerProcess(const QString &database) {
+        m_process.setProgram(QStringLiteral(COT_SERVER_BIN));
+        m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"), database,
+                                QStringLiteral("--threads"), QStringLiteral("6")});
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+    }
+    ~ServerProcess() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(10000)) m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    // The port announced on the standard output, or 0.
+    int port() {
+        if (m_port) return m_port;
+        QByteArray out;
+        for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
+            m_process.waitForReadyRead(200);
+            out += m_process.readAllStandardOutput();
+            if (m_process.state() == QProcess::NotRunning) break;
+        }
+        const int colon = out.lastIndexOf(':');
+        if (colon > 0) m_port = out.mid(colon + 1).trimmed().toInt();
+        return m_port;
+    }
+    QByteArray errorOutput() { return m_process.readAllStandardError(); }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+}  // namespace
+
+class Concurrency : public ServerTest {
+protected:
+    void adjust(ServerOptions &o) override { o.threads = 8; }
+};
+
+TEST_P(Concurrency, RacingWritersThroughOneServerLeaveNoOverlap) {
+    const QString code = newPriceTable();
+    RaceResult result;
+    raceBands({server->port()}, code, 8, 40, result, false);
+    EXPECT_GT(result.accepted, 0);
+    EXPECT_GT(result.refused, 0);  // the races did collide
+    EXPECT_EQ(result.other, 0) << result.otherMessages.join(" | ").toStdString();
+    expectNoOverlap(packet(QStringLiteral("getDescSis"), {code}), "QTINISISTEMAS", "QTFINSISTEMAS");
+}
+
+TEST_P(Concurrency, RacingWritersThroughTwoServerProcessesLeaveNoOverlap) {
+    const QString code = newPriceTable();
+    ServerProcess one(databaseSpec()), two(databaseSpec());
+    const int p1 = one.port(), p2 = two.port();
+    ASSERT_GT(p1, 0) << one.errorOutput().toStdString();
+    ASSERT_GT(p2, 0) << two.errorOutput().toStdString();
+    for (bool users : {false, true}) {
+        RaceResult result;
+        raceBands({p1, p2}, code, 8, 40, result, users);
+        EXPECT_GT(result.accepted, 0);
+        EXPECT_GT(result.refused, 0);
+        EXPECT_EQ(result.other, 0) << result.otherMessages.join(" | ").toStdString();
+    }
+    expectNoOverlap(packet(QStringLiteral("getDescSis"), {code}), "QTINISISTEMAS", "QTFINSISTEMAS");
+    expectNoOverlap(packet(QStringLiteral("getDescUsu"), {code}), "QTINIUSUARIOS", "QTFINUSUARIOS");
+}
+
+TEST_P(Concurrency, CodesAndNumbersAreUniqueAcrossProcesses) {
+    ServerProcess one(databaseSpec()), two(databaseSpec());
+    const QVector<int> ports{server->port(), one.port(), two.port()};
+    ASSERT_GT(ports[1], 0);
+    ASSERT_GT(ports[2], 0);
+    std::mutex lock;
+    QStringList codes, numbers;
+    std::vector<std::thread> threads;
+    for (int c = 0; c < 6; ++c) {
+        threads.emplace_back([&, c] {
+            TNetConnection net;
+            net.Host = QStringLiteral("127.0.0.1");
+            net.Port = ports[c % ports.size()];
+            for (int i = 0; i < 25; ++i) {
+                const RpcReply code = net.Call(QStringLiteral("PrxPrecoProp"), {});
+                const RpcReply number = net.Call(QStringLiteral("GetMaxOperTipoServ"), {});
+                std::lock_guard<std::mutex> g(lock);
+                codes << (code.ok ? code.data.toString() : QStringLiteral("erro"));
+                numbers << (number.ok ? QString::number(PacketCodec::packetFromJson(number.data).rows.value(0).value(0).toDouble())
+                                      : QStringLiteral("erro"));
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+    EXPECT_FALSE(codes.contains(QStringLiteral("erro")));
+    EXPECT_FALSE(numbers.contains(QStringLiteral("erro")));
+    EXPECT_EQ(QSet<QString>(codes.begin(), codes.end()).size(), 150);
+    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), 150);
+}
+
+COT_BOTH_BACKENDS(Concurrency);
