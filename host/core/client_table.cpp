@@ -151,9 +151,20 @@ void TClientTable::fire(const DataSetNotify &handler) {
     if (handler) handler(*this);
 }
 
+TClientTable::Record *TClientTable::newRecord() {
+    m_chunks.push_back(std::make_unique<Record[]>(1));
+    return &m_chunks.back()[0];
+}
+
+void TClientTable::dropAllRecords() {
+    m_records.clear();
+    m_chunks.clear();
+    m_deleted.clear();
+}
+
 void TClientTable::CreateDataSet() {
     if (m_fields.empty()) throw EAppError(QStringLiteral("A tabela %1 não tem campos definidos.").arg(Name()));
-    m_records.clear();
+    dropAllRecords();
     m_deleted.clear();
     m_buffer.clear();
     m_nextId = 1;
@@ -174,7 +185,7 @@ void TClientTable::Open() {
 
 void TClientTable::Close() {
     if (!Active()) return;
-    m_records.clear();
+    dropAllRecords();
     m_deleted.clear();
     m_view.clear();
     m_buffer.clear();
@@ -221,15 +232,18 @@ void TClientTable::LoadPacket(DataPacket &&packet) {
     for (const Row &r : packet.rows)
         if (r.size() != packet.fields.size())
             throw PacketError(QStringLiteral("Pacote de dados inválido: uma linha não tem um valor por campo."));
-    std::vector<std::unique_ptr<Record>> records;
-    records.reserve(size_t(packet.rows.size()));
+    const size_t n = size_t(packet.rows.size());
+    std::unique_ptr<Record[]> chunk(n ? new Record[n] : nullptr);
+    std::vector<Record *> records;
+    records.reserve(n);
     TBookmark id = 1;
-    for (Row &r : packet.rows) {
-        auto rec = std::make_unique<Record>();
+    for (size_t i = 0; i < n; ++i) {
+        Record *rec = &chunk[i];
+        Row &r = packet.rows[int(i)];
         rec->id = id++;
         rec->values = (createFields || identity) ? std::move(r) : convertRow(packet, std::move(r), map);
         rec->base = rec->values;
-        records.push_back(std::move(rec));
+        records.push_back(rec);
     }
     if (createFields) {
         for (const FieldDef &def : packet.fields) {
@@ -238,8 +252,9 @@ void TClientTable::LoadPacket(DataPacket &&packet) {
             m_fields.push_back(std::move(f));
         }
     }
+    dropAllRecords();
     m_records = std::move(records);
-    m_deleted.clear();
+    if (chunk) m_chunks.push_back(std::move(chunk));
     m_buffer.clear();
     m_modified = false;
     m_nextId = id;
@@ -301,18 +316,21 @@ void TClientTable::MergeChangeLog() {
 
 void TClientTable::CancelUpdates() {
     if (IsEditing()) Cancel();
-    std::vector<std::unique_ptr<Record>> kept;
-    for (auto &r : m_records) {
-        if (r->status == Record::Inserted) continue;
+    std::vector<Record *> kept;
+    for (Record *r : m_records) {
+        if (r->status == Record::Inserted) {
+            r->values = r->base = Row();
+            continue;
+        }
         r->values = r->base;
         r->status = Record::Unchanged;
-        kept.push_back(std::move(r));
+        kept.push_back(r);
     }
     for (const Deleted &d : m_deleted) {
-        auto r = std::make_unique<Record>();
+        Record *r = newRecord();
         r->id = m_nextId++;
         r->values = r->base = d.base;
-        kept.push_back(std::move(r));
+        kept.push_back(r);
     }
     m_records = std::move(kept);
     m_deleted.clear();
@@ -366,7 +384,7 @@ void TClientTable::Post() {
     fire(BeforePost);
     TBookmark id;
     if (m_state == DataSetState::Insert) {
-        auto rec = std::make_unique<Record>();
+        Record *rec = newRecord();
         rec->id = id = m_nextId++;
         rec->values = m_buffer;
         if (LogChanges) {
@@ -378,7 +396,7 @@ void TClientTable::Post() {
         int at;
         if (m_insertAt < viewSize()) at = recIndex(m_insertAt);
         else at = viewSize() == 0 ? int(m_records.size()) : recIndex(viewSize() - 1) + 1;
-        m_records.insert(m_records.begin() + at, std::move(rec));
+        m_records.insert(m_records.begin() + at, rec);
         if (m_filtered) rebuildView();
         m_cur = m_filtered ? viewIndexOfId(id) : at;
         if (m_cur < 0) m_cur = viewSize() == 0 ? -1 : std::min(m_insertAt, viewSize() - 1);
@@ -443,6 +461,7 @@ void TClientTable::Delete() {
     const int idx = recIndex(m_cur);
     const Record &rec = *m_records[size_t(idx)];
     if (LogChanges && rec.status != Record::Inserted) m_deleted.append({rec.base, m_nextSeq++});
+    m_records[size_t(idx)]->values = m_records[size_t(idx)]->base = Row();  // its storage waits for the next load
     m_records.erase(m_records.begin() + idx);
     m_buffer.clear();
     m_modified = false;

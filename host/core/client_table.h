@@ -203,8 +203,13 @@ private:
     Row convertRow(const DataPacket &packet, Row &&src, const QVector<int> &map) const;
 
     std::vector<std::unique_ptr<TField>> m_fields;
-    // Records by pointer: inserting or removing in a large table moves pointers only.
-    std::vector<std::unique_ptr<Record>> m_records;
+    // Records by pointer: inserting or removing in a large table moves pointers
+    // only. Their storage comes in chunks (a loaded packet is one chunk), kept
+    // until the table is loaded again or closed.
+    std::vector<Record *> m_records;
+    std::vector<std::unique_ptr<Record[]>> m_chunks;
+    Record *newRecord();
+    void dropAllRecords();
     QVector<Deleted> m_deleted;
     QVector<int> m_view;  // with a filter on: indices into m_records, in order
     int m_cur = -1;       // index into m_view
