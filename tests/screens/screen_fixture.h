@@ -25,23 +25,36 @@ protected:
     void startServer(bool demo) {
         ASSERT_TRUE(dir.isValid());
         dbPath = dir.filePath("cot.db");
-        ServerOptions o;
-        o.database = dbPath;
-        o.demo = demo;
-        o.threads = 2;
-        o.token = "chave-de-teste";
-        server = std::make_unique<AppServer>(o);
+        launchServer(demo, 0);
         QString error;
-        ASSERT_TRUE(server->start(&error)) << error.toStdString();
         HostSettings hs;
         hs.webUrl = "127.0.0.1";
         hs.webPort = server->port();
-        hs.token = o.token;
+        hs.token = "chave-de-teste";
         SetHostSettings(hs);
         ASSERT_TRUE(dtmDBGeral().open(dbPath, &error)) << error.toStdString();
         HostApplication::instance().mainWindow()->show();
         Initialize();
     }
+
+    // The server on the same database, on a chosen port (0: any).
+    void launchServer(bool demo, int port) {
+        ServerOptions o;
+        o.database = dbPath;
+        o.demo = demo;
+        o.port = port;
+        o.threads = 2;
+        o.token = "chave-de-teste";
+        server = std::make_unique<AppServer>(o);
+        QString error;
+        ASSERT_TRUE(server->start(&error)) << error.toStdString();
+    }
+    // Takes the server away and brings it back where the screen expects it.
+    void stopServerKeepingPort() {
+        stoppedPort = server->port();
+        server->stop();
+    }
+    void restartServer() { launchServer(false, stoppedPort); }
 
     void TearDown() override {
         for (QMdiSubWindow *w : HostApplication::instance().mdiArea()->subWindowList()) w->close();
@@ -93,6 +106,7 @@ protected:
 
     QTemporaryDir dir;
     QString dbPath;
+    int stoppedPort = 0;
     std::unique_ptr<AppServer> server;
     RecordingDialogs dialogs;
 };

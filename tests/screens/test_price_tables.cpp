@@ -47,23 +47,7 @@ protected:
             if (r[p.fieldIndex("CDPRECOPROP")].toString() == code) return r;
         return {};
     }
-    void stopServerKeepingPort() {
-        port = server->port();
-        server->stop();
-    }
-    void restartServer() {
-        ServerOptions o;
-        o.database = dbPath;
-        o.port = port;
-        o.threads = 2;
-        o.token = "chave-de-teste";
-        server = std::make_unique<AppServer>(o);
-        QString error;
-        ASSERT_TRUE(server->start(&error)) << error.toStdString();
-    }
-
     TfrmTbPreProCom *f = nullptr;
-    int port = 0;
 };
 
 const QStringList kComplete = {"Tabela Teste", "01022026", "28022026", "1500", "270", "12", "10", "15"};
