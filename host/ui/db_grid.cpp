@@ -264,7 +264,12 @@ void focusFieldInGrid(TField &f) {
             if (gridShows(g, &f)) chosen = g;
     if (!chosen) return;
     chosen->SetSelectedField(&f);
-    if (chosen->isVisible() && chosen->isEnabled()) chosen->setFocus(Qt::OtherFocusReason);
+    if (chosen->isVisible() && chosen->isEnabled()) {
+        // An editor still open on that cell keeps the focus, and with it what
+        // it has selected, so the user types over it as before.
+        if (QWidget *editor = chosen->InplaceEditor()) editor->setFocus(Qt::OtherFocusReason);
+        else chosen->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 }  // namespace
@@ -617,6 +622,10 @@ void TDBGrid::openEditor(bool withKey, QChar key) {
     const bool ellipsis = c.ButtonStyle == cbsEllipsis;
     auto *ed = new TGridCellEditor(viewport(), c.ButtonStyle == cbsNone ? QStringList() : c.PickList, ellipsis,
                                    f->EditMask, f->Alignment);
+    // A text cell takes no more characters than its field holds, as in the
+    // classic grid: a longer text would otherwise be cut short on commit.
+    if (f->DataType() == FieldType::String && f->Size() > 0 && f->EditMask.isEmpty() && !f->OnSetText && !ed->combo)
+        ed->line->setMaxLength(f->Size());
     ed->setPalette(palette());
     m_editor = ed;
     m_settingEditorText = true;
