@@ -1,0 +1,72 @@
+#pragma once
+// The volume discount bands of a price table: by number of systems and by
+// number of users. The two lists are one family of records; a BandSide names
+// everything in which one list differs from the other, and one implementation
+// of the records (bands.cpp) and of their checks (band_checks.cpp) runs on it.
+
+#include <QString>
+
+class QWidget;
+class TClientTable;
+class TDBGrid;
+class TfrmTbPreProCom;
+
+struct BandSide {
+    // What the list is made of.
+    TClientTable *table = nullptr;  // cdsDescSist / cdsDescUsu
+    TDBGrid *grid = nullptr;        // dbgDescSis / dbgDescUsu
+    QWidget *page = nullptr;        // its sub-page of "Tabela de Preço"
+    QString firstField;             // "De": QTINISISTEMAS / QTINIUSUARIOS
+    QString lastField;              // "Até": QTFINSISTEMAS / QTFINUSUARIOS
+    QString percentField;           // "%Desconto": VRPERCDESCSIST / VRPERCDESCUSU
+    QString saveMethod;             // setDescSis / setDescUsu
+
+    // Limits and the messages of the required values.
+    int largestLast = 0;        // 20 / 150
+    QString msgFirstMissing;    // QTINI_INF / QTINI_INFUSU
+    QString msgLastMissing;     // QTFIN_INF / QTFIN_INFUSU
+    QString msgLastTooLarge;    // QTFINSIS_MAIOR / QTFINUSU_MAIOR
+
+    // The server's questions and the tables their answers land in. The answer
+    // of the duplicate question and of the changed-last question carry the
+    // band's own field names.
+    QString sameStartMethod;              // getVdQtIniSis / getVdQtIniusu
+    TClientTable *sameStartAnswer = nullptr;  // cdsVdQtIniSis / cdsVdQtIniUsu
+    QString intervalMethod;               // getVdIntervSis / getVdIntervUsu
+    TClientTable *intervalAnswer = nullptr;   // cdsVdIntervSis / cdsVdIntervUsu
+    QString intervalField;                // INTERVSIS / INTERVUSU
+    QString changedLastMethod;            // getVdFinSistEdit / getVdFinUsuEdit
+    TClientTable *changedLastAnswer = nullptr;  // cdsVdFinSistEdit / cdsVdFinUsuEdit
+    QString largestEndBelowField;         // FINSIST / FINUSU of cdsQtMaxFin
+
+    // The first quantity's text at edit start (stVerEditSis / stVerEditUsu).
+    QString *rememberedFirst = nullptr;
+
+    // Where the two lists behave differently.
+    bool remembersFirstBeforeEdit = false;  // users: at before edit; systems: at after edit
+    bool checksLastOnLeavingIt = false;     // users: an edited band's "Até" is checked on leaving it
+    bool checksFirstBeforePost = false;     // systems: an edited band's "De" is checked again at posting
+    bool waitsWhileSendingAfterPost = false;  // users: the wait animation while a posted band is sent
+};
+
+namespace Bands {
+
+// The descriptors of the two lists of a screen.
+BandSide Systems(TfrmTbPreProCom &f);
+BandSide Users(TfrmTbPreProCom &f);
+
+// The band records: edit-start capture, key filter, column exit, posting and
+// the sending of every posted or deleted band.
+void BeforeEdit(TfrmTbPreProCom &f, const BandSide &s);
+void AfterEdit(TfrmTbPreProCom &f, const BandSide &s);
+void BeforePost(TfrmTbPreProCom &f, const BandSide &s);
+void AfterPost(TfrmTbPreProCom &f, const BandSide &s);
+void AfterDelete(TfrmTbPreProCom &f, const BandSide &s);
+void ColExit(TfrmTbPreProCom &f, const BandSide &s);
+void KeyPress(TfrmTbPreProCom &f, const BandSide &s, QChar &key);
+
+// Sends the list's pending changes, if any, and merges them once the server
+// took them; a refusal is shown and the changes stay pending.
+void SendChanges(TfrmTbPreProCom &f, const BandSide &s, bool withWait);
+
+}  // namespace Bands
