@@ -12,6 +12,7 @@
 #include <QDir>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <httplib.h>
 #include <mutex>
@@ -51,11 +52,28 @@ bool sameToken(const std::string &given, const std::string &expected) {
     return diff == 0;
 }
 
+// "2026-03-01T14:05:09.123" in local time, cheaply (one line per request).
+QByteArray timestamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[32];
+    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
+    std::snprintf(buffer + n, sizeof buffer - n, ".%03d", ms);
+    return QByteArray(buffer);
+}
+
 void logLine(const QString &what, double ms, const QString &outcome) {
-    const QByteArray line = QStringLiteral("%1 cot-server %2 %3 %4\n")
-                                .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs), what,
-                                     ms >= 0 ? QStringLiteral("%1ms").arg(ms, 0, 'f', 2) : QStringLiteral("-"), outcome)
-                                .toUtf8();
+    QByteArray line = timestamp();
+    line += " cot-server ";
+    line += what.toUtf8();
+    line += ' ';
+    line += ms >= 0 ? QByteArray::number(ms, 'f', 2) + "ms" : QByteArray("-");
+    line += ' ';
+    line += outcome.toUtf8();
+    line += '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 

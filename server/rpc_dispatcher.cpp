@@ -1,6 +1,7 @@
 #include "rpc_dispatcher.h"
 
 #include "codes.h"
+#include "methods/packets.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,9 +14,18 @@ QByteArray errorBody(const QJsonValue &id, int code, const QString &message) {
     return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"error", error}}).toJson(QJsonDocument::Compact);
 }
 
-QByteArray resultBody(const QJsonValue &id, const QJsonValue &data, const QJsonArray &params) {
-    const QJsonObject result{{"data", data}, {"params", params}};
-    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}}).toJson(QJsonDocument::Compact);
+QByteArray resultBody(const QJsonValue &id, const QByteArray &data, const QJsonArray &params) {
+    QByteArray out;
+    const QByteArray paramsText = QJsonDocument(params).toJson(QJsonDocument::Compact);
+    out.reserve(data.size() + paramsText.size() + 64);
+    out += "{\"jsonrpc\":\"2.0\",\"id\":";
+    out += JsonText::encode(id);
+    out += ",\"result\":{\"data\":";
+    out += data;
+    out += ",\"params\":";
+    out += paramsText;
+    out += "}}";
+    return out;
 }
 
 QString kindName(ArgKind kind) {
@@ -68,6 +78,8 @@ const QString kBusyMessage =
     QStringLiteral("O banco de dados está ocupado com alterações de outros usuários. Tente novamente em instantes.");
 
 }  // namespace
+
+void CallContext::setData(const QJsonValue &value) { data = JsonText::encode(value); }
 
 qint64 CallContext::count(int i) const {
     qint64 n = 0;

@@ -33,7 +33,9 @@ public:
     DbSession &db;
     const QString &method;
     QJsonArray params;  // final values of the arguments, sent back in result.params
-    QJsonValue data = QJsonValue(QJsonValue::Null);
+    QByteArray data = QByteArrayLiteral("null");  // the answer's data, as JSON text
+
+    void setData(const QJsonValue &value);
 
     QString text(int i) const { return params.at(i).toString(); }
     bool isNull(int i) const { return params.at(i).isNull(); }
