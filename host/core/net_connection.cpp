@@ -66,6 +66,7 @@ bool TNetConnection::tryOpen() {
     Host = bareHost(Host);
     d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
     d->client->set_keep_alive(true);
+    d->client->set_tcp_nodelay(true);
     d->client->set_connection_timeout(std::chrono::milliseconds(std::min(TimeoutMs, 5000)));
     d->client->set_read_timeout(std::chrono::milliseconds(TimeoutMs));
     d->client->set_write_timeout(std::chrono::milliseconds(TimeoutMs));
