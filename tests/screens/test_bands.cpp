@@ -312,6 +312,11 @@ TEST_P(BothLists, KeyFilterLetsOnlyDigitsIntoQuantitiesAndOneSeparatorIntoThePer
     EXPECT_EQ(editorText(), "7");
     Press(Qt::Key_Backspace);
     EXPECT_EQ(editorText(), "");
+    // No more digits than the quantity holds.
+    Type("123456");
+    EXPECT_EQ(editorText(), "12345");
+    Press(Qt::Key_Home);
+    Press(Qt::Key_End, Qt::ShiftModifier);
     Type("12");
     EXPECT_EQ(editorText(), "12");
     Press(Qt::Key_Tab);
@@ -926,6 +931,54 @@ TEST_P(BothLists, AnswersThatAreNoNumberRefuseNothing) {
     EXPECT_EQ(storedRanges(), (QStringList{"00001-00005", "00006-00008", "00012-00014"}));
 }
 
+TEST_P(BothLists, UnchangedQuantitiesOfAStoredBandAreNeverRefused) {
+    start({{1, 5, 10}, {6, 8, 12}});
+    ScriptedServer scripted(server->port());
+    HostSettings hs = CurrentHostSettings();
+    hs.webPort = scripted.port();
+    SetHostSettings(hs);
+    f->netTbPreProCom->Close();
+    // Whatever is asked, the server names the band 1 to 5 and a largest end of 99.
+    const QString first = firstName(), last = lastName();
+    scripted.setScript([&](const QString &method, const QJsonArray &params) -> std::optional<QJsonObject> {
+        if (method == "getQtMaxFin")
+            return Answer({QJsonObject{{"name", "FINSIST"}, {"type", "string"}, {"size", 5}},
+                           QJsonObject{{"name", "FINUSU"}, {"type", "string"}, {"size", 5}}},
+                          {"00099", "00099"}, params);
+        if (method == "getVdFinSistEdit" || method == "getVdFinUsuEdit")
+            return Answer({QJsonObject{{"name", first}, {"type", "string"}, {"size", 5}},
+                           QJsonObject{{"name", last}, {"type", "string"}, {"size", 5}}},
+                          {"00001", "00005"}, params);
+        return std::nullopt;
+    });
+
+    goToRow(1);
+    Type("6");
+    Press(Qt::Key_Tab);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    Type("8");
+    if (users) Press(Qt::Key_Tab);
+    else save();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    if (users) save();
+    EXPECT_EQ(table()->State(), DataSetState::Browse);
+
+    // Changed, the same answers refuse.
+    goToRow(1);
+    Press(Qt::Key_Tab);
+    Type("9");
+    if (users) Press(Qt::Key_Tab);
+    else save();
+    EXPECT_EQ(dialogs.texts(), QStringList{FinNaoPode("00001 e 00005")});
+    cancel();
+    goToRow(1);
+    Type("7");
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(dialogs.last(), NaoMenor("6"));
+    cancel();
+    EXPECT_EQ(storedRanges(), (QStringList{"00001-00005", "00006-00008"}));
+}
+
 // ---------------------------------------------------------------- which price table a band belongs to
 
 // The list shown can belong to another price table than the one the price
@@ -980,7 +1033,7 @@ TEST_P(BothLists, WritersRacingOnOnePriceTableNeverLeaveOverlappingBands) {
     const QString priceTable = code;
     const int top = largest();
     std::atomic<int> accepted{0}, refused{0};
-    std::atomic<bool> go{false};
+    std::atomic<bool> go{false}, screenDone{false};
     std::vector<std::thread> writers;
     for (int w = 0; w < 3; ++w) {
         writers.emplace_back([&, w] {
@@ -988,7 +1041,8 @@ TEST_P(BothLists, WritersRacingOnOnePriceTableNeverLeaveOverlappingBands) {
             std::mt19937 rng(unsigned(w + 1));
             auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
             while (!go) std::this_thread::yield();
-            for (int i = 0; i < 30; ++i) {
+            // At least 30 changes each, and on for as long as the screen's user types.
+            for (int i = 0; i < 30 || (!screenDone && i < 100000); ++i) {
                 // Two screens' worth of work: read the list, change it, send the change.
                 TClientTable t("corrida");
                 DefineBandFields(t, usersList);
@@ -1027,6 +1081,7 @@ TEST_P(BothLists, WritersRacingOnOnePriceTableNeverLeaveOverlappingBands) {
         if (table()->IsEditing()) cancel();  // refused by a check: given up
         QApplication::processEvents();
     }
+    screenDone = true;
     for (std::thread &t : writers) t.join();
 
     EXPECT_GT(accepted.load(), 0);
