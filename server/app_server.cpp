@@ -15,6 +15,7 @@
 #include <ctime>
 #include <cstdio>
 #include <httplib.h>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -230,7 +231,9 @@ bool AppServer::start(QString *error) {
     d->http->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
     d->http->set_payload_max_length(size_t(std::max<qint64>(1024, o.maxBodyBytes)));
     d->http->set_tcp_nodelay(true);
-    d->http->set_keep_alive_max_count(1000);
+    // A connection stays open while its client keeps calling (closing it after a
+    // count races with the client's next request); an idle one closes in 2 s.
+    d->http->set_keep_alive_max_count(std::numeric_limits<int>::max());
     d->http->set_keep_alive_timeout(2);
     d->http->set_read_timeout(30, 0);
     d->http->set_write_timeout(30, 0);

@@ -34,21 +34,18 @@ DbSession::DbSession(const DbConfig &config, const QString &connectionName) : m_
 
 DbSession::~DbSession() {
     close();
+    m_db = QSqlDatabase();
     if (QSqlDatabase::contains(m_name)) QSqlDatabase::removeDatabase(m_name);
 }
 
-bool DbSession::isOpen() const {
-    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
-}
+bool DbSession::isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 
 void DbSession::open() {
     if (isOpen()) return;
     close();
-    QSqlDatabase db = QSqlDatabase::contains(m_name)
-                          ? QSqlDatabase::database(m_name, false)
-                          : QSqlDatabase::addDatabase(m_config.dialect == Dialect::SQLite ? QStringLiteral("QSQLITE")
-                                                                                          : QStringLiteral("QPSQL"),
-                                                      m_name);
+    if (!m_db.isValid())
+        m_db = QSqlDatabase::addDatabase(m_config.dialect == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), m_name);
+    QSqlDatabase &db = m_db;
     if (!db.isValid())
         throw DbError(DbError::Connection, QString(), QStringLiteral("driver de banco de dados indisponível"));
     if (m_config.dialect == Dialect::SQLite) {
@@ -83,10 +80,7 @@ void DbSession::close() {
     m_statements.clear();
     m_control.reset();
     m_inTransaction = false;
-    if (QSqlDatabase::contains(m_name)) {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (db.isOpen()) db.close();
-    }
+    if (m_db.isValid() && m_db.isOpen()) m_db.close();
 }
 
 void DbSession::fail(const QSqlError &error) const { throw DbError::from(error, m_config.dialect); }
@@ -95,7 +89,7 @@ QSqlQuery &DbSession::prepared(const QString &sql) {
     auto it = m_statements.constFind(sql);
     if (it != m_statements.constEnd()) return **it;
     if (!m_control) open();
-    auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
+    auto q = std::make_unique<QSqlQuery>(m_db);
     q->setForwardOnly(true);
     if (!q->prepare(sql)) fail(q->lastError());
     QSqlQuery *raw = q.release();

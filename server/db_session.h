@@ -75,6 +75,7 @@ public:
 private:
     DbConfig m_config;
     QString m_name;
+    QSqlDatabase m_db;  // kept here: looking it up by name takes a lock shared by every thread
     QHash<QString, QSqlQuery *> m_statements;
     std::unique_ptr<QSqlQuery> m_control;
     bool m_inTransaction = false;

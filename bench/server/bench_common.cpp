@@ -10,11 +10,11 @@
 
 namespace Bench {
 
-Database::Database(const QString &pgUrl) : m_pgUrl(pgUrl) {
+Database::Database(const QString &pgUrl, const QString &schema) : m_pgUrl(pgUrl), m_keep(!schema.isEmpty()) {
     if (pgUrl.isEmpty()) {
-        m_spec = m_dir.filePath(QStringLiteral("bench.db"));
+        m_spec = schema.isEmpty() ? m_dir.filePath(QStringLiteral("bench.db")) : schema;
     } else {
-        m_schema = QStringLiteral("bench_%1").arg(QCoreApplication::applicationPid());
+        m_schema = schema.isEmpty() ? QStringLiteral("bench_%1").arg(QCoreApplication::applicationPid()) : schema;
         m_spec = pgUrl + (pgUrl.contains(QLatin1Char('?')) ? QStringLiteral("&schema=") : QStringLiteral("?schema=")) + m_schema;
         DbConfig admin;
         QString error;
@@ -33,7 +33,7 @@ Database::Database(const QString &pgUrl) : m_pgUrl(pgUrl) {
 
 Database::~Database() {
     m_session.reset();
-    if (m_schema.isEmpty()) return;
+    if (m_schema.isEmpty() || m_keep) return;
     DbConfig admin;
     QString error;
     DbConfig::parse(m_pgUrl, &admin, &error);
@@ -45,12 +45,12 @@ Database::~Database() {
     }
 }
 
-void Database::seed(int tables) {
+void Database::seed(int tables, int bare) {
     DbSession &db = *m_session;
     Transaction tx(db, TxMode::Write);
     const int sys[][3] = {{1, 1, 0}, {2, 3, 5}, {4, 5, 8}, {6, 10, 12}, {11, 20, 15}};
     const int usu[][3] = {{1, 1, 0}, {2, 10, 10}, {11, 50, 20}, {51, 100, 30}, {101, 150, 40}};
-    for (int t = 1; t <= tables; ++t) {
+    for (int t = 1; t <= tables + bare; ++t) {
         const QString code = QStringLiteral("%1").arg(t, 10, 10, QLatin1Char('0'));
         Query q(db, QStringLiteral("INSERT INTO PRECOPROPOSTA (CDPRECOPROP, NMPRECOPROP, DTINIPRECOPROP, DTFINPRECOPROP, VRPRECOUNITSIST,"
                                    " VRPERCMANUTANO, NRMESPRAZOLOCA, VRPEDESFILIMATR, VRPEDESFILIFILI) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -65,6 +65,7 @@ void Database::seed(int tables) {
             .bind(12.5)
             .exec();
         for (const auto &b : sys) {
+            if (t > tables) break;
             Query s(db, QStringLiteral("INSERT INTO PRECOPROPSIST (CDPRECOPROP, QTINISISTEMAS, QTFINSISTEMAS, VRPERCDESCSIST) VALUES (?, ?, ?, ?)"));
             s.bind(code).bind(QStringLiteral("%1").arg(b[0], 5, 10, QLatin1Char('0'))).bind(QStringLiteral("%1").arg(b[1], 5, 10, QLatin1Char('0')))
                 .bind(double(b[2])).exec();
@@ -76,7 +77,7 @@ void Database::seed(int tables) {
         }
     }
     Query seq(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = ? WHERE NMSEQUENCIA = 'PRECOPROPOSTA'"));
-    seq.bind(tables).exec();
+    seq.bind(tables + bare).exec();
     tx.commit();
     if (isPostgres()) db.execute(QStringLiteral("ANALYZE"));
 }
@@ -109,7 +110,8 @@ Client::~Client() = default;
 
 std::string Client::call(const std::string &requestJson) {
     auto res = d->http->Post("/rpc/Cot00300.rdmTbPreProCom", requestJson, "application/json");
-    if (!res || res->status != 200) return std::string();
+    if (!res) return "transporte: " + httplib::to_string(res.error());
+    if (res->status != 200) return "HTTP " + std::to_string(res->status);
     return res->body;
 }
 

@@ -18,18 +18,22 @@ namespace Bench {
 // own on the PostgreSQL database of the URL. Dropped (PostgreSQL) on destruction.
 class Database {
 public:
-    explicit Database(const QString &pgUrl);  // empty: SQLite
+    // pgUrl empty: SQLite, in a temporary folder or, given `name`, in that file (kept).
+    // Otherwise PostgreSQL, in a schema of its own or, given `name`, in that schema (kept).
+    explicit Database(const QString &pgUrl, const QString &name = QString());
     ~Database();
     const QString &spec() const { return m_spec; }
     bool isPostgres() const { return !m_schema.isEmpty(); }
     const QString &schema() const { return m_schema; }
     DbSession &session() { return *m_session; }
-    // Price tables 0000000001.. with five systems bands and five users bands each.
-    void seed(int tables);
+    // Price tables 0000000001.. with five systems bands and five users bands
+    // each, then `bare` more tables without systems bands (for writers).
+    void seed(int tables, int bare = 0);
 
 private:
     QTemporaryDir m_dir;
     QString m_spec, m_schema, m_pgUrl;
+    bool m_keep = false;
     std::unique_ptr<DbSession> m_session;
 };
 
@@ -40,7 +44,7 @@ class Client {
 public:
     explicit Client(int port);
     ~Client();
-    // The body of the answer; empty on a transport failure.
+    // The body of the answer; on a transport failure or an HTTP error, what it was.
     std::string call(const std::string &requestJson);
 
 private:
