@@ -749,6 +749,27 @@ TEST_F(BandsTest, AnEditedUsersLastIsCheckedOnLeavingAteASystemsLastAtPosting) {
     EXPECT_EQ(storedRanges(true, code), (QStringList{"00001-00005", "00006-00008", "00010-00012"}));
 }
 
+// A refusal puts the cursor on its field and nothing else runs: moving the
+// cursor there is not the user leaving the column the cursor was in.
+TEST_F(BandsTest, PuttingTheCursorOnARefusedFieldRunsNoColumnCheck) {
+    users = true;
+    start({{1, 5, 10}, {6, 8, 12}});
+    goToRow(1);
+    Press(Qt::Key_End);
+    Press(Qt::Key_F2);
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(selected(), firstName());
+    Type("5");
+    save();
+    EXPECT_EQ(dialogs.texts(), QStringList{kVrDescInf});
+    EXPECT_EQ(selected(), percentName());
+    EXPECT_EQ(value(firstName()), "5");  // as typed: the check of "De" did not run
+    cancel();
+    EXPECT_EQ(storedRanges(), (QStringList{"00001-00005", "00006-00008"}));
+}
+
 TEST_P(BothLists, SendingAfterPostShowsTheWaitAnimationOnTheUsersListOnly) {
     start({{1, 5, 10}});
     // Another user adds a band: posting sends without reloading the list.
