@@ -57,7 +57,10 @@ void DbSession::open() {
         db.setUserName(m_config.user);
         db.setPassword(m_config.password);
         db.setDatabaseName(m_config.databaseName);
-        db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=cot-server"));
+        // The schema in the application name tells a database administrator
+        // which server a connection belongs to.
+        const QString app = m_config.schema.isEmpty() ? QStringLiteral("cot-server") : QStringLiteral("cot-server:") + m_config.schema;
+        db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=%1").arg(app));
     }
     if (!db.open()) {
         const QSqlError e = db.lastError();

@@ -192,8 +192,9 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
             if (e.kind() == DbError::Constraint) return fail(RpcCode::Refused, kConstraintMessage);
             if (e.kind() == DbError::Connection || !session.isOpen()) {
                 session.close();
-                // Nothing ran yet: open again and try once more.
-                if (!started && attempt == 0) continue;
+                // Nothing ran yet, or only reads: open again and try once more.
+                // A write may have reached its commit, so it is not repeated.
+                if ((!started || def->tx != TxMode::Write) && attempt == 0) continue;
                 return fail(RpcCode::Storage, started ? kStorageMessage : kUnavailableMessage);
             }
             return fail(RpcCode::Storage, kStorageMessage);

@@ -329,3 +329,39 @@ TEST(ServerStart, ReportsADatabaseItCannotOpen) {
     EXPECT_FALSE(s2.start(&error));
     EXPECT_TRUE(error.contains(QStringLiteral("esquema"))) << error.toStdString();
 }
+
+// --- Faults of the database ---------------------------------------------------
+
+class DatabaseFaults : public ServerTest {};
+
+TEST_P(DatabaseFaults, ConnectionsDroppedByTheDatabaseAreOpenedAgain) {
+    if (!isPostgres()) GTEST_SKIP() << "a SQLite file has no connection to lose";
+    const QString code = newPriceTable();
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(call(QStringLiteral("getDescSis"), {code}).ok);
+    const QString app = QStringLiteral("cot-server:") + databaseSpec().section(QStringLiteral("schema="), 1);
+    const qint64 killed = count(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity"
+                                               " WHERE application_name = ? AND pid <> pg_backend_pid()"),
+                                {app});
+    ASSERT_GT(killed, 0);
+    // Reads are tried again on a new connection; nothing fails.
+    for (int i = 0; i < 8; ++i) {
+        const RpcReply r = call(QStringLiteral("getDescSis"), {code});
+        EXPECT_TRUE(r.ok) << r.errorCode << " " << r.errorMessage.toStdString();
+    }
+    count(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE application_name = ? AND pid <> pg_backend_pid()"),
+          {app});
+    // A write on a lost connection is not repeated: it fails as a storage failure, or succeeds on a new connection.
+    const RpcReply w = call(QStringLiteral("PrxPrecoProp"));
+    if (!w.ok) {
+        EXPECT_EQ(w.errorCode, -32002);
+        EXPECT_FALSE(w.errorMessage.isEmpty());
+    }
+    const RpcReply again = call(QStringLiteral("PrxPrecoProp"));
+    EXPECT_TRUE(again.ok) << again.errorMessage.toStdString();
+    httplib::Client c("127.0.0.1", server->port());
+    auto res = c.Get("/health");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+}
+
+COT_BOTH_BACKENDS(DatabaseFaults);
