@@ -232,9 +232,9 @@ bool AppServer::start(QString *error) {
     d->http->set_payload_max_length(size_t(std::max<qint64>(1024, o.maxBodyBytes)));
     d->http->set_tcp_nodelay(true);
     // A connection stays open while its client keeps calling (closing it after a
-    // count races with the client's next request); an idle one closes in 2 s.
+    // count races with the client's next request); an idle one closes in 5 s.
     d->http->set_keep_alive_max_count(std::numeric_limits<int>::max());
-    d->http->set_keep_alive_timeout(2);
+    d->http->set_keep_alive_timeout(5);
     d->http->set_read_timeout(30, 0);
     d->http->set_write_timeout(30, 0);
     d->routes();
