@@ -4,15 +4,15 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-bool DbConfig::parse(const QString &specIn, DbConfig *out, QString *error) {
-    const QString spec = specIn.trimmed();
+bool DbConfig::parse(const QString &given, DbConfig *out, QString *error) {
+    const QString text = given.trimmed();
     DbConfig c;
-    if (spec.isEmpty()) {
+    if (text.isEmpty()) {
         *error = QStringLiteral("Informe o banco de dados (arquivo SQLite ou URL postgresql://).");
         return false;
     }
-    if (spec.startsWith(QLatin1String("postgresql://")) || spec.startsWith(QLatin1String("postgres://"))) {
-        const QUrl url(spec, QUrl::StrictMode);
+    if (text.startsWith(QLatin1String("postgresql://")) || text.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(text, QUrl::StrictMode);
         if (!url.isValid() || url.host().isEmpty()) {
             *error = QStringLiteral("URL do PostgreSQL inválida: informe postgresql://usuario@servidor:porta/banco.");
             return false;
@@ -36,7 +36,7 @@ bool DbConfig::parse(const QString &specIn, DbConfig *out, QString *error) {
         }
     } else {
         c.dialect = Dialect::SQLite;
-        c.sqlitePath = spec;
+        c.sqlitePath = text;
     }
     *out = c;
     return true;

@@ -7,19 +7,19 @@
 
 namespace {
 
-QString selectList(const QVector<ColumnSpec> &columns) {
+QString selectList(const QVector<ColumnLayout> &columns) {
     QStringList parts;
-    for (const ColumnSpec &c : columns)
+    for (const ColumnLayout &c : columns)
         parts << (c.type == FieldType::DateTime ? QStringLiteral("CAST(%1 AS VARCHAR(19))").arg(c.name) : c.name);
     return parts.join(QStringLiteral(", "));
 }
 
 }  // namespace
 
-TableSpec::TableSpec(QString table, QVector<ColumnSpec> columns) : m_table(std::move(table)), m_columns(std::move(columns)) {
+TableLayout::TableLayout(QString table, QVector<ColumnLayout> columns) : m_table(std::move(table)), m_columns(std::move(columns)) {
     QStringList names, marks, sets, where;
     for (int i = 0; i < m_columns.size(); ++i) {
-        const ColumnSpec &c = m_columns[i];
+        const ColumnLayout &c = m_columns[i];
         names << c.name;
         marks << QStringLiteral("?");
         sets << QStringLiteral("%1 = ?").arg(c.name);
@@ -35,19 +35,19 @@ TableSpec::TableSpec(QString table, QVector<ColumnSpec> columns) : m_table(std::
     m_delete = QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table, whereKey);
 }
 
-int TableSpec::index(const QString &name) const {
+int TableLayout::index(const QString &name) const {
     for (int i = 0; i < m_columns.size(); ++i)
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
-Values TableSpec::keyOf(const Values &row) const {
+Values TableLayout::keyOf(const Values &row) const {
     Values key;
     for (int i : m_keys) key << row.value(i);
     return key;
 }
 
-QString TableSpec::selectByKey(bool forUpdate, Dialect dialect) const {
+QString TableLayout::selectByKey(bool forUpdate, Dialect dialect) const {
     return forUpdate && dialect == Dialect::PostgreSQL ? m_select + QStringLiteral(" FOR UPDATE") : m_select;
 }
 
@@ -62,9 +62,9 @@ QVariant columnValue(const QVariant &raw, FieldType type) {
     return out;
 }
 
-DeltaRecord read(const Delta &delta, const Row &row, const TableSpec &spec) {
+DeltaRecord read(const Delta &delta, const Row &row, const TableLayout &layout) {
     DeltaRecord r;
-    const auto &cols = spec.columns();
+    const auto &cols = layout.columns();
     r.values.resize(cols.size());
     r.present.resize(cols.size());
     for (int i = 0; i < cols.size(); ++i) {
@@ -92,33 +92,33 @@ static void bindAll(Query &q, const Values &values) {
     for (const QVariant &v : values) q.bind(v);
 }
 
-std::optional<Values> fetch(DbSession &db, const TableSpec &spec, const Values &key, bool lock) {
-    Query q(db, spec.selectByKey(lock, db.dialect()));
+std::optional<Values> fetch(DbSession &db, const TableLayout &layout, const Values &key, bool lock) {
+    Query q(db, layout.selectByKey(lock, db.dialect()));
     bindAll(q, key);
     q.exec();
     if (!q.next()) return std::nullopt;
     Values row;
-    const auto &cols = spec.columns();
+    const auto &cols = layout.columns();
     row.reserve(cols.size());
     for (int i = 0; i < cols.size(); ++i) row << columnValue(q.value(i), cols[i].type);
     return row;
 }
 
-void insert(DbSession &db, const TableSpec &spec, const Values &row) {
-    Query q(db, spec.insertSql());
+void insert(DbSession &db, const TableLayout &layout, const Values &row) {
+    Query q(db, layout.insertSql());
     bindAll(q, row);
     q.exec();
 }
 
-void update(DbSession &db, const TableSpec &spec, const Values &oldKey, const Values &row) {
-    Query q(db, spec.updateSql());
+void update(DbSession &db, const TableLayout &layout, const Values &oldKey, const Values &row) {
+    Query q(db, layout.updateSql());
     bindAll(q, row);
     bindAll(q, oldKey);
     q.exec();
 }
 
-void remove(DbSession &db, const TableSpec &spec, const Values &key) {
-    Query q(db, spec.deleteSql());
+void remove(DbSession &db, const TableLayout &layout, const Values &key) {
+    Query q(db, layout.deleteSql());
     bindAll(q, key);
     q.exec();
 }
@@ -142,17 +142,17 @@ bool same(const QVariant &a, const QVariant &b, FieldType type) {
     return false;
 }
 
-QVector<int> changedColumns(const TableSpec &spec, const DeltaRecord &oldRec, const DeltaRecord &newRec) {
+QVector<int> changedColumns(const TableLayout &layout, const DeltaRecord &oldRec, const DeltaRecord &newRec) {
     QVector<int> changed;
-    const auto &cols = spec.columns();
+    const auto &cols = layout.columns();
     for (int i = 0; i < cols.size(); ++i)
         if (newRec.has(i) && (!oldRec.has(i) || !same(oldRec.values[i], newRec.values[i], cols[i].type))) changed << i;
     return changed;
 }
 
-bool unchangedSince(const TableSpec &spec, const DeltaRecord &oldRec, const QVector<int> &changed, const Values &stored) {
+bool unchangedSince(const TableLayout &layout, const DeltaRecord &oldRec, const QVector<int> &changed, const Values &stored) {
     for (int i : changed)
-        if (oldRec.has(i) && !same(oldRec.values[i], stored[i], spec.columns()[i].type)) return false;
+        if (oldRec.has(i) && !same(oldRec.values[i], stored[i], layout.columns()[i].type)) return false;
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include <QVector>
 #include <optional>
 
-struct ColumnSpec {
+struct ColumnLayout {
     QString name;
     FieldType type = FieldType::String;
     int size = 0;  // characters, for String columns
@@ -21,12 +21,12 @@ struct ColumnSpec {
 
 using Values = QVector<QVariant>;  // one per column, in the table's column order
 
-class TableSpec {
+class TableLayout {
 public:
-    TableSpec(QString table, QVector<ColumnSpec> columns);
+    TableLayout(QString table, QVector<ColumnLayout> columns);
 
     const QString &table() const { return m_table; }
-    const QVector<ColumnSpec> &columns() const { return m_columns; }
+    const QVector<ColumnLayout> &columns() const { return m_columns; }
     int index(const QString &name) const;  // -1 when absent
     Values keyOf(const Values &row) const;
 
@@ -38,7 +38,7 @@ public:
 
 private:
     QString m_table;
-    QVector<ColumnSpec> m_columns;
+    QVector<ColumnLayout> m_columns;
     QVector<int> m_keys;
     QString m_select, m_insert, m_update, m_delete;
 };
@@ -54,18 +54,18 @@ struct DeltaRecord {
 namespace Entity {
 
 // Throws RpcError (wrong kind of argument) when a value does not fit its column.
-DeltaRecord read(const Delta &delta, const Row &row, const TableSpec &spec);
+DeltaRecord read(const Delta &delta, const Row &row, const TableLayout &layout);
 
-std::optional<Values> fetch(DbSession &db, const TableSpec &spec, const Values &key, bool lock);
-void insert(DbSession &db, const TableSpec &spec, const Values &row);
-void update(DbSession &db, const TableSpec &spec, const Values &oldKey, const Values &row);
-void remove(DbSession &db, const TableSpec &spec, const Values &key);
+std::optional<Values> fetch(DbSession &db, const TableLayout &layout, const Values &key, bool lock);
+void insert(DbSession &db, const TableLayout &layout, const Values &row);
+void update(DbSession &db, const TableLayout &layout, const Values &oldKey, const Values &row);
+void remove(DbSession &db, const TableLayout &layout, const Values &key);
 
 bool same(const QVariant &a, const QVariant &b, FieldType type);
 // Columns the change alters: carried on both sides with different values.
-QVector<int> changedColumns(const TableSpec &spec, const DeltaRecord &oldRec, const DeltaRecord &newRec);
+QVector<int> changedColumns(const TableLayout &layout, const DeltaRecord &oldRec, const DeltaRecord &newRec);
 // True when every changed column still holds, in the stored row, its old value.
-bool unchangedSince(const TableSpec &spec, const DeltaRecord &oldRec, const QVector<int> &changed, const Values &stored);
+bool unchangedSince(const TableLayout &layout, const DeltaRecord &oldRec, const QVector<int> &changed, const Values &stored);
 // The stored row with the changed columns taking their new values.
 Values merged(const Values &stored, const DeltaRecord &newRec, const QVector<int> &changed);
 

@@ -43,7 +43,7 @@ bool takeValue(const QStringList &args, int &i, QString *out) {
 }
 
 int setIndex(const QStringList &args) {
-    // index set YYYY-MM VALUE --database SPEC
+    // index set YYYY-MM VALUE --database FILE|URL
     QString database, month, valueText;
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {

@@ -12,10 +12,10 @@ namespace Bench {
 
 Database::Database(const QString &pgUrl, const QString &schema) : m_pgUrl(pgUrl), m_keep(!schema.isEmpty()) {
     if (pgUrl.isEmpty()) {
-        m_spec = schema.isEmpty() ? m_dir.filePath(QStringLiteral("bench.db")) : schema;
+        m_database = schema.isEmpty() ? m_dir.filePath(QStringLiteral("bench.db")) : schema;
     } else {
         m_schema = schema.isEmpty() ? QStringLiteral("bench_%1").arg(QCoreApplication::applicationPid()) : schema;
-        m_spec = pgUrl + (pgUrl.contains(QLatin1Char('?')) ? QStringLiteral("&schema=") : QStringLiteral("?schema=")) + m_schema;
+        m_database = pgUrl + (pgUrl.contains(QLatin1Char('?')) ? QStringLiteral("&schema=") : QStringLiteral("?schema=")) + m_schema;
         DbConfig admin;
         QString error;
         DbConfig::parse(pgUrl, &admin, &error);
@@ -25,7 +25,7 @@ Database::Database(const QString &pgUrl, const QString &schema) : m_pgUrl(pgUrl)
     }
     DbConfig config;
     QString error;
-    DbConfig::parse(m_spec, &config, &error);
+    DbConfig::parse(m_database, &config, &error);
     m_session = std::make_unique<DbSession>(config, QStringLiteral("bench-seed"));
     m_session->open();
     Schema::migrate(*m_session);
@@ -82,9 +82,9 @@ void Database::seed(int tables, int bare) {
     if (isPostgres()) db.execute(QStringLiteral("ANALYZE"));
 }
 
-std::unique_ptr<AppServer> startServer(const QString &spec, int threads) {
+std::unique_ptr<AppServer> startServer(const QString &database, int threads) {
     ServerOptions o;
-    o.database = spec;
+    o.database = database;
     o.threads = threads;
     auto s = std::make_unique<AppServer>(o);
     QString error;

@@ -22,7 +22,7 @@ public:
     // Otherwise PostgreSQL, in a schema of its own or, given `name`, in that schema (kept).
     explicit Database(const QString &pgUrl, const QString &name = QString());
     ~Database();
-    const QString &spec() const { return m_spec; }
+    const QString &database() const { return m_database; }
     bool isPostgres() const { return !m_schema.isEmpty(); }
     const QString &schema() const { return m_schema; }
     DbSession &session() { return *m_session; }
@@ -32,12 +32,12 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_spec, m_schema, m_pgUrl;
+    QString m_database, m_schema, m_pgUrl;
     bool m_keep = false;
     std::unique_ptr<DbSession> m_session;
 };
 
-std::unique_ptr<AppServer> startServer(const QString &spec, int threads);
+std::unique_ptr<AppServer> startServer(const QString &database, int threads);
 
 // One JSON-RPC call through a kept-alive HTTP connection with TCP_NODELAY.
 class Client {

@@ -70,7 +70,7 @@ void run(const QString &pgUrl) {
     Bench::Database db(pgUrl);
     const int tables = 1000;
     db.seed(tables);
-    auto server = Bench::startServer(db.spec(), 4);
+    auto server = Bench::startServer(db.database(), 4);
     if (!server) return;
     Bench::Client client(server->port());
     QRandomGenerator rng(42);

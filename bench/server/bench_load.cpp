@@ -86,7 +86,7 @@ void client(int port, int index, std::atomic<bool> &stop, ClientStats &stats) {
 void run(const QString &pgUrl, int seconds, int clients, int threads) {
     Bench::Database db(pgUrl);
     db.seed(kReadTables, clients);
-    auto server = Bench::startServer(db.spec(), threads);
+    auto server = Bench::startServer(db.database(), threads);
     if (!server) return;
     std::atomic<bool> stop{false};
     std::vector<ClientStats> stats(static_cast<size_t>(clients));

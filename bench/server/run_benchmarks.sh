@@ -33,7 +33,7 @@ fi
 echo "== (a) latência =="
 "$bin/bench_server_latency" "$pg_url" 2>/dev/null
 
-start_server() {  # database spec
+start_server() {  # database file or URL
   "$bin/cot-server" --listen 127.0.0.1:0 --database "$1" --threads 32 >"$work/server.out" 2>/dev/null &
   server_pid=$!
   for _ in $(seq 100); do grep -q escutando "$work/server.out" 2>/dev/null && break; sleep 0.1; done

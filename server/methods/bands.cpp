@@ -25,13 +25,13 @@ struct Side {
     QString first, last, percent;
     int maxLast;
     QString intervalField;  // answer field of the interval question
-    TableSpec spec;
+    TableLayout layout;
     QVector<FieldDef> fields;
 
     Side(QString noun, QString table, QString first, QString last, QString percent, int maxLast, QString intervalField)
         : noun(std::move(noun)), table(table), first(first), last(last), percent(percent), maxLast(maxLast),
           intervalField(std::move(intervalField)),
-          spec(table, {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
+          layout(table, {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
                        {first, FieldType::String, 5, true},
                        {last, FieldType::String, 5},
                        {percent, FieldType::Float}}),
@@ -128,7 +128,7 @@ void applyBands(CallContext &ctx, const Side &side) {
     for (int i = 0; i < n; ++i) {
         const DeltaChange &c = delta.changes[i];
         if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, side.spec);
+            olds[i] = Entity::read(delta, c.oldValues, side.layout);
             normalise(olds[i]);
             if (missing(olds[i].values[CODE]) || missing(olds[i].values[FIRST]))
                 invalidParams(QStringLiteral("As alterações de faixas de desconto por %1 não trazem a tabela de preço e o intervalo inicial "
@@ -137,7 +137,7 @@ void applyBands(CallContext &ctx, const Side &side) {
             touched.insert(olds[i].values[CODE].toString());
         }
         if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, side.spec);
+            news[i] = Entity::read(delta, c.newValues, side.layout);
             normalise(news[i]);
             const QString code = Entity::text(news[i].values[CODE]);
             if (Codes::isPriceTable(code)) touched.insert(code);
@@ -151,29 +151,29 @@ void applyBands(CallContext &ctx, const Side &side) {
         case DeltaChange::Insert: {
             const Values &row = news[i].values;
             validate(side, row, existing);
-            if (Entity::fetch(db, side.spec, side.spec.keyOf(row), false)) refuseDuplicate(side, row);
-            Entity::insert(db, side.spec, row);
+            if (Entity::fetch(db, side.layout, side.layout.keyOf(row), false)) refuseDuplicate(side, row);
+            Entity::insert(db, side.layout, row);
             break;
         }
         case DeltaChange::Update: {
-            const Values oldKey = side.spec.keyOf(olds[i].values);
-            const auto stored = Entity::fetch(db, side.spec, oldKey, false);
+            const Values oldKey = side.layout.keyOf(olds[i].values);
+            const auto stored = Entity::fetch(db, side.layout, oldKey, false);
             if (!stored) conflict(conflictMessage(side, oldKey));
-            const QVector<int> changed = Entity::changedColumns(side.spec, olds[i], news[i]);
-            if (!Entity::unchangedSince(side.spec, olds[i], changed, *stored)) conflict(conflictMessage(side, oldKey));
+            const QVector<int> changed = Entity::changedColumns(side.layout, olds[i], news[i]);
+            if (!Entity::unchangedSince(side.layout, olds[i], changed, *stored)) conflict(conflictMessage(side, oldKey));
             const Values row = Entity::merged(*stored, news[i], changed);
             validate(side, row, existing);
-            const Values newKey = side.spec.keyOf(row);
+            const Values newKey = side.layout.keyOf(row);
             if (!Entity::same(newKey[0], oldKey[0], FieldType::String) || !Entity::same(newKey[1], oldKey[1], FieldType::String)) {
-                if (Entity::fetch(db, side.spec, newKey, false)) refuseDuplicate(side, row);
+                if (Entity::fetch(db, side.layout, newKey, false)) refuseDuplicate(side, row);
             }
-            Entity::update(db, side.spec, oldKey, row);
+            Entity::update(db, side.layout, oldKey, row);
             break;
         }
         case DeltaChange::Delete: {
-            const Values oldKey = side.spec.keyOf(olds[i].values);
-            if (!Entity::fetch(db, side.spec, oldKey, false)) conflict(conflictMessage(side, oldKey));
-            Entity::remove(db, side.spec, oldKey);
+            const Values oldKey = side.layout.keyOf(olds[i].values);
+            if (!Entity::fetch(db, side.layout, oldKey, false)) conflict(conflictMessage(side, oldKey));
+            Entity::remove(db, side.layout, oldKey);
             break;
         }
         }

@@ -18,8 +18,8 @@ using Packets::text;
 
 enum Col { CODE, OPERATOR, TYPE, PERCENT };
 
-const TableSpec &spec() {
-    static const TableSpec s(QStringLiteral("PRECOPROPOPER"), {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
+const TableLayout &layout() {
+    static const TableLayout s(QStringLiteral("PRECOPROPOPER"), {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
                                                               {QStringLiteral("CDOPERADOR"), FieldType::String, 12, true},
                                                               {QStringLiteral("IDTIPODESCOPER"), FieldType::String, 1, true},
                                                               {QStringLiteral("VRPERCDESCOPER"), FieldType::Float}});
@@ -91,14 +91,14 @@ void setPerOper(CallContext &ctx) {
     for (int i = 0; i < n; ++i) {
         const DeltaChange &c = delta.changes[i];
         if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, spec());
+            olds[i] = Entity::read(delta, c.oldValues, layout());
             normalise(olds[i]);
             if (missing(olds[i].values[CODE]) || missing(olds[i].values[OPERATOR]) || missing(olds[i].values[TYPE]))
                 invalidParams(QStringLiteral("As alterações de permissões não trazem a tabela de preço, o operador e o tipo da permissão alterada."));
             touched.insert(olds[i].values[CODE].toString());
         }
         if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, spec());
+            news[i] = Entity::read(delta, c.newValues, layout());
             normalise(news[i]);
             const QString code = Entity::text(news[i].values[CODE]);
             if (Codes::isPriceTable(code)) touched.insert(code);
@@ -110,29 +110,29 @@ void setPerOper(CallContext &ctx) {
         case DeltaChange::Insert: {
             const Values &row = news[i].values;
             validate(db, row, existing);
-            if (Entity::fetch(db, spec(), spec().keyOf(row), false)) refuseDuplicate(row);
-            Entity::insert(db, spec(), row);
+            if (Entity::fetch(db, layout(), layout().keyOf(row), false)) refuseDuplicate(row);
+            Entity::insert(db, layout(), row);
             break;
         }
         case DeltaChange::Update: {
-            const Values oldKey = spec().keyOf(olds[i].values);
-            const auto stored = Entity::fetch(db, spec(), oldKey, false);
+            const Values oldKey = layout().keyOf(olds[i].values);
+            const auto stored = Entity::fetch(db, layout(), oldKey, false);
             if (!stored) conflict(conflictMessage(oldKey));
-            const QVector<int> changed = Entity::changedColumns(spec(), olds[i], news[i]);
-            if (!Entity::unchangedSince(spec(), olds[i], changed, *stored)) conflict(conflictMessage(oldKey));
+            const QVector<int> changed = Entity::changedColumns(layout(), olds[i], news[i]);
+            if (!Entity::unchangedSince(layout(), olds[i], changed, *stored)) conflict(conflictMessage(oldKey));
             const Values row = Entity::merged(*stored, news[i], changed);
             validate(db, row, existing);
-            const Values newKey = spec().keyOf(row);
+            const Values newKey = layout().keyOf(row);
             bool keyChanged = false;
             for (int k = 0; k < 3; ++k) keyChanged |= !Entity::same(newKey[k], oldKey[k], FieldType::String);
-            if (keyChanged && Entity::fetch(db, spec(), newKey, false)) refuseDuplicate(row);
-            Entity::update(db, spec(), oldKey, row);
+            if (keyChanged && Entity::fetch(db, layout(), newKey, false)) refuseDuplicate(row);
+            Entity::update(db, layout(), oldKey, row);
             break;
         }
         case DeltaChange::Delete: {
-            const Values oldKey = spec().keyOf(olds[i].values);
-            if (!Entity::fetch(db, spec(), oldKey, false)) conflict(conflictMessage(oldKey));
-            Entity::remove(db, spec(), oldKey);
+            const Values oldKey = layout().keyOf(olds[i].values);
+            if (!Entity::fetch(db, layout(), oldKey, false)) conflict(conflictMessage(oldKey));
+            Entity::remove(db, layout(), oldKey);
             break;
         }
         }

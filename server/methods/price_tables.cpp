@@ -16,8 +16,8 @@ using Packets::text;
 
 enum Col { CODE, NAME, START, END, PRICE, MAINT, TERM, BRANCH_HQ, BRANCH_BRANCH };
 
-const TableSpec &spec() {
-    static const TableSpec s(QStringLiteral("PRECOPROPOSTA"),
+const TableLayout &layout() {
+    static const TableLayout s(QStringLiteral("PRECOPROPOSTA"),
                              {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
                               {QStringLiteral("NMPRECOPROP"), FieldType::String, 50},
                               {QStringLiteral("DTINIPRECOPROP"), FieldType::DateTime},
@@ -100,26 +100,26 @@ void insertTable(DbSession &db, DeltaRecord rec) {
     validate(row);
     const QString code = row[CODE].toString();
     if (Common::priceTableExists(db, code)) refuse(QStringLiteral("%1: já existe uma tabela de preço com este código.").arg(describe(row)));
-    Entity::insert(db, spec(), row);
+    Entity::insert(db, layout(), row);
     Common::bump(db, QStringLiteral("PRECOPROPOSTA"), code.toLongLong());
 }
 
 void updateTable(DbSession &db, const DeltaRecord &oldRec, const DeltaRecord &newRec) {
     const QString code = Entity::text(oldRec.values[CODE]);
-    const auto stored = Entity::fetch(db, spec(), {code}, true);
+    const auto stored = Entity::fetch(db, layout(), {code}, true);
     if (!stored) conflict(conflictMessage(code));
-    const QVector<int> changed = Entity::changedColumns(spec(), oldRec, newRec);
+    const QVector<int> changed = Entity::changedColumns(layout(), oldRec, newRec);
     if (changed.contains(CODE))
         refuse(QStringLiteral("%1: o código de uma tabela de preço não pode ser alterado.").arg(describe(*stored)));
-    if (!Entity::unchangedSince(spec(), oldRec, changed, *stored)) conflict(conflictMessage(code));
+    if (!Entity::unchangedSince(layout(), oldRec, changed, *stored)) conflict(conflictMessage(code));
     const Values row = Entity::merged(*stored, newRec, changed);
     validate(row);
-    Entity::update(db, spec(), {code}, row);
+    Entity::update(db, layout(), {code}, row);
 }
 
 void deleteTable(DbSession &db, const DeltaRecord &oldRec) {
     const QString code = Entity::text(oldRec.values[CODE]);
-    if (!Entity::fetch(db, spec(), {code}, true)) conflict(conflictMessage(code));
+    if (!Entity::fetch(db, layout(), {code}, true)) conflict(conflictMessage(code));
     // A price table takes its bands and permissions with it; its market
     // segments stay, without a price table.
     for (const char *sql : {"DELETE FROM PRECOPROPSIST WHERE CDPRECOPROP = ?", "DELETE FROM PRECOPROPUSU WHERE CDPRECOPROP = ?",
@@ -128,7 +128,7 @@ void deleteTable(DbSession &db, const DeltaRecord &oldRec) {
         Query q(db, QString::fromLatin1(sql));
         q.bind(code).exec();
     }
-    Entity::remove(db, spec(), {code});
+    Entity::remove(db, layout(), {code});
 }
 
 void setIncTbPre(CallContext &ctx) {
@@ -140,14 +140,14 @@ void setIncTbPre(CallContext &ctx) {
     for (int i = 0; i < delta.changes.size(); ++i) {
         const DeltaChange &c = delta.changes[i];
         if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, spec());
+            olds[i] = Entity::read(delta, c.oldValues, layout());
             normalise(olds[i]);
             if (!olds[i].has(CODE) || Entity::text(olds[i].values[CODE]).isEmpty())
                 invalidParams(QStringLiteral("As alterações de tabelas de preço não trazem o código (CDPRECOPROP) da linha alterada."));
             touched.insert(Entity::text(olds[i].values[CODE]));
         }
         if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, spec());
+            news[i] = Entity::read(delta, c.newValues, layout());
             normalise(news[i]);
         }
     }

@@ -22,8 +22,8 @@ bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toStrin
 
 enum TypeCol { T_CODE, T_NAME, T_WEB, T_REQUIRED, T_NATIONAL, T_INTERNATIONAL };
 
-const TableSpec &typeSpec() {
-    static const TableSpec s(QStringLiteral("TIPOSERV"), {{QStringLiteral("CDTIPOSERV"), FieldType::String, 3, true},
+const TableLayout &typeLayout() {
+    static const TableLayout s(QStringLiteral("TIPOSERV"), {{QStringLiteral("CDTIPOSERV"), FieldType::String, 3, true},
                                                          {QStringLiteral("NMTIPOSERV"), FieldType::String, 80},
                                                          {QStringLiteral("IDPROPSERVWEB"), FieldType::String, 1},
                                                          {QStringLiteral("IDSERVOBRIGPROS"), FieldType::String, 2},
@@ -72,46 +72,46 @@ void setTipoServico(CallContext &ctx) {
     for (const DeltaChange &c : delta.changes) {
         DeltaRecord oldRec, newRec;
         if (c.op != DeltaChange::Insert) {
-            oldRec = Entity::read(delta, c.oldValues, typeSpec());
+            oldRec = Entity::read(delta, c.oldValues, typeLayout());
             normaliseType(oldRec);
             if (missing(oldRec.values[T_CODE]))
                 invalidParams(QStringLiteral("As alterações de tipos de serviço não trazem o código (CDTIPOSERV) da linha alterada."));
         }
         if (c.op != DeltaChange::Delete) {
-            newRec = Entity::read(delta, c.newValues, typeSpec());
+            newRec = Entity::read(delta, c.newValues, typeLayout());
             normaliseType(newRec);
         }
         switch (c.op) {
         case DeltaChange::Insert: {
             validateType(newRec.values);
-            if (Entity::fetch(db, typeSpec(), typeSpec().keyOf(newRec.values), true))
+            if (Entity::fetch(db, typeLayout(), typeLayout().keyOf(newRec.values), true))
                 refuse(QStringLiteral("%1: tipo de serviço já cadastrado.").arg(describeType(newRec.values)));
-            Entity::insert(db, typeSpec(), newRec.values);
+            Entity::insert(db, typeLayout(), newRec.values);
             break;
         }
         case DeltaChange::Update: {
             const QString code = oldRec.values[T_CODE].toString();
-            const auto stored = Entity::fetch(db, typeSpec(), {code}, true);
+            const auto stored = Entity::fetch(db, typeLayout(), {code}, true);
             if (!stored) conflict(typeConflict(code));
-            const QVector<int> changed = Entity::changedColumns(typeSpec(), oldRec, newRec);
+            const QVector<int> changed = Entity::changedColumns(typeLayout(), oldRec, newRec);
             if (changed.contains(T_CODE))
                 refuse(QStringLiteral("%1: o código de um tipo de serviço não pode ser alterado.").arg(describeType(*stored)));
-            if (!Entity::unchangedSince(typeSpec(), oldRec, changed, *stored)) conflict(typeConflict(code));
+            if (!Entity::unchangedSince(typeLayout(), oldRec, changed, *stored)) conflict(typeConflict(code));
             const Values row = Entity::merged(*stored, newRec, changed);
             validateType(row);
-            Entity::update(db, typeSpec(), {code}, row);
+            Entity::update(db, typeLayout(), {code}, row);
             break;
         }
         case DeltaChange::Delete: {
             const QString code = oldRec.values[T_CODE].toString();
-            const auto stored = Entity::fetch(db, typeSpec(), {code}, true);
+            const auto stored = Entity::fetch(db, typeLayout(), {code}, true);
             if (!stored) conflict(typeConflict(code));
             Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE CDTIPOSERV = ?"));
             q.bind(code).exec();
             if (q.next())
                 refuse(QStringLiteral("%1: há descontos de operadores neste tipo de serviço; exclua-os antes de excluir o tipo de serviço.")
                            .arg(describeType(*stored)));
-            Entity::remove(db, typeSpec(), {code});
+            Entity::remove(db, typeLayout(), {code});
             break;
         }
         }
@@ -122,8 +122,8 @@ void setTipoServico(CallContext &ctx) {
 
 enum DiscountCol { D_NUMBER, D_TYPE, D_OPERATOR, D_PERCENT };
 
-const TableSpec &discountSpec() {
-    static const TableSpec s(QStringLiteral("OPERTIPOSERV"), {{QStringLiteral("NROPERTIPOSERV"), FieldType::Integer, 0, true},
+const TableLayout &discountLayout() {
+    static const TableLayout s(QStringLiteral("OPERTIPOSERV"), {{QStringLiteral("NROPERTIPOSERV"), FieldType::Integer, 0, true},
                                                              {QStringLiteral("CDTIPOSERV"), FieldType::String, 3},
                                                              {QStringLiteral("CDOPERADOR"), FieldType::String, 12},
                                                              {QStringLiteral("VRPEDESOPERSERV"), FieldType::Float}});
@@ -143,7 +143,7 @@ void validateDiscount(DbSession &db, const Values &row) {
     const double pct = row[D_PERCENT].toDouble();
     if (pct < 0 || pct > 100) refuse(QStringLiteral("%1: o percentual de desconto deve estar entre 0% e 100%.").arg(who));
     const QString type = row[D_TYPE].toString();
-    if (!Codes::isServiceType(type) || !Entity::fetch(db, typeSpec(), {type}, false))
+    if (!Codes::isServiceType(type) || !Entity::fetch(db, typeLayout(), {type}, false))
         refuse(QStringLiteral("%1: tipo de serviço não cadastrado.").arg(who));
     const QString op = row[D_OPERATOR].toString();
     if (!Codes::isOperator(op) || Common::operatorStatus(db, op) != QLatin1String("A"))
@@ -170,14 +170,14 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
     for (int i = 0; i < n; ++i) {
         const DeltaChange &c = delta.changes[i];
         if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, discountSpec());
+            olds[i] = Entity::read(delta, c.oldValues, discountLayout());
             normaliseDiscount(olds[i]);
             if (missing(olds[i].values[D_NUMBER]))
                 invalidParams(QStringLiteral("As alterações de descontos de operador não trazem o número (NROPERTIPOSERV) da linha alterada."));
             types.insert(Entity::text(olds[i].values[D_TYPE]));
         }
         if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, discountSpec());
+            news[i] = Entity::read(delta, c.newValues, discountLayout());
             normaliseDiscount(news[i]);
             types.insert(Entity::text(news[i].values[D_TYPE]));
         }
@@ -186,7 +186,7 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
     QList<QString> sorted(types.begin(), types.end());
     std::sort(sorted.begin(), sorted.end());
     for (const QString &type : sorted)
-        if (Codes::isServiceType(type)) Entity::fetch(db, typeSpec(), {type}, true);
+        if (Codes::isServiceType(type)) Entity::fetch(db, typeLayout(), {type}, true);
 
     for (int i = 0; i < n; ++i) {
         switch (delta.changes[i].op) {
@@ -196,29 +196,29 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
             if (row[D_NUMBER].toLongLong() <= 0)
                 refuse(QStringLiteral("%1: o número do registro deve ser maior que zero.").arg(describeDiscount(row)));
             validateDiscount(db, row);
-            if (Entity::fetch(db, discountSpec(), {row[D_NUMBER]}, false))
+            if (Entity::fetch(db, discountLayout(), {row[D_NUMBER]}, false))
                 refuse(QStringLiteral("%1: o número %2 já está em uso por outro desconto.").arg(describeDiscount(row), Entity::text(row[D_NUMBER])));
-            Entity::insert(db, discountSpec(), row);
+            Entity::insert(db, discountLayout(), row);
             Common::bump(db, QStringLiteral("OPERTIPOSERV"), row[D_NUMBER].toLongLong());
             break;
         }
         case DeltaChange::Update: {
             const QVariant key = olds[i].values[D_NUMBER];
-            const auto stored = Entity::fetch(db, discountSpec(), {key}, true);
+            const auto stored = Entity::fetch(db, discountLayout(), {key}, true);
             if (!stored) conflict(discountConflict(key));
-            const QVector<int> changed = Entity::changedColumns(discountSpec(), olds[i], news[i]);
+            const QVector<int> changed = Entity::changedColumns(discountLayout(), olds[i], news[i]);
             if (changed.contains(D_NUMBER))
                 refuse(QStringLiteral("%1: o número do registro não pode ser alterado.").arg(describeDiscount(*stored)));
-            if (!Entity::unchangedSince(discountSpec(), olds[i], changed, *stored)) conflict(discountConflict(key));
+            if (!Entity::unchangedSince(discountLayout(), olds[i], changed, *stored)) conflict(discountConflict(key));
             const Values row = Entity::merged(*stored, news[i], changed);
             validateDiscount(db, row);
-            Entity::update(db, discountSpec(), {key}, row);
+            Entity::update(db, discountLayout(), {key}, row);
             break;
         }
         case DeltaChange::Delete: {
             const QVariant key = olds[i].values[D_NUMBER];
-            if (!Entity::fetch(db, discountSpec(), {key}, true)) conflict(discountConflict(key));
-            Entity::remove(db, discountSpec(), {key});
+            if (!Entity::fetch(db, discountLayout(), {key}, true)) conflict(discountConflict(key));
+            Entity::remove(db, discountLayout(), {key});
             break;
         }
         }

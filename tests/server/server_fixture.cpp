@@ -68,12 +68,12 @@ void ServerTest::SetUp() {
     if (isPostgres()) {
         if (pgUrl().isEmpty()) GTEST_SKIP() << "COT_TEST_PG_URL não definido: testes de PostgreSQL pulados.";
         m_schema = uniqueName("t");
-        m_spec = pgUrl() + (pgUrl().contains(QLatin1Char('?')) ? QStringLiteral("&schema=") : QStringLiteral("?schema=")) + m_schema;
+        m_database = pgUrl() + (pgUrl().contains(QLatin1Char('?')) ? QStringLiteral("&schema=") : QStringLiteral("?schema=")) + m_schema;
     } else {
         ASSERT_TRUE(m_dir.isValid());
-        m_spec = m_dir.filePath(QStringLiteral("cot.db"));
+        m_database = m_dir.filePath(QStringLiteral("cot.db"));
     }
-    options.database = m_spec;
+    options.database = m_database;
     options.threads = 4;
     adjust(options);
     server = std::make_unique<AppServer>(options);
@@ -83,7 +83,7 @@ void ServerTest::SetUp() {
     net = connect(options.token);
 
     DbConfig config;
-    ASSERT_TRUE(DbConfig::parse(m_spec, &config, &error)) << error.toStdString();
+    ASSERT_TRUE(DbConfig::parse(m_database, &config, &error)) << error.toStdString();
     m_db = std::make_unique<DbSession>(config, uniqueName("test"));
     m_db->open();
 }
@@ -173,10 +173,10 @@ QString ServerTest::newPriceTable(const QString &name, double price) {
     return code;
 }
 
-void ServerTest::addBands(bool systems, const QString &code, const QVector<BandSpec> &bands) {
+void ServerTest::addBands(bool systems, const QString &code, const QVector<BandDef> &bands) {
     Delta d;
     d.fields = systems ? ClientFields::systemsBand() : ClientFields::usersBand();
-    for (const BandSpec &b : bands)
+    for (const BandDef &b : bands)
         d.changes.append(DeltaChange{DeltaChange::Insert,
                                      {},
                                      {code, QStringLiteral("%1").arg(b.first, 5, 10, QLatin1Char('0')),

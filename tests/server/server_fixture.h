@@ -14,7 +14,7 @@
 
 enum class Backend { SQLite, PostgreSQL };
 
-struct BandSpec {
+struct BandDef {
     int first, last;
     double percent;
 };
@@ -28,7 +28,7 @@ protected:
     virtual void adjust(ServerOptions &) {}
 
     // The database, as the server is told it (file or URL with the test's schema).
-    QString databaseSpec() const { return m_spec; }
+    QString databaseName() const { return m_database; }
     bool isPostgres() const { return GetParam() == Backend::PostgreSQL; }
 
     std::unique_ptr<TNetConnection> connect(const QString &token = QString());
@@ -46,7 +46,7 @@ protected:
 
     // Builders of data through the remote methods.
     QString newPriceTable(const QString &name = QStringLiteral("Tabela de teste"), double price = 1000.0);
-    void addBands(bool systems, const QString &code, const QVector<BandSpec> &bands);
+    void addBands(bool systems, const QString &code, const QVector<BandDef> &bands);
     void addOperator(const QString &code, const QString &name, bool active = true);
 
     // An insert of one row as a delta of a client table with these fields.
@@ -58,7 +58,7 @@ protected:
 
 private:
     QTemporaryDir m_dir;
-    QString m_spec;
+    QString m_database;
     QString m_schema;
     std::unique_ptr<DbSession> m_db;
 };

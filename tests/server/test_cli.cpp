@@ -35,13 +35,13 @@ class Cli : public ServerTest {};
 
 TEST_P(Cli, IndexSetMaintainsTheMonthlyIndex) {
     const QString month = QDate::currentDate().toString(QStringLiteral("yyyy-MM"));
-    ProcessRun r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("1,0523"), QStringLiteral("--database"), databaseSpec()});
+    ProcessRun r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("1,0523"), QStringLiteral("--database"), databaseName()});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     DataPacket p = packet(QStringLiteral("getIndiceBtn"));
     ASSERT_EQ(p.rows.size(), 1);
     EXPECT_DOUBLE_EQ(p.rows[0][0].toDouble(), 1.0523);
     // Setting it again replaces the value.
-    r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("1.1"), QStringLiteral("--database"), databaseSpec()});
+    r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("1.1"), QStringLiteral("--database"), databaseName()});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     p = packet(QStringLiteral("getIndiceBtn"));
     EXPECT_DOUBLE_EQ(p.rows.value(0).value(0).toDouble(), 1.1);
@@ -49,17 +49,17 @@ TEST_P(Cli, IndexSetMaintainsTheMonthlyIndex) {
 
     for (const char *bad : {"2026-13", "26-01", "2026/01"}) {
         r = runServer({QStringLiteral("index"), QStringLiteral("set"), QString::fromLatin1(bad), QStringLiteral("1"), QStringLiteral("--database"),
-                       databaseSpec()});
+                       databaseName()});
         EXPECT_NE(r.exitCode, 0) << bad;
         EXPECT_TRUE(r.err.contains(QStringLiteral("AAAA-MM"))) << r.err.toStdString();
     }
-    r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("-2"), QStringLiteral("--database"), databaseSpec()});
+    r = runServer({QStringLiteral("index"), QStringLiteral("set"), month, QStringLiteral("-2"), QStringLiteral("--database"), databaseName()});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_DOUBLE_EQ(packet(QStringLiteral("getIndiceBtn")).rows.value(0).value(0).toDouble(), 1.1);
 }
 
 TEST_P(Cli, RefusesToListenBeyondTheLoopbackWithoutAToken) {
-    const ProcessRun r = runServer({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--database"), databaseSpec()});
+    const ProcessRun r = runServer({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--database"), databaseName()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("127.0.0.1"))) << r.err.toStdString();
 }
@@ -73,7 +73,7 @@ TEST_P(Cli, LogsOneLinePerRequestWithoutTheData) {
     token.close();
     QProcess p;
     p.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"),
-                                             databaseSpec(), QStringLiteral("--token-file"), token.fileName()});
+                                             databaseName(), QStringLiteral("--token-file"), token.fileName()});
     QByteArray out;
     for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
         p.waitForReadyRead(200);
@@ -109,7 +109,7 @@ TEST_P(Cli, DemoFillsOnlyAnEmptyDatabase) {
     // The fixture's server created the schema; the database is still empty.
     QProcess p;
     p.start(QStringLiteral(COT_SERVER_BIN),
-            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"), databaseSpec(), QStringLiteral("--demo")});
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"), databaseName(), QStringLiteral("--demo")});
     QByteArray out;
     for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
         p.waitForReadyRead(200);
@@ -146,7 +146,7 @@ TEST_P(Cli, DemoFillsOnlyAnEmptyDatabase) {
     const qint64 before = count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA"));
     QProcess again;
     again.start(QStringLiteral(COT_SERVER_BIN),
-                {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"), databaseSpec(), QStringLiteral("--demo")});
+                {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"), databaseName(), QStringLiteral("--demo")});
     out.clear();
     for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
         again.waitForReadyRead(200);

@@ -131,7 +131,7 @@ TEST_P(Concurrency, RacingWritersThroughOneServerLeaveNoOverlap) {
 
 TEST_P(Concurrency, RacingWritersThroughTwoServerProcessesLeaveNoOverlap) {
     const QString code = newPriceTable();
-    ServerProcess one(databaseSpec()), two(databaseSpec());
+    ServerProcess one(databaseName()), two(databaseName());
     const int p1 = one.port(), p2 = two.port();
     ASSERT_GT(p1, 0) << one.errorOutput().toStdString();
     ASSERT_GT(p2, 0) << two.errorOutput().toStdString();
@@ -148,7 +148,7 @@ TEST_P(Concurrency, RacingWritersThroughTwoServerProcessesLeaveNoOverlap) {
 }
 
 TEST_P(Concurrency, CodesAndNumbersAreUniqueAcrossProcesses) {
-    ServerProcess one(databaseSpec()), two(databaseSpec());
+    ServerProcess one(databaseName()), two(databaseName());
     const QVector<int> ports{server->port(), one.port(), two.port()};
     ASSERT_GT(ports[1], 0);
     ASSERT_GT(ports[2], 0);

@@ -338,7 +338,7 @@ TEST_P(DatabaseFaults, ConnectionsDroppedByTheDatabaseAreOpenedAgain) {
     if (!isPostgres()) GTEST_SKIP() << "a SQLite file has no connection to lose";
     const QString code = newPriceTable();
     for (int i = 0; i < 8; ++i) ASSERT_TRUE(call(QStringLiteral("getDescSis"), {code}).ok);
-    const QString app = QStringLiteral("cot-server:") + databaseSpec().section(QStringLiteral("schema="), 1);
+    const QString app = QStringLiteral("cot-server:") + databaseName().section(QStringLiteral("schema="), 1);
     const qint64 killed = count(QStringLiteral("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity"
                                                " WHERE application_name = ? AND pid <> pg_backend_pid()"),
                                 {app});
