@@ -1,8 +1,19 @@
 #include "db_session.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace {
+
+// One writer lock per SQLite file in this process.
+std::shared_ptr<std::mutex> writeLockFor(const QString &path) {
+    static std::mutex guard;
+    static QHash<QString, std::shared_ptr<std::mutex>> locks;
+    std::lock_guard<std::mutex> g(guard);
+    auto &lock = locks[QFileInfo(path).absoluteFilePath()];
+    if (!lock) lock = std::make_shared<std::mutex>();
+    return lock;
+}
 
 bool sqliteCodeIs(const QString &native, int primary) {
     bool ok = false;
@@ -30,7 +41,9 @@ DbError DbError::from(const QSqlError &error, Dialect dialect) {
     return DbError(kind, native, error.text());
 }
 
-DbSession::DbSession(const DbConfig &config, const QString &connectionName) : m_config(config), m_name(connectionName) {}
+DbSession::DbSession(const DbConfig &config, const QString &connectionName) : m_config(config), m_name(connectionName) {
+    if (m_config.dialect == Dialect::SQLite) m_writeLock = writeLockFor(m_config.sqlitePath);
+}
 
 DbSession::~DbSession() {
     close();
@@ -111,9 +124,19 @@ void DbSession::execute(const QString &sql) {
 
 void DbSession::begin(TxMode mode) {
     if (mode == TxMode::None) return;
-    if (m_config.dialect == Dialect::SQLite)
-        execute(mode == TxMode::Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
-    else
+    if (m_config.dialect == Dialect::SQLite) {
+        if (mode == TxMode::Write) {
+            m_writing = std::unique_lock<std::mutex>(*m_writeLock);
+            try {
+                execute(QStringLiteral("BEGIN IMMEDIATE"));
+            } catch (...) {
+                m_writing.unlock();
+                throw;
+            }
+        } else {
+            execute(QStringLiteral("BEGIN"));
+        }
+    } else
         execute(mode == TxMode::Write ? QStringLiteral("BEGIN")
                                       : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     m_inTransaction = true;
@@ -122,9 +145,16 @@ void DbSession::begin(TxMode mode) {
 void DbSession::commit() {
     execute(QStringLiteral("COMMIT"));
     m_inTransaction = false;
+    if (m_writing.owns_lock()) m_writing.unlock();
 }
 
 void DbSession::rollback() noexcept {
+    struct Release {
+        std::unique_lock<std::mutex> &lock;
+        ~Release() {
+            if (lock.owns_lock()) lock.unlock();
+        }
+    } release{m_writing};
     if (!m_inTransaction) return;
     m_inTransaction = false;
     if (!m_control) return;

@@ -12,6 +12,7 @@
 #include <QVariant>
 #include <exception>
 #include <memory>
+#include <mutex>
 
 // A failure reported by the database driver.
 class DbError : public std::exception {
@@ -79,6 +80,11 @@ private:
     QHash<QString, QSqlQuery *> m_statements;
     std::unique_ptr<QSqlQuery> m_control;
     bool m_inTransaction = false;
+    // SQLite: the writers of this process queue here before BEGIN IMMEDIATE, so
+    // a waiting writer starts the moment the previous one ends, instead of
+    // polling the file lock with SQLite's growing sleeps.
+    std::shared_ptr<std::mutex> m_writeLock;
+    std::unique_lock<std::mutex> m_writing;
 };
 
 // A prepared statement in use: binds positional values, runs, reads rows, and

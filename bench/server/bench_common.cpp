@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <algorithm>
+#include <chrono>
 #include <httplib.h>
 
 namespace Bench {
@@ -109,8 +110,11 @@ Client::Client(int port) : d(std::make_unique<Impl>()) {
 Client::~Client() = default;
 
 std::string Client::call(const std::string &requestJson) {
+    const auto t0 = std::chrono::steady_clock::now();
     auto res = d->http->Post("/rpc/Cot00300.rdmTbPreProCom", requestJson, "application/json");
-    if (!res) return "transporte: " + httplib::to_string(res.error());
+    if (!res)
+        return "transporte: " + httplib::to_string(res.error()) + " após " +
+               std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()) + " ms";
     if (res->status != 200) return "HTTP " + std::to_string(res->status);
     return res->body;
 }
