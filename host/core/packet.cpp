@@ -1,5 +1,7 @@
 #include "packet.h"
 
+#include "packet_writer.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cmath>
@@ -311,7 +313,11 @@ Delta deltaFromJson(const QJsonValue &json) {
     return d;
 }
 
-QByteArray encode(const DataPacket &packet) { return QJsonDocument(toJson(packet)).toJson(QJsonDocument::Compact); }
+QByteArray encode(const DataPacket &packet) {
+    PacketWriter writer(packet.fields);
+    for (const Row &r : packet.rows) writer.addRow(r);
+    return writer.toJson();
+}
 
 DataPacket decodePacket(const QByteArray &text) {
     QJsonParseError err;

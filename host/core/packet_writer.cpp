@@ -1,0 +1,152 @@
+#include "packet_writer.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+bool looksLikeDate(const QString &t) {
+    if (t.size() != 10 && t.size() < 19) return false;
+    static const char shape[] = "dddd-dd-dd dd:dd:dd";
+    const int n = t.size() == 10 ? 10 : 19;
+    for (int i = 0; i < n; ++i) {
+        const QChar c = t[i];
+        if (shape[i] == 'd' ? (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                            : (i == 10 ? (c != QLatin1Char(' ') && c != QLatin1Char('T')) : c != QLatin1Char(shape[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace JsonText {
+
+void appendString(QByteArray &out, const QString &s) {
+    const QByteArray utf8 = s.toUtf8();
+    out += '"';
+    for (const char c : utf8) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"') out += "\\\"";
+        else if (c == '\\') out += "\\\\";
+        else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else out += c;
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double d) {
+    if (!std::isfinite(d)) {
+        out += "null";
+        return;
+    }
+    if (d == std::floor(d) && std::fabs(d) < 1e15) out += QByteArray::number(qint64(d));
+    else out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+}
+
+void appendValue(QByteArray &out, const QVariant &value, FieldType type) {
+    if (!value.isValid() || value.isNull()) {
+        out += "null";
+        return;
+    }
+    switch (type) {
+    case FieldType::String:
+        appendString(out, value.toString());
+        return;
+    case FieldType::Float: {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (ok) appendNumber(out, d);
+        else out += "null";
+        return;
+    }
+    case FieldType::Integer: {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (ok && d == std::floor(d)) out += QByteArray::number(qint64(d));
+        else out += "null";
+        return;
+    }
+    case FieldType::DateTime: {
+        if (value.typeId() == QMetaType::QDateTime) {
+            appendString(out, PacketCodec::dateTimeToIso(value.toDateTime()));
+            return;
+        }
+        // Read as text "yyyy-MM-dd HH:mm:ss" (or a plain date): the wire puts a "T" between.
+        // The database holds valid dates (a TIMESTAMP column, or a CHECK on the
+        // text); only the shape is checked here, without building a QDateTime,
+        // whose local-time handling looks at the time zone files on every call.
+        const QString t = value.toString();
+        if (!looksLikeDate(t)) {
+            out += "null";
+            return;
+        }
+        out += '"';
+        out += t.left(10).toLatin1();
+        out += t.size() >= 19 ? 'T' + t.mid(11, 8).toLatin1() : QByteArrayLiteral("T00:00:00");
+        out += '"';
+        return;
+    }
+    }
+    out += "null";
+}
+
+QByteArray encode(const QJsonValue &value) {
+    switch (value.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: return QByteArrayLiteral("null");
+    case QJsonValue::Bool: return value.toBool() ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
+    case QJsonValue::Double: {
+        QByteArray out;
+        appendNumber(out, value.toDouble());
+        return out;
+    }
+    case QJsonValue::String: {
+        QByteArray out;
+        appendString(out, value.toString());
+        return out;
+    }
+    case QJsonValue::Array: return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+    case QJsonValue::Object: return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    }
+    return QByteArrayLiteral("null");
+}
+
+}  // namespace JsonText
+
+void PacketWriter::addRow(const QVector<QVariant> &values) {
+    addRowFrom([&values](int i) { return values.value(i); });
+}
+
+QByteArray PacketWriter::toJson() const {
+    QByteArray out;
+    out.reserve(m_rows.size() + 64 * m_fields.size() + 32);
+    out += "{\"fields\":[";
+    for (int i = 0; i < m_fields.size(); ++i) {
+        const FieldDef &f = m_fields[i];
+        if (i) out += ',';
+        out += "{\"name\":";
+        JsonText::appendString(out, f.name);
+        out += ",\"type\":\"";
+        out += PacketCodec::fieldTypeName(f.type).toLatin1();
+        out += '"';
+        if (f.type == FieldType::String) {
+            out += ",\"size\":";
+            out += QByteArray::number(f.size);
+        }
+        out += '}';
+    }
+    out += "],\"rows\":[";
+    out += m_rows;
+    out += "]}";
+    return out;
+}
+
