@@ -120,67 +120,21 @@ void checkOverlaps(DbSession &db, const Side &side, const QString &code) {
 }
 
 void applyBands(CallContext &ctx, const Side &side) {
-    const Delta &delta = *ctx.delta(0);
-    DbSession &db = ctx.db;
-    const int n = int(delta.changes.size());
-    QVector<DeltaRecord> olds(n), news(n);
-    QSet<QString> touched;
-    for (int i = 0; i < n; ++i) {
-        const DeltaChange &c = delta.changes[i];
-        if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, side.layout);
-            normalise(olds[i]);
-            if (missing(olds[i].values[CODE]) || missing(olds[i].values[FIRST]))
-                invalidParams(QStringLiteral("As alterações de faixas de desconto por %1 não trazem a tabela de preço e o intervalo inicial "
-                                             "da faixa alterada.")
-                                  .arg(side.noun));
-            touched.insert(olds[i].values[CODE].toString());
-        }
-        if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, side.layout);
-            normalise(news[i]);
-            const QString code = Entity::text(news[i].values[CODE]);
-            if (Codes::isPriceTable(code)) touched.insert(code);
-        }
-    }
-    // Writers of one price table's bands wait for each other here.
-    const QSet<QString> existing = Common::lockPriceTables(db, touched);
-
-    for (int i = 0; i < n; ++i) {
-        switch (delta.changes[i].op) {
-        case DeltaChange::Insert: {
-            const Values &row = news[i].values;
-            validate(side, row, existing);
-            if (Entity::fetch(db, side.layout, side.layout.keyOf(row), false)) refuseDuplicate(side, row);
-            Entity::insert(db, side.layout, row);
-            break;
-        }
-        case DeltaChange::Update: {
-            const Values oldKey = side.layout.keyOf(olds[i].values);
-            const auto stored = Entity::fetch(db, side.layout, oldKey, false);
-            if (!stored) conflict(conflictMessage(side, oldKey));
-            const QVector<int> changed = Entity::changedColumns(side.layout, olds[i], news[i]);
-            if (!Entity::unchangedSince(side.layout, olds[i], changed, *stored)) conflict(conflictMessage(side, oldKey));
-            const Values row = Entity::merged(*stored, news[i], changed);
-            validate(side, row, existing);
-            const Values newKey = side.layout.keyOf(row);
-            if (!Entity::same(newKey[0], oldKey[0], FieldType::String) || !Entity::same(newKey[1], oldKey[1], FieldType::String)) {
-                if (Entity::fetch(db, side.layout, newKey, false)) refuseDuplicate(side, row);
-            }
-            Entity::update(db, side.layout, oldKey, row);
-            break;
-        }
-        case DeltaChange::Delete: {
-            const Values oldKey = side.layout.keyOf(olds[i].values);
-            if (!Entity::fetch(db, side.layout, oldKey, false)) conflict(conflictMessage(side, oldKey));
-            Entity::remove(db, side.layout, oldKey);
-            break;
-        }
-        }
-    }
+    Common::PriceTableRecords rules;
+    rules.layout = &side.layout;
+    rules.codeColumn = CODE;
+    rules.normalise = normalise;
+    rules.oldKeyMissing = QStringLiteral("As alterações de faixas de desconto por %1 não trazem a tabela de preço e o intervalo inicial "
+                                         "da faixa alterada.")
+                              .arg(side.noun);
+    rules.validate = [&side](const Values &row, const QSet<QString> &existing) { validate(side, row, existing); };
+    rules.refuseDuplicate = [&side](const Values &row) { refuseDuplicate(side, row); };
+    rules.conflictMessage = [&side](const Values &key) { return conflictMessage(side, key); };
+    const QSet<QString> existing = Common::applyPriceTableRecords(ctx.db, *ctx.delta(0), rules);
+    // Overlaps are judged on the whole delta applied.
     QList<QString> codes(existing.begin(), existing.end());
     std::sort(codes.begin(), codes.end());
-    for (const QString &code : codes) checkOverlaps(db, side, code);
+    for (const QString &code : codes) checkOverlaps(ctx.db, side, code);
 }
 
 void getBands(CallContext &ctx, const Side &side) {

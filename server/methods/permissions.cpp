@@ -83,60 +83,17 @@ void refuseDuplicate(const Values &row) {
 }
 
 void setPerOper(CallContext &ctx) {
-    const Delta &delta = *ctx.delta(0);
+    Common::PriceTableRecords rules;
+    rules.layout = &layout();
+    rules.codeColumn = CODE;
+    rules.normalise = normalise;
+    rules.oldKeyMissing =
+        QStringLiteral("As alterações de permissões não trazem a tabela de preço, o operador e o tipo da permissão alterada.");
     DbSession &db = ctx.db;
-    const int n = int(delta.changes.size());
-    QVector<DeltaRecord> olds(n), news(n);
-    QSet<QString> touched;
-    for (int i = 0; i < n; ++i) {
-        const DeltaChange &c = delta.changes[i];
-        if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, layout());
-            normalise(olds[i]);
-            if (missing(olds[i].values[CODE]) || missing(olds[i].values[OPERATOR]) || missing(olds[i].values[TYPE]))
-                invalidParams(QStringLiteral("As alterações de permissões não trazem a tabela de preço, o operador e o tipo da permissão alterada."));
-            touched.insert(olds[i].values[CODE].toString());
-        }
-        if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, layout());
-            normalise(news[i]);
-            const QString code = Entity::text(news[i].values[CODE]);
-            if (Codes::isPriceTable(code)) touched.insert(code);
-        }
-    }
-    const QSet<QString> existing = Common::lockPriceTables(db, touched);
-    for (int i = 0; i < n; ++i) {
-        switch (delta.changes[i].op) {
-        case DeltaChange::Insert: {
-            const Values &row = news[i].values;
-            validate(db, row, existing);
-            if (Entity::fetch(db, layout(), layout().keyOf(row), false)) refuseDuplicate(row);
-            Entity::insert(db, layout(), row);
-            break;
-        }
-        case DeltaChange::Update: {
-            const Values oldKey = layout().keyOf(olds[i].values);
-            const auto stored = Entity::fetch(db, layout(), oldKey, false);
-            if (!stored) conflict(conflictMessage(oldKey));
-            const QVector<int> changed = Entity::changedColumns(layout(), olds[i], news[i]);
-            if (!Entity::unchangedSince(layout(), olds[i], changed, *stored)) conflict(conflictMessage(oldKey));
-            const Values row = Entity::merged(*stored, news[i], changed);
-            validate(db, row, existing);
-            const Values newKey = layout().keyOf(row);
-            bool keyChanged = false;
-            for (int k = 0; k < 3; ++k) keyChanged |= !Entity::same(newKey[k], oldKey[k], FieldType::String);
-            if (keyChanged && Entity::fetch(db, layout(), newKey, false)) refuseDuplicate(row);
-            Entity::update(db, layout(), oldKey, row);
-            break;
-        }
-        case DeltaChange::Delete: {
-            const Values oldKey = layout().keyOf(olds[i].values);
-            if (!Entity::fetch(db, layout(), oldKey, false)) conflict(conflictMessage(oldKey));
-            Entity::remove(db, layout(), oldKey);
-            break;
-        }
-        }
-    }
+    rules.validate = [&db](const Values &row, const QSet<QString> &existing) { validate(db, row, existing); };
+    rules.refuseDuplicate = refuseDuplicate;
+    rules.conflictMessage = conflictMessage;
+    Common::applyPriceTableRecords(db, *ctx.delta(0), rules);
 }
 
 }  // namespace
