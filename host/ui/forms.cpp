@@ -27,6 +27,24 @@
 
 // ---------------------------------------------------------------- TForm
 
+namespace {
+
+// An action of a form: its shortcut works anywhere inside the form, its
+// handler runs through RunGuarded, and its hint is its caption.
+QAction *formAction(TForm *form, const QString &name, const QString &text, const QKeySequence &shortcut,
+                    std::function<void()> run) {
+    auto *a = new QAction(text, form);
+    a->setObjectName(name);
+    a->setToolTip(QString(text).remove(QLatin1Char('&')));
+    a->setShortcut(shortcut);
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(a, &QAction::triggered, form, [run = std::move(run)] { RunGuarded(run); });
+    form->addAction(a);
+    return a;
+}
+
+}  // namespace
+
 TForm::TForm(QWidget *parent) : QWidget(parent) {
     lblCodTela = new QLabel(this);
     lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
@@ -151,16 +169,6 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : TForm(parent) {
     mnuManutencao->addSeparator();
     sbtAjuda = makeAction(QStringLiteral("sbtAjuda"), QStringLiteral("Aj&uda"), QKeySequence(Qt::Key_F1), &TfrmPadraoGrid::sbtAjudaClick);
     sbtFechar = makeAction(QStringLiteral("sbtFechar"), QStringLiteral("&Fechar"), QKeySequence(Qt::CTRL | Qt::Key_W), &TfrmPadraoGrid::sbtFecharClick);
-    sbtIncluir->setToolTip(QStringLiteral("Incluir"));
-    sbtAlterar->setToolTip(QStringLiteral("Alterar"));
-    sbtExcluir->setToolTip(QStringLiteral("Excluir"));
-    sbtGravar->setToolTip(QStringLiteral("Gravar"));
-    sbtCancelar->setToolTip(QStringLiteral("Cancelar"));
-    sbtProcurar->setToolTip(QStringLiteral("Procurar"));
-    sbtVerificar->setToolTip(QStringLiteral("Verificar"));
-    sbtImprimir->setToolTip(QStringLiteral("Imprimir"));
-    sbtAjuda->setToolTip(QStringLiteral("Ajuda"));
-    sbtFechar->setToolTip(QStringLiteral("Fechar"));
 
     pgcPadrao = new TPageControl(this);
     pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));
@@ -196,12 +204,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : TForm(parent) {
 
 QAction *TfrmPadraoGrid::makeAction(const QString &name, const QString &text, const QKeySequence &shortcut,
                                     void (TfrmPadraoGrid::*handler)()) {
-    auto *a = new QAction(text, this);
-    a->setObjectName(name);
-    a->setShortcut(shortcut);
-    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-    addAction(a);
+    QAction *a = formAction(this, name, text, shortcut, [this, handler] { (this->*handler)(); });
     panMenu->addAction(a);
     mnuManutencao->addAction(a);
     return a;
@@ -304,13 +307,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : TForm(parent) {
     panMenu->setObjectName(QStringLiteral("panMenu"));
     panMenu->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto add = [this](const QString &name, const QString &text, const QKeySequence &key, void (TfrmDadosGerRel::*handler)()) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(name);
-        a->setToolTip(QString(text).remove(QLatin1Char('&')));
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-        addAction(a);
+        QAction *a = formAction(this, name, text, key, [this, handler] { (this->*handler)(); });
         panMenu->addAction(a);
         return a;
     };
@@ -347,13 +344,7 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget *parent) : TForm(parent) {
     auto *buttons = new QHBoxLayout(panBotoes);
     buttons->setContentsMargins(0, 0, 0, 0);
     auto add = [this, buttons](const QString &name, const QString &text, const QKeySequence &key, void (TfrmRotiGeral::*handler)()) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(name);
-        a->setToolTip(QString(text).remove(QLatin1Char('&')));
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-        addAction(a);
+        QAction *a = formAction(this, name, text, key, [this, handler] { (this->*handler)(); });
         auto *b = new QToolButton(panBotoes);
         b->setObjectName(QString(name).replace(QStringLiteral("sbt"), QStringLiteral("btn")));
         b->setDefaultAction(a);
