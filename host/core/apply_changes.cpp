@@ -1,0 +1,27 @@
+#include "apply_changes.h"
+
+#include "client_table.h"
+#include "dialogs.h"
+#include "host_services.h"
+#include "net_connection.h"
+
+ScopedWait::ScopedWait(QObject *over, WaitKind kind) {
+    if (kind == WaitKind::None) return;
+    ActiveShowAvi(over, int(kind));
+    m_shown = true;
+}
+
+ScopedWait::~ScopedWait() {
+    if (m_shown) DeactiveShowAvi();
+}
+
+bool ApplyChanges(TNetConnection &net, TClientTable &table, const QString &method, const ApplyOptions &options) {
+    if (table.ChangeCount() == 0) return false;
+    {
+        ScopedWait wait(options.waitOver, options.wait);
+        CheckResultServ(net.Call(method, {RpcArg(table.GetDelta())}), true, 0);
+    }
+    if (table.LogChanges) table.MergeChangeLog();
+    if (!options.staleCaches.isEmpty()) AtualizaLocalCache(options.staleCaches);
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The one way a screen writes: a client table's pending changes (its delta)
+// go to a named set-method of the application server; once the server took
+// them the change log is merged, and the host's local copies of the tables
+// the change touches are declared stale. A refusal is shown and raised, and
+// the changes stay pending, to go again with the next send.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class TClientTable;
+class TNetConnection;
+
+// Which wait animation runs while the server works.
+enum class WaitKind {
+    None = 0,
+    OverScreen = 1,      // over the screen that asked
+    OverMainWindow = 6,  // over the application's main window (long loads)
+};
+
+// Shows the wait animation of a kind for its lifetime (none for WaitKind::None).
+class ScopedWait {
+public:
+    ScopedWait(QObject *over, WaitKind kind);
+    ~ScopedWait();
+    ScopedWait(const ScopedWait &) = delete;
+    ScopedWait &operator=(const ScopedWait &) = delete;
+
+private:
+    bool m_shown = false;
+};
+
+struct ApplyOptions {
+    WaitKind wait = WaitKind::None;
+    QObject *waitOver = nullptr;
+    QStringList staleCaches;  // host cache names declared stale after a taken change
+};
+
+// Sends the table's delta to method when it holds changes. True when changes
+// were sent and merged, false when there was nothing to send; a refusal is
+// shown by CheckResultServ and raised.
+bool ApplyChanges(TNetConnection &net, TClientTable &table, const QString &method, const ApplyOptions &options = {});
