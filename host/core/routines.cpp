@@ -68,6 +68,14 @@ QString format(double value, const QString &pattern) {
     return out;
 }
 
+bool brazilian(const QString &text, QString *withoutThousands) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,3}(\\.\\d{3})+|\\d+)(,\\d+)?$"));
+    const QString t = text.trimmed();
+    if (!form.match(t).hasMatch()) return false;
+    *withoutThousands = QString(t).remove(QLatin1Char('.'));
+    return true;
+}
+
 bool parse(const QString &text, double *out) {
     QString t = text.trimmed();
     if (t.isEmpty()) return false;

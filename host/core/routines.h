@@ -16,6 +16,9 @@ QString format(double value, const QString &pattern = QString());
 // Reads a number typed the Brazilian way ("1.234,56", "1234,56"); a lone full
 // stop is taken as the decimal separator ("12.5"). Blanks around are ignored.
 bool parse(const QString &text, double *out);
+// True for an unsigned number in strict Brazilian form: "1.234,56" (points
+// every three digits) or "1234,56"; gives it back without its thousands points.
+bool brazilian(const QString &text, QString *withoutThousands);
 }  // namespace NumberText
 
 namespace DateText {

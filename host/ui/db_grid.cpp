@@ -57,6 +57,25 @@ void TDBGridColumns::Clear() {
     }
 }
 
+QString TColumn::CaptionOf(const QString &code) const {
+    const int i = PickCodes.indexOf(code.trimmed());
+    return i >= 0 && i < PickList.size() ? PickList[i] : QString();
+}
+
+bool TColumn::CodeOf(const QString &text, QString *code) const {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) {
+        *code = QString();
+        return true;
+    }
+    for (int i = 0; i < PickList.size() && i < PickCodes.size(); ++i)
+        if (PickList[i].compare(t, Qt::CaseInsensitive) == 0 || PickCodes[i].compare(t, Qt::CaseInsensitive) == 0) {
+            *code = PickCodes[i];
+            return true;
+        }
+    return false;
+}
+
 int TDBGridColumns::IndexOfField(const QString &fieldName) const {
     for (size_t i = 0; i < m_items.size(); ++i)
         if (m_items[i]->FieldName.compare(fieldName, Qt::CaseInsensitive) == 0) return int(i);
@@ -206,7 +225,7 @@ void TDBGrid::bindTable() {
             m_model->rowChanged(m_table->viewCurrentRow());
             if (m_editor && !m_committing && !m_settingEditorText && f == SelectedField()) {
                 m_settingEditorText = true;
-                m_editor->setText(f->Text());
+                m_editor->setText(fieldEditText(f));
                 m_editor->line->selectAll();
                 m_settingEditorText = false;
                 m_editorModified = false;
@@ -355,7 +374,7 @@ void TDBGrid::moveColumn(int column) {
             m_committing = true;
             try {
                 if (!m_table->IsEditing()) m_table->Edit();
-                f->SetText(m_editor->text());
+                setFieldText(f, m_editor->text());
             } catch (...) {
                 m_committing = false;
                 throw;
@@ -466,7 +485,7 @@ void TDBGrid::openEditor(bool withKey, QChar key) {
         if (key.unicode() != 8) ed->line->insert(QString(key));
         m_editorModified = key.unicode() == 8 || ed->line->displayText() != before;
     } else {
-        const QString text = f->Text();
+        const QString text = fieldEditText(f);
         // The list's current item matches the text, so leaving the combo does
         // not take the text for a choice.
         if (ed->combo) ed->combo->setCurrentIndex(ed->combo->findText(text));
@@ -533,15 +552,37 @@ void TDBGrid::pickChosen(const QString &text) {
     m_committing = true;
     const bool ok = RunGuardedOk([&] {
         if (!m_table->IsEditing()) m_table->Edit();
-        f->SetText(text);
+        setFieldText(f, text);
     });
     m_committing = false;
     if (m_editor != ed || !m_editor) return;
     m_settingEditorText = true;
-    m_editor->setText(f->Text());
+    m_editor->setText(fieldEditText(f));
     m_settingEditorText = false;
     m_editorModified = !ok;
     m_editor->line->selectAll();
+}
+
+// A pick list with codes stores the code of the caption chosen or typed; a
+// text that names no item is refused and the field keeps its value.
+void TDBGrid::setFieldText(TField *f, const QString &text) {
+    const TColumn *c = m_col >= 0 && m_col < Columns.Count() ? &Columns[m_col] : nullptr;
+    if (!c || !c->HasCodes() || c->Field() != f) {
+        f->SetText(text);
+        return;
+    }
+    QString code;
+    if (!c->CodeOf(text, &code))
+        MensErro(QStringLiteral("\"%1\" não é uma opção de \"%2\". Escolha uma destas: %3.")
+                     .arg(text.trimmed(), c->Title.isEmpty() ? f->DisplayLabel : c->Title, c->PickList.join(QStringLiteral(", "))),
+                 true);
+    f->SetText(code);
+}
+
+QString TDBGrid::fieldEditText(TField *f) const {
+    const TColumn *c = m_col >= 0 && m_col < Columns.Count() ? &Columns[m_col] : nullptr;
+    if (c && c->HasCodes() && c->Field() == f) return c->CaptionOf(f->Text());
+    return f->Text();
 }
 
 bool TDBGrid::CommitEdit() {
@@ -552,7 +593,7 @@ bool TDBGrid::CommitEdit() {
     m_committing = true;
     const bool ok = RunGuardedOk([&] {
         if (!m_table->IsEditing()) m_table->Edit();
-        f->SetText(text);
+        setFieldText(f, text);
     });
     m_committing = false;
     if (ok) m_editorModified = false;

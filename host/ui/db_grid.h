@@ -34,6 +34,15 @@ public:
     Qt::Alignment TitleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool ReadOnly = false;
     QStringList PickList;  // not empty: the cell edits with a drop-down list
+    // The codes the field stores for the pick list's captions, item by item.
+    // Empty: the caption itself is stored. With codes the cell shows the
+    // caption of the stored code, and nothing for a value outside them.
+    QStringList PickCodes;
+    bool HasCodes() const { return !PickCodes.isEmpty(); }
+    QString CaptionOf(const QString &code) const;
+    // The code of a caption (or of a code typed as such), compared without
+    // case; false when the text names no item. Empty text gives an empty code.
+    bool CodeOf(const QString &text, QString *code) const;
     TColumnButtonStyle ButtonStyle = cbsAuto;  // cbsEllipsis: a "..." button in the cell editor
     bool Visible = true;
 
@@ -207,6 +216,10 @@ private:
     void placeEditor();
     void editorEdited();
     void pickChosen(const QString &text);
+    void pasteIntoEditor();
+    static bool isNumberField(const TField *f);
+    void setFieldText(TField *f, const QString &text);  // through the column's codes, if any
+    QString fieldEditText(TField *f) const;            // the field's text as the column shows it
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
     int nextVisibleColumn(int from, int step) const;

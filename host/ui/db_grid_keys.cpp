@@ -6,13 +6,17 @@
 
 #include "dialogs.h"
 #include "errors.h"
+#include "routines.h"
 #include "ui_dispatch.h"
 #include "virtual_keys.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 // ---------------------------------------------------------------- keys
 
@@ -119,6 +123,9 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
     if (key.unicode() != 8 && !key.isPrint()) return false;
     if (ctrl && key.unicode() != 8) return false;
     const QChar original = key;
+    // In a number cell the full stop is the decimal comma, as the keypad's
+    // separator is: what the cell shows is what the field stores.
+    if (key == QLatin1Char('.') && isNumberField(SelectedField())) key = QLatin1Char(',');
     m_filteringFreshKey = !m_editor;
     const bool pass = fireKeyPress(key);
     m_filteringFreshKey = false;
@@ -202,10 +209,18 @@ bool TDBGrid::eventFilter(QObject *watched, QEvent *e) {
         if (e->type() == QEvent::KeyPress) {
             auto *ke = static_cast<QKeyEvent *>(e);
             if (m_editor->combo && m_editor->combo->view()->isVisible()) return false;
+            if (ke->matches(QKeySequence::Paste)) {
+                pasteIntoEditor();
+                return true;
+            }
             return handleKey(ke);
         }
         if (e->type() == QEvent::ShortcutOverride) {
             auto *ke = static_cast<QKeyEvent *>(e);
+            if (ke->matches(QKeySequence::Paste)) {
+                e->accept();
+                return true;
+            }
             if (ke->key() == Qt::Key_Escape || ke->key() == Qt::Key_Insert || ke->key() == Qt::Key_Return ||
                 ke->key() == Qt::Key_Enter || ke->key() == Qt::Key_Up || ke->key() == Qt::Key_Down) {
                 e->accept();
@@ -216,3 +231,33 @@ bool TDBGrid::eventFilter(QObject *watched, QEvent *e) {
     return QTableView::eventFilter(watched, e);
 }
 
+
+// ---------------------------------------------------------------- paste
+
+bool TDBGrid::isNumberField(const TField *f) {
+    return f && (f->DataType() == FieldType::Float || f->DataType() == FieldType::Integer);
+}
+
+// Pasted text skips the key filter, so a number cell takes it only in the
+// Brazilian form ("1.234,56" or "1234,56"), without its thousands points;
+// anything else is refused and the cell stays as it was.
+void TDBGrid::pasteIntoEditor() {
+    if (!m_editor || !canEditCell()) return;
+    QString text = QGuiApplication::clipboard()->text().trimmed();
+    if (text.isEmpty()) return;
+    TField *f = SelectedField();
+    if (isNumberField(f)) {
+        QString number;
+        if (!NumberText::brazilian(text, &number)) {
+            RunGuarded([&] {
+                MensErro(QStringLiteral("O texto colado \"%1\" não é um número. Use a forma 1.234,56 ou 1234,56.")
+                             .arg(text.left(40)),
+                         false);
+            });
+            return;
+        }
+        text = number;
+    }
+    m_editor->line->insert(text);
+    editorEdited();
+}

@@ -54,6 +54,9 @@ public:
         if (!index.isValid() || index.column() >= m_grid->Columns.Count()) return QVariant();
         TField *f = m_grid->Columns[index.column()].Field();
         if (!f) return QVariant();
+        const TColumn &c = m_grid->Columns[index.column()];
+        if (c.HasCodes() && (role == Qt::DisplayRole || role == Qt::EditRole))
+            return c.CaptionOf(text(index.row(), f->Index(), false));
         switch (role) {
         case Qt::DisplayRole: return text(index.row(), f->Index(), true);
         case Qt::EditRole: return text(index.row(), f->Index(), false);

@@ -126,3 +126,19 @@ TEST(HostServices, ServerAddressComesFromTheHostSettings) {
     EXPECT_EQ(WebToken(), "abc");
     SetHostSettings(HostSettings());
 }
+
+TEST(Routines, BrazilianNumberFormIsStrict) {
+    struct Case {
+        const char *text;
+        const char *plain;  // nullptr: not a number in Brazilian form
+    } cases[] = {{"1.234,56", "1234,56"}, {"1234,56", "1234,56"}, {"12.345.678", "12345678"}, {"0,5", "0,5"},
+                 {" 7 ", "7"},            {"1.23,4", nullptr},    {"1,234.56", nullptr},    {"12.34", nullptr},
+                 {"1234.567,8", nullptr}, {",5", nullptr},        {"5,", nullptr},          {"-5", nullptr},
+                 {"1,2,3", nullptr},      {"", nullptr},          {"mil", nullptr}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QString plain;
+        EXPECT_EQ(NumberText::brazilian(QString::fromLatin1(c.text), &plain), c.plain != nullptr);
+        if (c.plain) EXPECT_EQ(plain, QString::fromLatin1(c.plain));
+    }
+}

@@ -7,7 +7,9 @@
 #include "virtual_keys.h"
 #include "widget_test_helpers.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTest>
@@ -530,4 +532,119 @@ TEST_F(GridTest, TheSelectedCellOfTheCurrentRowIsVisible) {
     table.First();
     EXPECT_TRUE(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
     EXPECT_EQ(grid->currentIndex().row(), 0);
+}
+
+// ---------------------------------------------------------------- pick lists with codes
+
+TEST_F(GridTest, APickListWithCodesShowsCaptionsAndStoresCodes) {
+    TColumn *tipoColumn = grid->columnByField("TIPO");
+    ASSERT_NE(tipoColumn, nullptr);
+    tipoColumn->PickCodes = QStringList{"L", "M", "U"};
+    TField *tipo = table.FieldByName("TIPO");
+    const QModelIndex first = grid->model()->index(0, 3);
+    EXPECT_EQ(grid->model()->data(first, Qt::DisplayRole).toString(), "Locação");
+
+    // Chosen from the list: the caption shows, the code is stored.
+    grid->SetSelectedIndex(3);
+    Press(Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(grid->EditorMode());
+    auto *combo = qobject_cast<QComboBox *>(grid->InplaceEditor()->parentWidget());
+    ASSERT_NE(combo, nullptr);
+    QTRY_VERIFY(combo->view()->isVisible());
+    combo->view()->setCurrentIndex(combo->model()->index(2, 0));
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    EXPECT_EQ(tipo->AsString(), "U");
+    EXPECT_EQ(grid->EditorText(), "Licença de Uso");
+    Press(Qt::Key_Down);
+    EXPECT_EQ(table.State(), DataSetState::Browse);
+    EXPECT_EQ(grid->model()->data(first, Qt::DisplayRole).toString(), "Licença de Uso");
+
+    // Typed: a caption or a code, in any case, gives the code; anything else
+    // is refused and the field keeps its value.
+    struct Case {
+        const char *typed;
+        const char *stored;
+        bool refused;
+    } cases[] = {{"manutenção", "M", false}, {"l", "L", false}, {"Aluguel", "L", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        dialogs.clear();
+        table.First();
+        grid->SetSelectedIndex(3);
+        Press(Qt::Key_F2);
+        ASSERT_TRUE(grid->EditorMode());
+        auto *line = qobject_cast<QLineEdit *>(grid->InplaceEditor());
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        // Typed key by key (QTest::keyClicks takes only ASCII).
+        for (const QChar ch : QString::fromUtf8(c.typed)) QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        Press(Qt::Key_Return);
+        EXPECT_EQ(tipo->AsString(), QString::fromLatin1(c.stored));
+        EXPECT_EQ(dialogs.shown.size(), c.refused ? 1 : 0);
+        if (c.refused) EXPECT_TRUE(dialogs.last().contains("Locação, Manutenção, Licença de Uso")) << dialogs.last().toStdString();
+        if (c.refused) {
+            Press(Qt::Key_Escape);
+            Press(Qt::Key_Escape);
+        } else {
+            table.Post();
+            EXPECT_EQ(tipo->AsString(), QString::fromLatin1(c.stored));
+        }
+    }
+
+    // A stored value outside the codes shows an empty cell.
+    table.First();
+    table.Edit();
+    tipo->SetAsString("X");
+    table.Post();
+    EXPECT_EQ(grid->model()->data(first, Qt::DisplayRole).toString(), "");
+}
+
+// ---------------------------------------------------------------- number cells
+
+TEST_F(GridTest, TheFullStopTypesTheDecimalCommaInANumberCellOnly) {
+    grid->SetSelectedIndex(2);  // "Valor"
+    Type("2.5");
+    EXPECT_EQ(grid->EditorText(), "2,5");
+    Press(Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 2.5);
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+    grid->SetSelectedIndex(1);  // "Nome": a text keeps its full stop
+    Type("a.b");
+    EXPECT_TRUE(grid->EditorText().endsWith("a.b")) << grid->EditorText().toStdString();
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+}
+
+TEST_F(GridTest, PastedTextInANumberCellMustBeABrazilianNumber) {
+    struct Case {
+        const char *pasted;
+        double stored;  // the value after the paste; the old one when refused
+        bool refused;
+    } cases[] = {{"1.234,56", 1234.56, false}, {"1234,56", 1234.56, false}, {" 7 ", 7, false},
+                 {"1,234.56", 10, true},      {"12.34", 10, true},         {"mil", 10, true},
+                 {"-5", 10, true},            {"1.23,4", 10, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pasted);
+        dialogs.clear();
+        table.First();
+        grid->SetSelectedIndex(2);
+        Press(Qt::Key_F2);
+        ASSERT_TRUE(grid->EditorMode());
+        auto *line = qobject_cast<QLineEdit *>(grid->InplaceEditor());
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(c.pasted));
+        QTest::keySequence(line, QKeySequence::Paste);
+        if (c.refused) {
+            ASSERT_EQ(dialogs.shown.size(), 1);
+            EXPECT_TRUE(dialogs.last().contains("não é um número")) << dialogs.last().toStdString();
+            EXPECT_EQ(line->text(), "10,00");  // the cell as it was
+        }
+        Press(Qt::Key_Return);
+        EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), c.stored);
+        Press(Qt::Key_Escape);
+        Press(Qt::Key_Escape);
+        table.Cancel();
+    }
 }
