@@ -20,7 +20,7 @@ bool g_placingCursor = false;
 // Every check question shows the wait animation over the main window and
 // hides it again, also when the call fails.
 void Ask(TfrmTbPreProCom &f, TClientTable *answer, const QString &method, const QVector<RpcArg> &args) {
-    f.loadTable(answer, method, args, 6);
+    f.loadTable(answer, method, args, WaitKind::OverMainWindow);
 }
 
 // The text of one answer field on the answer's current row; empty when the
@@ -29,8 +29,6 @@ QString AnswerText(TClientTable *answer, const QString &field) {
     if (!answer->Active() || answer->RecordCount() == 0) return QString();
     return answer->FieldByName(field)->AsString();
 }
-
-bool HasRows(TClientTable *answer) { return answer->Active() && answer->RecordCount() > 0; }
 
 bool Selected(const BandSide &s, const QString &fieldName) {
     TField *sel = s.grid->SelectedField();
@@ -94,6 +92,8 @@ QString ListPriceTable(TfrmTbPreProCom &f, const BandSide &s) {
         const QString other = AllTrim(t->viewValue(row, code->Index()).toString());
         if (!other.isEmpty()) return other;
     }
+    // An empty list: the price table it was loaded for.
+    if (s.list && !s.list->loadedFor().isEmpty()) return s.list->loadedFor();
     return f.currentPriceTable();
 }
 
@@ -210,11 +210,11 @@ void ChangedFirst(TfrmTbPreProCom &f, const BandSide &s) {
     TField *first = t->FieldByName(s.firstField);
     if (EmptyString(first->AsString()) || t->State() != DataSetState::Edit || !Selected(s, s.firstField)) return;
 
-    Ask(f, f.cdsQtMaxFin, QStringLiteral("getQtMaxFin"),
+    Ask(f, s.largestEndBelowAnswer, QStringLiteral("getQtMaxFin"),
         {ListPriceTable(f, s), RpcArg::ref(&inQtIniAux), QStringLiteral("EDIT")});
     qint64 largestEndBelow = 0, firstNumber = 0;
     // An answer that is no number refuses nothing.
-    if (!WholeNumber(AnswerText(f.cdsQtMaxFin, s.largestEndBelowField), &largestEndBelow)) return;
+    if (!WholeNumber(AnswerText(s.largestEndBelowAnswer, s.largestEndBelowField), &largestEndBelow)) return;
     if (!WholeNumber(first->AsString(), &firstNumber)) return;
     if (Padded(first->AsString()) == OldQuantity(first) || largestEndBelow < firstNumber) return;
 
@@ -224,18 +224,18 @@ void ChangedFirst(TfrmTbPreProCom &f, const BandSide &s) {
 
 }  // namespace BandChecks
 
-// ---------------------------------------------------------------- the screen's routines
+// ---------------------------------------------------------------- the page's routines
 
-void TfrmTbPreProCom::vd_QTINISISTEMAS(bool show) { BandChecks::RequiredValues(*this, Bands::Systems(*this), show); }
-void TfrmTbPreProCom::vd_QTINIUSUARIOS(bool show) { BandChecks::RequiredValues(*this, Bands::Users(*this), show); }
-void TfrmTbPreProCom::vd_IntervSis() { BandChecks::NewBand(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::vd_IntervUsu() { BandChecks::NewBand(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::vd_VdFinSistEdit() { BandChecks::ChangedLast(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::vd_VdFinUsuEdit() { BandChecks::ChangedLast(*this, Bands::Users(*this)); }
+void TBandsPage::vd_QTINISISTEMAS(bool show) { BandChecks::RequiredValues(f, Systems(), show); }
+void TBandsPage::vd_QTINIUSUARIOS(bool show) { BandChecks::RequiredValues(f, Users(), show); }
+void TBandsPage::vd_IntervSis() { BandChecks::NewBand(f, Systems()); }
+void TBandsPage::vd_IntervUsu() { BandChecks::NewBand(f, Users()); }
+void TBandsPage::vd_VdFinSistEdit() { BandChecks::ChangedLast(f, Systems()); }
+void TBandsPage::vd_VdFinUsuEdit() { BandChecks::ChangedLast(f, Users()); }
 
-// One routine for both lists: the band page in front says which.
-void TfrmTbPreProCom::vd_QtMaxFin(bool) {
-    if (pgcPadrao->ActivePage() != tshPadrao) return;
-    if (pgcTabelaPreco->ActivePage() == tshDescSist) BandChecks::ChangedFirst(*this, Bands::Systems(*this));
-    else if (pgcTabelaPreco->ActivePage() == tshDescUsu) BandChecks::ChangedFirst(*this, Bands::Users(*this));
+// One routine for both lists: the band sheet in front says which (the check
+// itself acts only while its own sheet is in front).
+void TBandsPage::vd_QtMaxFin(bool) {
+    BandChecks::ChangedFirst(f, Systems());
+    BandChecks::ChangedFirst(f, Users());
 }

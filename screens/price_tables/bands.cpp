@@ -11,17 +11,14 @@
 #include "numeric_input.h"
 #include "routines.h"
 
-#include <optional>
-
 using namespace Cli_cot00300;
 
-namespace Bands {
-
-BandSide Systems(TfrmTbPreProCom &f) {
+BandSide TBandsPage::Systems() const {
     BandSide s;
-    s.table = f.cdsDescSist;
-    s.grid = f.dbgDescSis;
-    s.page = f.tshDescSist;
+    s.table = cdsDescSist;
+    s.grid = dbgDescSis;
+    s.page = tshDescSist;
+    s.list = m_systems.get();
     s.firstField = QStringLiteral("QTINISISTEMAS");
     s.lastField = QStringLiteral("QTFINSISTEMAS");
     s.percentField = QStringLiteral("VRPERCDESCSIST");
@@ -31,12 +28,13 @@ BandSide Systems(TfrmTbPreProCom &f) {
     s.msgLastMissing = QStringLiteral("QTFIN_INF");
     s.msgLastTooLarge = QStringLiteral("QTFINSIS_MAIOR");
     s.sameStartMethod = QStringLiteral("getVdQtIniSis");
-    s.sameStartAnswer = f.cdsVdQtIniSis;
+    s.sameStartAnswer = cdsVdQtIniSis;
     s.intervalMethod = QStringLiteral("getVdIntervSis");
-    s.intervalAnswer = f.cdsVdIntervSis;
+    s.intervalAnswer = cdsVdIntervSis;
     s.intervalField = QStringLiteral("INTERVSIS");
     s.changedLastMethod = QStringLiteral("getVdFinSistEdit");
-    s.changedLastAnswer = f.cdsVdFinSistEdit;
+    s.changedLastAnswer = cdsVdFinSistEdit;
+    s.largestEndBelowAnswer = cdsQtMaxFin;
     s.largestEndBelowField = QStringLiteral("FINSIST");
     s.rememberedFirst = &stVerEditSis;
     s.remembersFirstBeforeEdit = false;
@@ -46,11 +44,12 @@ BandSide Systems(TfrmTbPreProCom &f) {
     return s;
 }
 
-BandSide Users(TfrmTbPreProCom &f) {
+BandSide TBandsPage::Users() const {
     BandSide s;
-    s.table = f.cdsDescUsu;
-    s.grid = f.dbgDescUsu;
-    s.page = f.tshDescUsu;
+    s.table = cdsDescUsu;
+    s.grid = dbgDescUsu;
+    s.page = tshDescUsu;
+    s.list = m_users.get();
     s.firstField = QStringLiteral("QTINIUSUARIOS");
     s.lastField = QStringLiteral("QTFINUSUARIOS");
     s.percentField = QStringLiteral("VRPERCDESCUSU");
@@ -60,12 +59,13 @@ BandSide Users(TfrmTbPreProCom &f) {
     s.msgLastMissing = QStringLiteral("QTFIN_INFUSU");
     s.msgLastTooLarge = QStringLiteral("QTFINUSU_MAIOR");
     s.sameStartMethod = QStringLiteral("getVdQtIniusu");
-    s.sameStartAnswer = f.cdsVdQtIniUsu;
+    s.sameStartAnswer = cdsVdQtIniUsu;
     s.intervalMethod = QStringLiteral("getVdIntervUsu");
-    s.intervalAnswer = f.cdsVdIntervUsu;
+    s.intervalAnswer = cdsVdIntervUsu;
     s.intervalField = QStringLiteral("INTERVUSU");
     s.changedLastMethod = QStringLiteral("getVdFinUsuEdit");
-    s.changedLastAnswer = f.cdsVdFinUsuEdit;
+    s.changedLastAnswer = cdsVdFinUsuEdit;
+    s.largestEndBelowAnswer = cdsQtMaxFin;
     s.largestEndBelowField = QStringLiteral("FINUSU");
     s.rememberedFirst = &stVerEditUsu;
     s.remembersFirstBeforeEdit = true;
@@ -74,6 +74,8 @@ BandSide Users(TfrmTbPreProCom &f) {
     s.waitsWhileSendingAfterPost = true;
     return s;
 }
+
+namespace Bands {
 
 namespace {
 
@@ -159,14 +161,7 @@ void BeforePost(TfrmTbPreProCom &f, const BandSide &s) {
 }
 
 void SendChanges(TfrmTbPreProCom &f, const BandSide &s, bool withWait) {
-    TClientTable *t = s.table;
-    if (t->ChangeCount() == 0) return;
-    {
-        std::optional<WaitAnimation> wait;
-        if (withWait) wait.emplace(&f, 1);
-        CheckResultServ(f.netTbPreProCom->Call(s.saveMethod, {RpcArg(t->GetDelta())}), true, 0);
-    }
-    if (t->LogChanges) t->MergeChangeLog();
+    ApplyChanges(*f.netTbPreProCom, *s.table, s.saveMethod, {withWait ? WaitKind::OverScreen : WaitKind::None, &f, {}});
 }
 
 void AfterPost(TfrmTbPreProCom &f, const BandSide &s) { SendChanges(f, s, s.waitsWhileSendingAfterPost); }
@@ -178,9 +173,49 @@ void AfterDelete(TfrmTbPreProCom &f, const BandSide &s) {
 
 }  // namespace Bands
 
-// ---------------------------------------------------------------- the screen's handlers
+// ---------------------------------------------------------------- the page
 
-void TfrmTbPreProCom::wireBands() {
+namespace {
+
+ColumnSpecs BandColumns(const char *first, const char *last, const char *percent) {
+    return {HiddenField("CDPRECOPROP", FieldType::String, 10), TextColumn(first, 5, "De", 123, 0),
+            TextColumn(last, 5, "Até", 102, 1), NumberColumn(percent, "%Desconto", 99, 2, NumberFormat::Money)};
+}
+
+TClientTable *AnswerTable(QObject *owner, const char *name, std::initializer_list<std::pair<const char *, int>> fields) {
+    auto *t = new TClientTable(QString::fromLatin1(name), owner);
+    for (const auto &[field, size] : fields) t->AddField(QString::fromLatin1(field), FieldType::String, size);
+    return t;
+}
+
+}  // namespace
+
+TBandsPage::TBandsPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
+    const ColumnSpecs systems = BandColumns("QTINISISTEMAS", "QTFINSISTEMAS", "VRPERCDESCSIST");
+    const ColumnSpecs users = BandColumns("QTINIUSUARIOS", "QTFINUSUARIOS", "VRPERCDESCUSU");
+    cdsDescSist = new TClientTable(QStringLiteral("cdsDescSist"), this);
+    DefineFields(cdsDescSist, systems);
+    cdsDescUsu = new TClientTable(QStringLiteral("cdsDescUsu"), this);
+    DefineFields(cdsDescUsu, users);
+    dtsDescSist = new TDataSource(cdsDescSist, this);
+    dtsDescUsu = new TDataSource(cdsDescUsu, this);
+    dbgDescSis = MakeGrid("dbgDescSis", dtsDescSist, systems, true);
+    dbgDescUsu = MakeGrid("dbgDescUsu", dtsDescUsu, users, true);
+    m_systems = std::make_unique<TPriceTableList>(f, cdsDescSist, dbgDescSis, QStringLiteral("getDescSis"), "tshDescSist",
+                                                  QStringLiteral("Desconto por Sistema"));
+    m_users = std::make_unique<TPriceTableList>(f, cdsDescUsu, dbgDescUsu, QStringLiteral("getDescUsu"), "tshDescUsu",
+                                                QStringLiteral("Desconto por Usuário"));
+    tshDescSist = m_systems->sheet;
+    tshDescUsu = m_users->sheet;
+
+    cdsVdQtIniSis = AnswerTable(this, "cdsVdQtIniSis", {{"CDPRECOPROP", 10}, {"QTINISISTEMAS", 5}});
+    cdsVdQtIniUsu = AnswerTable(this, "cdsVdQtIniUsu", {{"CDPRECOPROP", 10}, {"QTINIUSUARIOS", 5}});
+    cdsVdIntervSis = AnswerTable(this, "cdsVdIntervSis", {{"INTERVSIS", 13}});
+    cdsVdIntervUsu = AnswerTable(this, "cdsVdIntervUsu", {{"INTERVUSU", 13}});
+    cdsVdFinSistEdit = AnswerTable(this, "cdsVdFinSistEdit", {{"QTINISISTEMAS", 5}, {"QTFINSISTEMAS", 5}});
+    cdsVdFinUsuEdit = AnswerTable(this, "cdsVdFinUsuEdit", {{"QTINIUSUARIOS", 5}, {"QTFINUSUARIOS", 5}});
+    cdsQtMaxFin = AnswerTable(this, "cdsQtMaxFin", {{"FINSIST", 5}, {"FINUSU", 5}});
+
     cdsDescSist->BeforeEdit = [this](TClientTable &) { cdsDescSistBeforeEdit(); };
     cdsDescSist->AfterEdit = [this](TClientTable &) { cdsDescSistAfterEdit(); };
     cdsDescSist->BeforePost = [this](TClientTable &) { cdsDescSistBeforePost(); };
@@ -197,17 +232,31 @@ void TfrmTbPreProCom::wireBands() {
     dbgDescUsu->OnKeyPress = [this](QChar &key) { dbgDescUsuKeyPress(key); };
 }
 
-void TfrmTbPreProCom::cdsDescSistBeforeEdit() { Bands::BeforeEdit(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::cdsDescSistAfterEdit() { Bands::AfterEdit(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::cdsDescSistBeforePost() { Bands::BeforePost(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::cdsDescSistAfterPost() { Bands::AfterPost(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::cdsDescSistAfterDelete() { Bands::AfterDelete(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::dbgDescSisColExit() { Bands::ColExit(*this, Bands::Systems(*this)); }
-void TfrmTbPreProCom::dbgDescSisKeyPress(QChar &key) { Bands::KeyPress(*this, Bands::Systems(*this), key); }
+TBandsPage::~TBandsPage() = default;
 
-void TfrmTbPreProCom::cdsDescUsuBeforeEdit() { Bands::BeforeEdit(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::cdsDescUsuBeforePost() { Bands::BeforePost(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::cdsDescUsuAfterPost() { Bands::AfterPost(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::cdsDescUsuAfterDelete() { Bands::AfterDelete(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::dbgDescUsuColExit() { Bands::ColExit(*this, Bands::Users(*this)); }
-void TfrmTbPreProCom::dbgDescUsuKeyPress(QChar &key) { Bands::KeyPress(*this, Bands::Users(*this), key); }
+const TPriceTableList &TBandsPage::list(QWidget *sheet) const { return sheet == tshDescUsu ? *m_users : *m_systems; }
+
+void TBandsPage::shown(QWidget *sheet) { const_cast<TPriceTableList &>(list(sheet)).shown(); }
+
+void TBandsPage::refresh(QWidget *sheet) {
+    TPriceTableList &l = const_cast<TPriceTableList &>(list(sheet));
+    f.dtsPadrao->SetDataSet(l.table);
+    l.load(WaitKind::OverMainWindow);
+}
+
+void TBandsPage::enable(QWidget *sheet, bool browse, ToolActions &a) const { list(sheet).enable(browse, a); }
+
+void TBandsPage::cdsDescSistBeforeEdit() { Bands::BeforeEdit(f, Systems()); }
+void TBandsPage::cdsDescSistAfterEdit() { Bands::AfterEdit(f, Systems()); }
+void TBandsPage::cdsDescSistBeforePost() { Bands::BeforePost(f, Systems()); }
+void TBandsPage::cdsDescSistAfterPost() { Bands::AfterPost(f, Systems()); }
+void TBandsPage::cdsDescSistAfterDelete() { Bands::AfterDelete(f, Systems()); }
+void TBandsPage::dbgDescSisColExit() { Bands::ColExit(f, Systems()); }
+void TBandsPage::dbgDescSisKeyPress(QChar &key) { Bands::KeyPress(f, Systems(), key); }
+
+void TBandsPage::cdsDescUsuBeforeEdit() { Bands::BeforeEdit(f, Users()); }
+void TBandsPage::cdsDescUsuBeforePost() { Bands::BeforePost(f, Users()); }
+void TBandsPage::cdsDescUsuAfterPost() { Bands::AfterPost(f, Users()); }
+void TBandsPage::cdsDescUsuAfterDelete() { Bands::AfterDelete(f, Users()); }
+void TBandsPage::dbgDescUsuColExit() { Bands::ColExit(f, Users()); }
+void TBandsPage::dbgDescUsuKeyPress(QChar &key) { Bands::KeyPress(f, Users(), key); }

@@ -4,18 +4,18 @@
 // everything in which one list differs from the other, and one implementation
 // of the records (bands.cpp) and of their checks (band_checks.cpp) runs on it.
 
-#include <QString>
+#include "price_table_list.h"
+#include "screen_page.h"
 
-class QWidget;
-class TClientTable;
-class TDBGrid;
-class TfrmTbPreProCom;
+#include <QString>
+#include <memory>
 
 struct BandSide {
     // What the list is made of.
     TClientTable *table = nullptr;  // cdsDescSist / cdsDescUsu
     TDBGrid *grid = nullptr;        // dbgDescSis / dbgDescUsu
     QWidget *page = nullptr;        // its sub-page of "Tabela de Preço"
+    const TPriceTableList *list = nullptr;  // the sheet, and the price table it was loaded for
     QString firstField;             // "De": QTINISISTEMAS / QTINIUSUARIOS
     QString lastField;              // "Até": QTFINSISTEMAS / QTFINUSUARIOS
     QString percentField;           // "%Desconto": VRPERCDESCSIST / VRPERCDESCUSU
@@ -37,6 +37,7 @@ struct BandSide {
     QString intervalField;                // INTERVSIS / INTERVUSU
     QString changedLastMethod;            // getVdFinSistEdit / getVdFinUsuEdit
     TClientTable *changedLastAnswer = nullptr;  // cdsVdFinSistEdit / cdsVdFinUsuEdit
+    TClientTable *largestEndBelowAnswer = nullptr;  // cdsQtMaxFin
     QString largestEndBelowField;         // FINSIST / FINUSU of cdsQtMaxFin
 
     // The first quantity's text at edit start (stVerEditSis / stVerEditUsu).
@@ -49,11 +50,60 @@ struct BandSide {
     bool waitsWhileSendingAfterPost = false;  // users: the wait animation while a posted band is sent
 };
 
-namespace Bands {
+// Page family "Desconto por Sistema" / "Desconto por Usuário": both band
+// lists of the current price table and the answer tables of their checks.
+class TBandsPage : public TScreenPage {
+    Q_OBJECT
+public:
+    explicit TBandsPage(TfrmTbPreProCom &frame);
+    ~TBandsPage() override;
 
-// The descriptors of the two lists of a screen.
-BandSide Systems(TfrmTbPreProCom &f);
-BandSide Users(TfrmTbPreProCom &f);
+    TClientTable *cdsDescSist, *cdsDescUsu;
+    TDataSource *dtsDescSist, *dtsDescUsu;
+    TDBGrid *dbgDescSis, *dbgDescUsu;
+    QWidget *tshDescSist, *tshDescUsu;
+    // Answers of the server-side checks.
+    TClientTable *cdsQtMaxFin, *cdsVdQtIniSis, *cdsVdQtIniUsu, *cdsVdIntervSis, *cdsVdIntervUsu, *cdsVdFinSistEdit,
+        *cdsVdFinUsuEdit;
+
+    // The descriptors of the two lists.
+    BandSide Systems() const;
+    BandSide Users() const;
+    const TPriceTableList &list(QWidget *sheet) const;
+
+    QList<QWidget *> sheets() const override { return {tshDescSist, tshDescUsu}; }
+    TClientTable *currentTable(QWidget *sheet) const override { return list(sheet).table; }
+    TDBGrid *currentGrid(QWidget *sheet) const override { return list(sheet).grid; }
+    void shown(QWidget *sheet) override;
+    void refresh(QWidget *sheet) override;
+    void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
+
+    void cdsDescSistBeforeEdit();
+    void cdsDescSistAfterEdit();
+    void cdsDescSistBeforePost();
+    void cdsDescSistAfterPost();
+    void cdsDescSistAfterDelete();
+    void dbgDescSisColExit();
+    void dbgDescSisKeyPress(QChar &key);
+    void cdsDescUsuBeforeEdit();
+    void cdsDescUsuBeforePost();
+    void cdsDescUsuAfterPost();
+    void cdsDescUsuAfterDelete();
+    void dbgDescUsuColExit();
+    void dbgDescUsuKeyPress(QChar &key);
+    void vd_QTINISISTEMAS(bool show);
+    void vd_QTINIUSUARIOS(bool show);
+    void vd_IntervSis();
+    void vd_IntervUsu();
+    void vd_VdFinSistEdit();
+    void vd_VdFinUsuEdit();
+    void vd_QtMaxFin(bool flag);
+
+private:
+    std::unique_ptr<TPriceTableList> m_systems, m_users;
+};
+
+namespace Bands {
 
 // The band records: edit-start capture, key filter, column exit, posting and
 // the sending of every posted or deleted band.

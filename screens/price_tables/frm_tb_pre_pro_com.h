@@ -4,9 +4,12 @@
 // types and operator service discounts. Every grid edits a client table whose
 // posted and deleted rows go to the application server at once.
 //
-// The class is split by page family: this frame (layout, loading, navigation,
-// enabling rule) and one source per page for its records.
+// This class is the frame: layout, connection, activation, page changes, the
+// refresh button and the enabling rule. Each page family is its own class
+// (TScreenPage); the frame asks the page of the sheet in front for its table,
+// its refresh, what showing it does and its part of the enabling rule.
 
+#include "apply_changes.h"
 #include "forms.h"
 #include "client_table.h"
 #include "db_geral.h"
@@ -14,9 +17,16 @@
 #include "net_connection.h"
 #include "page_control.h"
 
+#include <QHash>
 #include <QPointer>
 
 class TfrmTbPreProCom;
+class TScreenPage;
+class TPriceTablesPage;
+class TBandsPage;
+class TPermissionsPage;
+class TServiceTypesPage;
+class QLabel;
 
 // Module variables of the main screen's unit.
 namespace Cli_cot00300 {
@@ -34,6 +44,15 @@ void Initialization();
 void Finalization();
 }  // namespace Cli_cot00300
 
+// What a modal screen opened from the main screen (report, automatic
+// registration) receives: it has no connection of its own.
+struct PriceTableContext {
+    TNetConnection *net = nullptr;
+    QString priceTable;      // CDPRECOPROP of the current price table; empty when none
+    QString priceTableName;  // its NMPRECOPROP
+    QWidget *owner = nullptr;
+};
+
 class TfrmTbPreProCom : public TfrmPadraoGrid {
     Q_OBJECT
 public:
@@ -47,29 +66,27 @@ public:
     QAction *sbtCadAuto = nullptr;
     QAction *mnuCadAuto = nullptr;
 
-    // Page "Tabela de Preço" and its sub-pages.
+    // The pages' page controls: "Tabela de Preço" (tshPadrao) and "Tipo de Serviço".
     TPageControl *pgcTabelaPreco = nullptr;
-    QWidget *tshTabelaPreco = nullptr, *tshDescSist = nullptr, *tshDescUsu = nullptr, *tshPermOper = nullptr;
-    TDBGrid *dbgTabelaPreco = nullptr, *dbgDescSis = nullptr, *dbgDescUsu = nullptr, *dbgPerOper = nullptr;
-
-    // Page "Tipo de Serviço" and its sub-pages.
     QWidget *tshTipoServ = nullptr;
     TPageControl *pgcTipoServico = nullptr;
-    QWidget *tshDadTipServ = nullptr, *tshDadoOper = nullptr;
-    TDBGrid *dbgTipoServico = nullptr, *dbgOperador = nullptr, *dbgOperDad = nullptr, *dbgTpServOper = nullptr;
 
-    // Client tables and their data sources.
-    TClientTable *cdsTbPreco, *cdsDescSist, *cdsDescUsu, *cdsPerOper;
-    TClientTable *cdsQtMaxFin, *cdsVdQtIniSis, *cdsVdQtIniUsu, *cdsVdIntervSis, *cdsVdIntervUsu, *cdsVdFinSistEdit,
-        *cdsVdFinUsuEdit, *cdsVdOpTipo;
-    TClientTable *cdsTipoServico, *cdsOperTipoServ, *cdsOperTipoServAux, *cdsMaxOperTipoServ;
-    TClientTable *cdsOperador, *cdsTipoServOper, *cdsTipoServOperAux, *cdsPesqTipoServ;
-    TDataSource *dtsTbPreco, *dtsDescSist, *dtsDescUsu, *dtsPerOper, *dtsTipoServico, *dtsOperTipoServ, *dtsOperador,
-        *dtsTipoServOper, *dtsPesqTipoServ, *dtsOp;
+    // The page families.
+    TPriceTablesPage *priceTables = nullptr;
+    TBandsPage *bands = nullptr;
+    TPermissionsPage *permissions = nullptr;
+    TServiceTypesPage *serviceTypes = nullptr;
+    // The permissions of the current price table, as other screens reach them.
+    TClientTable *cdsPerOper = nullptr;
 
     // Read-only look-ups on the host's shared database.
     TADOIBQuery *qryOpr = nullptr;
     TADOIBQuery *qryCdPreco = nullptr;
+    TDataSource *dtsOp = nullptr;
+
+    // A notice in the bottom bar while the current table holds changes the
+    // server has not taken; the refresh discards them.
+    QLabel *lblPendentes = nullptr;
 
     // Handlers of the frame.
     void netTbPreProComBeforeConnect();
@@ -78,63 +95,32 @@ public:
     void FormClose() override;
     void pgcPadraoChange();
     void pgcTabelaPrecoChange();
+    void pgcTipoServicoChange();
+    void sbtIncluirClick() override;
     void sbtVerificarClick() override;
     void dtsPadraoStateChange();
     void UpdateActions() override;
 
-    // Price table records (price_tables.cpp).
-    void cdsTbPrecoBeforeInsert();
-    void cdsTbPrecoAfterInsert();
-    void cdsTbPrecoDTINIPRECOPROPSetText(TField &field, const QString &text);
-    void cdsTbPrecoDTFINPRECOPROPSetText(TField &field, const QString &text);
-    void cdsTbPrecoBeforePost();
-    void cdsTbPrecoAfterPost();
-    void cdsTbPrecoBeforeDelete();
-    void cdsTbPrecoAfterDelete();
-    void dbgTabelaPrecoColExit();
-    void dbgTabelaPrecoKeyPress(QChar &key);
-    void vd_PRECOPROPOSTA(bool show);
-
-    // Volume discount bands (bands.cpp) and their interval checks (band_checks.cpp).
-    void cdsDescSistBeforeEdit();
-    void cdsDescSistAfterEdit();
-    void cdsDescSistBeforePost();
-    void cdsDescSistAfterPost();
-    void cdsDescSistAfterDelete();
-    void dbgDescSisColExit();
-    void dbgDescSisKeyPress(QChar &key);
-    void cdsDescUsuBeforeEdit();
-    void cdsDescUsuBeforePost();
-    void cdsDescUsuAfterPost();
-    void cdsDescUsuAfterDelete();
-    void dbgDescUsuColExit();
-    void dbgDescUsuKeyPress(QChar &key);
-    void vd_QTINISISTEMAS(bool show);
-    void vd_QTINIUSUARIOS(bool show);
-    void vd_IntervSis();
-    void vd_IntervUsu();
-    void vd_VdFinSistEdit();
-    void vd_VdFinUsuEdit();
-    void vd_QtMaxFin(bool flag);
-
-    // A notice in the bottom bar while the current table holds changes the
-    // server has not taken; the refresh discards them.
-    QLabel *lblPendentes = nullptr;
+    // The sheet in front and the page family that fills it.
+    QWidget *activeSheet() const;
+    TScreenPage *activePage() const;
 
     // The load step: calls a get-method under the wait animation and replaces
     // the table's content with the answer. Failures pass on with the
     // animation hidden and the table as it was.
-    void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, int aviKind);
+    void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait);
     // The current price table's code (CDPRECOPROP of cdsTbPreco).
     QString currentPriceTable() const;
+    // What a modal screen opened from here receives.
+    PriceTableContext context();
+    // True when the grid or its cell editor has the focus.
+    bool hasFocus(TDBGrid *grid) const;
 
 private:
-    void wirePriceTables();  // price_tables.cpp
-    void wireBands();        // bands.cpp
+    void addPages(TPageControl *pages, TScreenPage *page);
+    void sheetShown(TPageControl *pages);
     void updatePendingNotice();
-    void buildPriceTablePage();
-    void buildServiceTypePage();
-    void defineTables();
-    bool hasFocus(TDBGrid *grid) const;
-    void reloadPriceTablesKeepingRow(int aviKind);
+
+    QHash<QWidget *, TScreenPage *> m_pageOfSheet;
+    QHash<QWidget *, TPageControl *> m_sheetsOf;  // a page of pgcPadrao -> its page control
 };

@@ -1,11 +1,12 @@
-// Price table records: the new code from the server, the checks before a row
-// is posted, sending every post and delete at once, and the numeric key rules
-// of the price grid.
-#include "frm_tb_pre_pro_com.h"
+// Page family "Tabela de Preço": the price table records, the new code from
+// the server, the checks before a row is posted, sending every post and
+// delete at once, and the numeric key rules of the price grid.
+#include "price_tables.h"
 
 #include "check_date.h"
 #include "dialogs.h"
 #include "errors.h"
+#include "frm_tb_pre_pro_com.h"
 #include "host_services.h"
 #include "numeric_input.h"
 #include "routines.h"
@@ -15,48 +16,108 @@ namespace {
 const QStringList kNumericColumns = {"VRPRECOUNITSIST", "VRPERCMANUTANO", "NRMESPRAZOLOCA", "VRPEDESFILIFILI",
                                      "VRPEDESFILIMATR"};
 
+const ColumnSpecs &Columns() {
+    static const ColumnSpecs specs = {
+        ReadOnly(TextColumn("CDPRECOPROP", 10, "Código", 82, 0)),
+        TextColumn("NMPRECOPROP", 50, "Nome", 189, 1),
+        DateColumn("DTINIPRECOPROP", "Início Vigência", 84, 2),
+        DateColumn("DTFINPRECOPROP", "Fim Vigência", 80, 3),
+        NumberColumn("VRPRECOUNITSIST", "Preço Unitário", 73, 4, NumberFormat::Money),
+        NumberColumn("VRPERCMANUTANO", "% Manutenção Anual", 107, 5, NumberFormat::Money),
+        NumberColumn("NRMESPRAZOLOCA", "Prazo Locação(Meses)", 112, 6),
+        // The grid shows the branch/branch discount before the branch/head-office one.
+        NumberColumn("VRPEDESFILIMATR", "% Desconto Filial / Matriz", 128, 8, NumberFormat::Money),
+        NumberColumn("VRPEDESFILIFILI", "% Desconto Filial / Filial", 117, 7, NumberFormat::Money),
+    };
+    return specs;
+}
+
 }  // namespace
 
-void TfrmTbPreProCom::wirePriceTables() {
+TPriceTablesPage::TPriceTablesPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
+    cdsTbPreco = new TClientTable(QStringLiteral("cdsTbPreco"), this);
+    DefineFields(cdsTbPreco, Columns());
+    dtsTbPreco = new TDataSource(cdsTbPreco, this);
+    dbgTabelaPreco = MakeGrid("dbgTabelaPreco", dtsTbPreco, Columns(), true);
+    tshTabelaPreco = GridSheet("tshTabelaPreco", QStringLiteral("Tabela de Preço"), dbgTabelaPreco);
+
     cdsTbPreco->BeforeInsert = [this](TClientTable &) { cdsTbPrecoBeforeInsert(); };
     cdsTbPreco->AfterInsert = [this](TClientTable &) { cdsTbPrecoAfterInsert(); };
     cdsTbPreco->BeforePost = [this](TClientTable &) { cdsTbPrecoBeforePost(); };
     cdsTbPreco->AfterPost = [this](TClientTable &) { cdsTbPrecoAfterPost(); };
     cdsTbPreco->BeforeDelete = [this](TClientTable &) { cdsTbPrecoBeforeDelete(); };
     cdsTbPreco->AfterDelete = [this](TClientTable &) { cdsTbPrecoAfterDelete(); };
-    cdsTbPreco->FieldByName("DTINIPRECOPROP")->OnSetText = [this](TField &f, const QString &text) {
-        cdsTbPrecoDTINIPRECOPROPSetText(f, text);
+    cdsTbPreco->FieldByName("DTINIPRECOPROP")->OnSetText = [this](TField &fd, const QString &text) {
+        cdsTbPrecoDTINIPRECOPROPSetText(fd, text);
     };
-    cdsTbPreco->FieldByName("DTFINPRECOPROP")->OnSetText = [this](TField &f, const QString &text) {
-        cdsTbPrecoDTFINPRECOPROPSetText(f, text);
+    cdsTbPreco->FieldByName("DTFINPRECOPROP")->OnSetText = [this](TField &fd, const QString &text) {
+        cdsTbPrecoDTFINPRECOPROPSetText(fd, text);
     };
     dbgTabelaPreco->OnColExit = [this] { dbgTabelaPrecoColExit(); };
     dbgTabelaPreco->OnKeyPress = [this](QChar &key) { dbgTabelaPrecoKeyPress(key); };
 }
 
-void TfrmTbPreProCom::cdsTbPrecoBeforeInsert() {
+QString TPriceTablesPage::currentCode() const {
+    return cdsTbPreco->Active() && !cdsTbPreco->IsEmpty() ? cdsTbPreco->FieldByName("CDPRECOPROP")->AsString() : QString();
+}
+
+QString TPriceTablesPage::currentName() const {
+    return cdsTbPreco->Active() && !cdsTbPreco->IsEmpty() ? cdsTbPreco->FieldByName("NMPRECOPROP")->AsString() : QString();
+}
+
+void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
+    const QString code = currentCode();
+    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+    if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
+}
+
+void TPriceTablesPage::shown(QWidget *) {
+    f.dtsPadrao->SetDataSet(cdsTbPreco);
+    f.dbtNome->SetDataField(QStringLiteral("NMPRECOPROP"));
+    f.dbnPadrao->setEnabled(true);
+    reloadKeepingRow(WaitKind::OverScreen);
+}
+
+void TPriceTablesPage::refresh(QWidget *) {
+    // Only with the focus in the list: a tab with the focus says the user is
+    // on the way elsewhere.
+    if (!f.hasFocus(dbgTabelaPreco)) return;
+    f.dtsPadrao->SetDataSet(cdsTbPreco);
+    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
+    AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
+}
+
+void TPriceTablesPage::enable(QWidget *, bool browse, ToolActions &a) const {
+    a.incluir = browse;
+    a.alterar = a.excluir = a.procurar = a.verificar = a.imprimir = browse && HasRows(cdsTbPreco);
+    // The lists of a price table open only when there is one.
+    a.siblingTabs = browse && HasRows(cdsTbPreco);
+    a.otherPages = browse;
+}
+
+void TPriceTablesPage::cdsTbPrecoBeforeInsert() {
     // A new price table starts in "Nome": its code comes from the server.
     dbgTabelaPreco->SetSelectedField(cdsTbPreco->FieldByName("NMPRECOPROP"));
 }
 
-void TfrmTbPreProCom::cdsTbPrecoAfterInsert() {
+void TPriceTablesPage::cdsTbPrecoAfterInsert() {
     QString code;
     {
-        WaitAnimation wait(this, 1);
+        ScopedWait wait(&f, WaitKind::OverScreen);
         // A failed call is reported like any other: the row stays, without a code.
-        code = CheckResultServ(netTbPreProCom->Call(QStringLiteral("PrxPrecoProp"), {})).toString();
+        code = CheckResultServ(f.netTbPreProCom->Call(QStringLiteral("PrxPrecoProp"), {})).toString();
     }
     cdsTbPreco->FieldByName("CDPRECOPROP")->SetAsString(code);
 }
 
-void TfrmTbPreProCom::cdsTbPrecoDTINIPRECOPROPSetText(TField &field, const QString &text) { CheckDateTime(field, text); }
-void TfrmTbPreProCom::cdsTbPrecoDTFINPRECOPROPSetText(TField &field, const QString &text) { CheckDateTime(field, text); }
+void TPriceTablesPage::cdsTbPrecoDTINIPRECOPROPSetText(TField &field, const QString &text) { CheckDateTime(field, text); }
+void TPriceTablesPage::cdsTbPrecoDTFINPRECOPROPSetText(TField &field, const QString &text) { CheckDateTime(field, text); }
 
-void TfrmTbPreProCom::vd_PRECOPROPOSTA(bool show) {
+void TPriceTablesPage::vd_PRECOPROPOSTA(bool show) {
     auto field = [this](const char *name) { return cdsTbPreco->FieldByName(QString::fromLatin1(name)); };
-    auto refuse = [this](TField *f, const char *key) {
-        f->FocusControl();
-        MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+    auto refuse = [this](TField *fd, const char *key) {
+        fd->FocusControl();
+        MensErro(f.msgPadrao.Msg(QString::fromLatin1(key)), true);
     };
     // A missing value: refused with its message, or with the flag off the
     // chain just ends.
@@ -83,52 +144,36 @@ void TfrmTbPreProCom::vd_PRECOPROPOSTA(bool show) {
     if (matriz > 100 || matriz < 0) refuse(field("VRPEDESFILIMATR"), "DESMATR_MENOR_MAIOR");
 }
 
-void TfrmTbPreProCom::cdsTbPrecoBeforePost() { vd_PRECOPROPOSTA(true); }
+void TPriceTablesPage::cdsTbPrecoBeforePost() { vd_PRECOPROPOSTA(true); }
 
-void TfrmTbPreProCom::cdsTbPrecoAfterPost() {
-    if (cdsTbPreco->ChangeCount() == 0) return;
-    {
-        WaitAnimation wait(this, 1);
-        CheckResultServ(netTbPreProCom->Call(QStringLiteral("SetIncTbPre"), {cdsTbPreco->GetDelta()}));
-    }
-    if (cdsTbPreco->LogChanges) {
-        cdsTbPreco->MergeChangeLog();
-        AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
-    }
+void TPriceTablesPage::cdsTbPrecoAfterPost() {
+    ApplyChanges(*f.netTbPreProCom, *cdsTbPreco, QStringLiteral("SetIncTbPre"),
+                 {WaitKind::OverScreen, &f, {QStringLiteral("PRECOPROPOSTA")}});
 }
 
-void TfrmTbPreProCom::cdsTbPrecoBeforeDelete() {
+void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
     // The market segments hear of it before the price table goes.
     {
-        WaitAnimation wait(this, 1);
-        CheckResultServ(netTbPreProCom->Call(QStringLiteral("setTbPrecSegMer"), {currentPriceTable()}));
+        ScopedWait wait(&f, WaitKind::OverScreen);
+        CheckResultServ(f.netTbPreProCom->Call(QStringLiteral("setTbPrecSegMer"), {currentCode()}));
     }
     AtualizaLocalCache({QStringLiteral("SEGMERCADO")});
-    repaint();
+    f.repaint();
 }
 
-void TfrmTbPreProCom::cdsTbPrecoAfterDelete() {
-    if (cdsTbPreco->ChangeCount() > 0) {
-        repaint();
-        {
-            WaitAnimation wait(this, 1);
-            CheckResultServ(netTbPreProCom->Call(QStringLiteral("SetIncTbPre"), {cdsTbPreco->GetDelta()}));
-        }
-        if (cdsTbPreco->LogChanges) {
-            cdsTbPreco->MergeChangeLog();
-            AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
-        }
-        AtualizaLocalCache({QStringLiteral("SEGMERCADO")});
-    }
-    sbtVerificarClick();
+void TPriceTablesPage::cdsTbPrecoAfterDelete() {
+    f.repaint();
+    ApplyChanges(*f.netTbPreProCom, *cdsTbPreco, QStringLiteral("SetIncTbPre"),
+                 {WaitKind::OverScreen, &f, {QStringLiteral("PRECOPROPOSTA"), QStringLiteral("SEGMERCADO")}});
+    f.sbtVerificarClick();
 }
 
-void TfrmTbPreProCom::dbgTabelaPrecoColExit() {
+void TPriceTablesPage::dbgTabelaPrecoColExit() {
     TField *left = dbgTabelaPreco->SelectedField();
     if (left && left->FieldName() == QLatin1String("DTFINPRECOPROP") && cdsTbPreco->IsEditing()) vd_PRECOPROPOSTA(false);
 }
 
-void TfrmTbPreProCom::dbgTabelaPrecoKeyPress(QChar &key) {
+void TPriceTablesPage::dbgTabelaPrecoKeyPress(QChar &key) {
     TField *f = dbgTabelaPreco->SelectedField();
     if (!f || !kNumericColumns.contains(f->FieldName())) return;
     const QString name = f->FieldName();

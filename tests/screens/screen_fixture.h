@@ -5,7 +5,11 @@
 
 #include "app_server.h"
 #include "db_geral.h"
+#include "bands.h"
 #include "frm_tb_pre_pro_com.h"
+#include "permissions.h"
+#include "price_tables.h"
+#include "service_types.h"
 #include "host_application.h"
 #include "host_services.h"
 #include "package.h"

@@ -152,9 +152,9 @@ protected:
 
     // ------------------------------------------------ the list in use
 
-    TClientTable *table() const { return users ? f->cdsDescUsu : f->cdsDescSist; }
-    TDBGrid *grid() const { return users ? f->dbgDescUsu : f->dbgDescSis; }
-    QWidget *page() const { return users ? f->tshDescUsu : f->tshDescSist; }
+    TClientTable *table() const { return users ? f->bands->cdsDescUsu : f->bands->cdsDescSist; }
+    TDBGrid *grid() const { return users ? f->bands->dbgDescUsu : f->bands->dbgDescSis; }
+    QWidget *page() const { return users ? f->bands->tshDescUsu : f->bands->tshDescSist; }
     QString firstName() const { return users ? "QTINIUSUARIOS" : "QTINISISTEMAS"; }
     QString lastName() const { return users ? "QTFINUSUARIOS" : "QTFINSISTEMAS"; }
     QString percentName() const { return users ? "VRPERCDESCUSU" : "VRPERCDESCSIST"; }
@@ -333,8 +333,9 @@ TEST_P(BothLists, KeyFilterLetsOnlyDigitsIntoQuantitiesAndOneSeparatorIntoThePer
     EXPECT_EQ(editorText(), "12,5");
     Press(Qt::Key_Backspace);
     Press(Qt::Key_Backspace);
+    // The full stop is the decimal comma in a number cell.
     Type(".7,");
-    EXPECT_EQ(editorText(), "12.7");
+    EXPECT_EQ(editorText(), "12,7");
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     cancel();
 }
@@ -1014,7 +1015,7 @@ TEST_P(BothLists, BandsStayWithThePriceTableTheirListWasLoadedFor) {
     putBands(users, {{1, 3, 40}}, other);
     open();
     ASSERT_EQ(table()->FieldByName("CDPRECOPROP")->AsString(), code);
-    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", other));
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", other));
 
     goToRow(0);
     Press(Qt::Key_End);
@@ -1120,4 +1121,24 @@ TEST_P(BothLists, WritersRacingOnOnePriceTableNeverLeaveOverlappingBands) {
         shown.append({value(firstName()), value(lastName()), table()->FieldByName(percentName())->AsFloat()});
     EXPECT_TRUE(CleanSeries(shown, largest()));
     EXPECT_EQ(shown.size(), stored().size());
+}
+
+// ---------------------------------------------------------------- the list's own price table
+
+// A band typed into an empty list belongs to the price table the list was
+// loaded for, even when the price table list has moved on since.
+TEST_P(BothLists, ABandTypedIntoAnEmptyListGoesToThePriceTableTheListWasLoadedFor) {
+    start({});
+    const QString other = addPriceTable("Outra Tabela");
+    f->priceTables->reloadKeepingRow(WaitKind::None);
+    ASSERT_EQ(f->currentPriceTable(), code);
+    ASSERT_EQ(table()->RecordCount(), 0);
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", other));
+    grid()->setFocus();
+    settle();
+    typeNewBand("1", "5", "10");
+    save();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(storedRanges(), QStringList{"00001-00005"});
+    EXPECT_TRUE(storedRanges(users, other).isEmpty());
 }

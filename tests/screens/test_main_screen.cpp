@@ -1,7 +1,9 @@
 // The maintenance screen's frame against a real server: opening and closing,
 // activation, page changes, refresh, and the enabling rule.
 #include "screen_fixture.h"
+#include "widget_test_helpers.h"
 
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QTabBar>
 
@@ -57,7 +59,7 @@ TEST_F(MainScreenTest, CloseAndReopenMakesANewInstanceAndConnection) {
     TfrmTbPreProCom *second = openScreen();
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(second->netTbPreProCom->Connected());
-    EXPECT_EQ(second->cdsTbPreco->RecordCount(), 3);
+    EXPECT_EQ(second->priceTables->cdsTbPreco->RecordCount(), 3);
 }
 
 TEST_F(MainScreenTest, ActivationShowsThePricePageAndReloadsTheList) {
@@ -65,12 +67,12 @@ TEST_F(MainScreenTest, ActivationShowsThePricePageAndReloadsTheList) {
     TfrmTbPreProCom *f = openScreen();
     EXPECT_EQ(f->pgcPadrao->ActivePage(), f->tshPadrao);
     EXPECT_EQ(f->pgcPadrao->tabText(0), "Tabela de Preço");
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsTbPreco);
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->priceTables->cdsTbPreco);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);
     EXPECT_TRUE(dialogs.waitKinds.contains(6));
     EXPECT_EQ(dialogs.waitDepth, 0);
-    EXPECT_EQ(f->cdsTbPreco->FieldByName("DTINIPRECOPROP")->EditMask, DateMask());
-    EXPECT_EQ(f->dbtNome->text(), f->cdsTbPreco->FieldByName("NMPRECOPROP")->AsString());
+    EXPECT_EQ(f->priceTables->cdsTbPreco->FieldByName("DTINIPRECOPROP")->EditMask, DateMask());
+    EXPECT_EQ(f->dbtNome->text(), f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP")->AsString());
 
     // Leave for the other page and another MDI child; coming back reloads.
     QTest::mouseClick(f->pgcPadrao->tabBar(), Qt::LeftButton, {}, f->pgcPadrao->tabBar()->tabRect(1).center());
@@ -85,30 +87,30 @@ TEST_F(MainScreenTest, ActivationShowsThePricePageAndReloadsTheList) {
     HostApplication::instance().mdiArea()->setActiveSubWindow(f->subWindow());
     settle();
     EXPECT_EQ(f->pgcPadrao->ActivePage(), f->tshPadrao);
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 4);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 4);
 }
 
 TEST_F(MainScreenTest, SubPagesLoadForTheCurrentPriceTableWhenTheirGridGetsTheFocus) {
     startServer(true);
     TfrmTbPreProCom *f = openScreen();
-    f->cdsTbPreco->Locate("CDPRECOPROP", "0000000002");
-    focusGrid(f->dbgTabelaPreco);
-    clickSubPage(f->pgcTabelaPreco, f->tshDescSist);
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsDescSist);
-    ASSERT_GT(f->cdsDescSist->RecordCount(), 0);
-    f->cdsDescSist->First();
-    EXPECT_EQ(f->cdsDescSist->FieldByName("CDPRECOPROP")->AsString(), "0000000002");
+    f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002");
+    focusGrid(f->priceTables->dbgTabelaPreco);
+    clickSubPage(f->pgcTabelaPreco, f->bands->tshDescSist);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->bands->cdsDescSist);
+    ASSERT_GT(f->bands->cdsDescSist->RecordCount(), 0);
+    f->bands->cdsDescSist->First();
+    EXPECT_EQ(f->bands->cdsDescSist->FieldByName("CDPRECOPROP")->AsString(), "0000000002");
     EXPECT_TRUE(f->dbtNome->text().isEmpty());
     EXPECT_FALSE(f->dbnPadrao->isEnabled());
 
-    clickSubPage(f->pgcTabelaPreco, f->tshDescUsu);
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsDescUsu);
-    EXPECT_GT(f->cdsDescUsu->RecordCount(), 0);
-    clickSubPage(f->pgcTabelaPreco, f->tshPermOper);
+    clickSubPage(f->pgcTabelaPreco, f->bands->tshDescUsu);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->bands->cdsDescUsu);
+    EXPECT_GT(f->bands->cdsDescUsu->RecordCount(), 0);
+    clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
     EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsPerOper);
 
-    clickSubPage(f->pgcTabelaPreco, f->tshTabelaPreco);
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsTbPreco);
+    clickSubPage(f->pgcTabelaPreco, f->priceTables->tshTabelaPreco);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->priceTables->cdsTbPreco);
     EXPECT_TRUE(f->dbnPadrao->isEnabled());
     // Back on the list the remembered row is current again.
     EXPECT_EQ(f->currentPriceTable(), "0000000002");
@@ -117,31 +119,31 @@ TEST_F(MainScreenTest, SubPagesLoadForTheCurrentPriceTableWhenTheirGridGetsTheFo
 TEST_F(MainScreenTest, RefreshReloadsTheTableOfTheFocusedGrid) {
     startServer(true);
     TfrmTbPreProCom *f = openScreen();
-    focusGrid(f->dbgTabelaPreco);
+    focusGrid(f->priceTables->dbgTabelaPreco);
     addPriceTableOnServer("Tabela Refrescada");
     const int notices = LocalCacheRegistry::instance().notices();
     f->sbtVerificar->trigger();
     settle();
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 4);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 4);
     EXPECT_EQ(LocalCacheRegistry::instance().notices(), notices + 1);
     EXPECT_TRUE(LocalCacheRegistry::instance().isStale("PRECOPROPOSTA"));
 
     // Each band and permission sub-page reloads its own table.
-    f->cdsTbPreco->Locate("CDPRECOPROP", "0000000001");
-    clickSubPage(f->pgcTabelaPreco, f->tshDescSist);
-    const int bands = f->cdsDescSist->RecordCount();
-    f->cdsDescSist->LoadPacket(DataPacket{f->cdsDescSist->fieldDefs(), {}});
+    f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000001");
+    clickSubPage(f->pgcTabelaPreco, f->bands->tshDescSist);
+    const int bands = f->bands->cdsDescSist->RecordCount();
+    f->bands->cdsDescSist->LoadPacket(DataPacket{f->bands->cdsDescSist->fieldDefs(), {}});
     f->sbtVerificar->setEnabled(true);
-    focusGrid(f->dbgDescSis);
+    focusGrid(f->bands->dbgDescSis);
     f->sbtVerificar->trigger();
     settle();
-    EXPECT_EQ(f->cdsDescSist->RecordCount(), bands);
+    EXPECT_EQ(f->bands->cdsDescSist->RecordCount(), bands);
 
-    clickSubPage(f->pgcTabelaPreco, f->tshPermOper);
+    clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
     const int perms = f->cdsPerOper->RecordCount();
     f->cdsPerOper->LoadPacket(DataPacket{f->cdsPerOper->fieldDefs(), {}});
     f->sbtVerificar->setEnabled(true);
-    focusGrid(f->dbgPerOper);
+    focusGrid(f->permissions->dbgPerOper);
     f->sbtVerificar->trigger();
     settle();
     EXPECT_EQ(f->cdsPerOper->RecordCount(), perms);
@@ -156,41 +158,41 @@ TEST_F(MainScreenTest, RefreshWithTheFocusOnATabDoesNothing) {
     const int waits = dialogs.waitShown;
     f->sbtVerificarClick();
     settle();
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);
     EXPECT_EQ(dialogs.waitShown, waits);
 }
 
 TEST_F(MainScreenTest, EnablingRuleOnAnEmptyList) {
     startServer(false);
     TfrmTbPreProCom *f = openScreen();
-    ASSERT_EQ(f->cdsTbPreco->RecordCount(), 0);
+    ASSERT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 0);
     EXPECT_TRUE(f->sbtIncluir->isEnabled());
     for (QAction *a : {f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar, f->sbtImprimir, f->sbtGravar,
                        f->sbtCancelar, f->sbtCadAuto, f->mnuCadAuto})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    for (QWidget *tab : {f->tshDescSist, f->tshDescUsu, f->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
+    for (QWidget *tab : {f->bands->tshDescSist, f->bands->tshDescUsu, f->permissions->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
     EXPECT_TRUE(f->pgcPadrao->pageEnabled(f->tshTipoServ));
 }
 
 TEST_F(MainScreenTest, EnablingRuleOnAFilledListAndInEdit) {
     startServer(true);
     TfrmTbPreProCom *f = openScreen();
-    focusGrid(f->dbgTabelaPreco);
+    focusGrid(f->priceTables->dbgTabelaPreco);
     for (QAction *a : {f->sbtIncluir, f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar, f->sbtImprimir})
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_FALSE(f->sbtGravar->isEnabled());
-    for (QWidget *tab : {f->tshDescSist, f->tshDescUsu, f->tshPermOper}) EXPECT_TRUE(f->pgcTabelaPreco->pageEnabled(tab));
+    for (QWidget *tab : {f->bands->tshDescSist, f->bands->tshDescUsu, f->permissions->tshPermOper}) EXPECT_TRUE(f->pgcTabelaPreco->pageEnabled(tab));
     EXPECT_FALSE(f->sbtCadAuto->isEnabled());
 
-    f->cdsTbPreco->Edit();
+    f->priceTables->cdsTbPreco->Edit();
     settle();
     EXPECT_TRUE(f->sbtGravar->isEnabled());
     EXPECT_TRUE(f->sbtCancelar->isEnabled());
     for (QAction *a : {f->sbtIncluir, f->sbtAlterar, f->sbtExcluir, f->sbtProcurar, f->sbtVerificar, f->sbtImprimir})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    for (QWidget *tab : {f->tshDescSist, f->tshDescUsu, f->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
+    for (QWidget *tab : {f->bands->tshDescSist, f->bands->tshDescUsu, f->permissions->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
     EXPECT_FALSE(f->pgcPadrao->pageEnabled(f->tshTipoServ));
-    f->cdsTbPreco->Cancel();
+    f->priceTables->cdsTbPreco->Cancel();
     settle();
     EXPECT_TRUE(f->pgcPadrao->pageEnabled(f->tshTipoServ));
 }
@@ -198,18 +200,18 @@ TEST_F(MainScreenTest, EnablingRuleOnAFilledListAndInEdit) {
 TEST_F(MainScreenTest, EnablingRuleOnTheBandAndPermissionSubPages) {
     startServer(true);
     TfrmTbPreProCom *f = openScreen();
-    focusGrid(f->dbgTabelaPreco);
-    clickSubPage(f->pgcTabelaPreco, f->tshDescSist);
-    ASSERT_EQ(f->dtsPadrao->DataSet(), f->cdsDescSist);
-    for (QWidget *tab : {f->tshTabelaPreco, f->tshDescUsu, f->tshPermOper}) EXPECT_TRUE(f->pgcTabelaPreco->pageEnabled(tab));
+    focusGrid(f->priceTables->dbgTabelaPreco);
+    clickSubPage(f->pgcTabelaPreco, f->bands->tshDescSist);
+    ASSERT_EQ(f->dtsPadrao->DataSet(), f->bands->cdsDescSist);
+    for (QWidget *tab : {f->priceTables->tshTabelaPreco, f->bands->tshDescUsu, f->permissions->tshPermOper}) EXPECT_TRUE(f->pgcTabelaPreco->pageEnabled(tab));
     EXPECT_FALSE(f->sbtCadAuto->isEnabled());
-    f->cdsDescSist->Edit();
+    f->bands->cdsDescSist->Edit();
     settle();
-    for (QWidget *tab : {f->tshTabelaPreco, f->tshDescUsu, f->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
-    f->cdsDescSist->Cancel();
+    for (QWidget *tab : {f->priceTables->tshTabelaPreco, f->bands->tshDescUsu, f->permissions->tshPermOper}) EXPECT_FALSE(f->pgcTabelaPreco->pageEnabled(tab));
+    f->bands->cdsDescSist->Cancel();
     settle();
 
-    clickSubPage(f->pgcTabelaPreco, f->tshPermOper);
+    clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
     ASSERT_EQ(f->dtsPadrao->DataSet(), f->cdsPerOper);
     EXPECT_TRUE(f->sbtCadAuto->isEnabled());
     EXPECT_TRUE(f->mnuCadAuto->isEnabled());
@@ -224,31 +226,31 @@ TEST_F(MainScreenTest, EnablingRuleOnTheServiceTypePages) {
     TfrmTbPreProCom *f = openScreen();
     QTest::mouseClick(f->pgcPadrao->tabBar(), Qt::LeftButton, {}, f->pgcPadrao->tabBar()->tabRect(1).center());
     settle();
-    ASSERT_EQ(f->pgcTipoServico->ActivePage(), f->tshDadTipServ);
-    ASSERT_GT(f->cdsTipoServico->RecordCount(), 0);
-    focusGrid(f->dbgTipoServico);
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsTipoServico);
+    ASSERT_EQ(f->pgcTipoServico->ActivePage(), f->serviceTypes->tshDadTipServ);
+    ASSERT_GT(f->serviceTypes->cdsTipoServico->RecordCount(), 0);
+    focusGrid(f->serviceTypes->dbgTipoServico);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->serviceTypes->cdsTipoServico);
     EXPECT_FALSE(f->sbtIncluir->isEnabled());  // inserts only in the operator grid
     EXPECT_TRUE(f->sbtAlterar->isEnabled());
     EXPECT_FALSE(f->sbtExcluir->isEnabled());
     EXPECT_TRUE(f->sbtImprimir->isEnabled());
     EXPECT_TRUE(f->pgcPadrao->pageEnabled(f->tshPadrao));
 
-    focusGrid(f->dbgOperador);
-    EXPECT_EQ(f->dtsPadrao->DataSet(), f->cdsOperTipoServ);
+    focusGrid(f->serviceTypes->dbgOperador);
+    EXPECT_EQ(f->dtsPadrao->DataSet(), f->serviceTypes->cdsOperTipoServ);
     EXPECT_TRUE(f->sbtIncluir->isEnabled());
 
-    f->cdsTipoServico->Edit();
-    focusGrid(f->dbgTipoServico);
+    f->serviceTypes->cdsTipoServico->Edit();
+    focusGrid(f->serviceTypes->dbgTipoServico);
     EXPECT_FALSE(f->pgcPadrao->pageEnabled(f->tshPadrao));
-    EXPECT_FALSE(f->pgcTipoServico->pageEnabled(f->tshDadoOper));
-    f->cdsTipoServico->Cancel();
+    EXPECT_FALSE(f->pgcTipoServico->pageEnabled(f->serviceTypes->tshDadoOper));
+    f->serviceTypes->cdsTipoServico->Cancel();
 }
 
 TEST_F(MainScreenTest, AFailedCallHidesTheWaitAnimationAndShowsWhy) {
     startServer(true);
     TfrmTbPreProCom *f = openScreen();
-    focusGrid(f->dbgTabelaPreco);
+    focusGrid(f->priceTables->dbgTabelaPreco);
     server->stop();
     dialogs.clear();
     f->sbtVerificar->trigger();
@@ -257,7 +259,7 @@ TEST_F(MainScreenTest, AFailedCallHidesTheWaitAnimationAndShowsWhy) {
     EXPECT_EQ(dialogs.waitHidden, 1);
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:"));
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);  // the list stays as it was
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);  // the list stays as it was
 }
 
 TEST_F(MainScreenTest, AnUnreachableServerGivesOneClearMessageAndTheHostStaysUsable) {
@@ -275,4 +277,100 @@ TEST_F(MainScreenTest, AnUnreachableServerGivesOneClearMessageAndTheHostStaysUsa
     f->Close();
     settle();
     EXPECT_FALSE(boStCriado);
+}
+
+// ---------------------------------------------------------------- sub-pages opened by mouse
+
+// The band and permission sub-pages belong to the current price table however
+// they are reached: by a click on their tab with the focus anywhere (here on
+// the way back from "Tipo de Serviço", where the focus is not inside the
+// sub-page left), "Verificar" reloads them with the focus on the tab bar, and
+// the tool bar acts on the list shown.
+TEST_F(MainScreenTest, ASubPageOpenedByMouseShowsTheCurrentPriceTablesRowsAndTheToolBarActsOnThem) {
+    startServer(true);
+    TfrmTbPreProCom *f = openScreen();
+    ASSERT_TRUE(ShowActive(HostApplication::instance().mainWindow()));
+    struct Case {
+        QWidget *sheet;
+        TClientTable *table;
+        TDBGrid *grid;
+        bool inserts;  // the permissions list is not edited here yet
+    } cases[] = {{f->bands->tshDescSist, f->bands->cdsDescSist, f->bands->dbgDescSis, true},
+                 {f->bands->tshDescUsu, f->bands->cdsDescUsu, f->bands->dbgDescUsu, true},
+                 {f->permissions->tshPermOper, f->cdsPerOper, f->permissions->dbgPerOper, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.sheet->objectName().toStdString());
+        clickSubPage(f->pgcPadrao, f->tshTipoServ);
+        ASSERT_EQ(f->pgcPadrao->ActivePage(), f->tshTipoServ);
+        clickSubPage(f->pgcPadrao, f->tshPadrao);
+        ASSERT_EQ(f->pgcTabelaPreco->ActivePage(), f->priceTables->tshTabelaPreco);
+        ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
+        c.table->LoadPacket(DataPacket{c.table->fieldDefs(), {}});
+        f->pgcTabelaPreco->tabBar()->setFocus();
+        settle();
+
+        clickSubPage(f->pgcTabelaPreco, c.sheet);
+        ASSERT_EQ(f->pgcTabelaPreco->ActivePage(), c.sheet);
+        EXPECT_EQ(f->dtsPadrao->DataSet(), c.table);
+        EXPECT_TRUE(f->hasFocus(c.grid));
+        ASSERT_GT(c.table->RecordCount(), 0);
+        for (c.table->First(); !c.table->Eof(); c.table->Next())
+            EXPECT_EQ(c.table->FieldByName("CDPRECOPROP")->AsString(), "0000000002");
+        auto *label = c.sheet->findChild<QLabel *>("lblTabela");
+        ASSERT_NE(label, nullptr);
+        EXPECT_TRUE(label->text().contains("0000000002")) << label->text().toStdString();
+        EXPECT_TRUE(label->text().contains(f->priceTables->currentName())) << label->text().toStdString();
+        EXPECT_TRUE(f->dbtNome->text().isEmpty());
+
+        const int rows = c.table->RecordCount();
+        c.table->LoadPacket(DataPacket{c.table->fieldDefs(), {}});
+        f->pgcTabelaPreco->tabBar()->setFocus();
+        settle();
+        f->sbtVerificarClick();
+        settle();
+        EXPECT_EQ(c.table->RecordCount(), rows);
+
+        if (c.inserts) {
+            const int priceTables = f->priceTables->cdsTbPreco->RecordCount();
+            ASSERT_TRUE(f->sbtIncluir->isEnabled());
+            f->sbtIncluir->trigger();
+            settle();
+            EXPECT_EQ(c.table->State(), DataSetState::Insert);
+            EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
+            EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), priceTables);
+            // The typing goes into the new row's cell.
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_7);
+            settle();
+            ASSERT_TRUE(c.grid->EditorMode());
+            EXPECT_EQ(c.grid->EditorText(), "7");
+            Press(Qt::Key_Escape);
+            Press(Qt::Key_Escape);
+            settle();
+            EXPECT_EQ(c.table->State(), DataSetState::Browse);
+        } else {
+            EXPECT_FALSE(f->sbtIncluir->isEnabled());
+        }
+        clickSubPage(f->pgcTabelaPreco, f->priceTables->tshTabelaPreco);
+        EXPECT_EQ(f->dtsPadrao->DataSet(), f->priceTables->cdsTbPreco);
+    }
+}
+
+TEST_F(MainScreenTest, APermissionsTypeShowsItsCaptionForTheStoredCode) {
+    startServer(true);
+    TfrmTbPreProCom *f = openScreen();
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
+    clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
+    TDBGrid *g = f->permissions->dbgPerOper;
+    const int column = IndiceCol(g, "IDTIPODESCOPER");
+    ASSERT_GE(column, 0);
+    QStringList shown, stored;
+    for (int row = 0; row < f->cdsPerOper->RecordCount(); ++row) {
+        shown << g->model()->data(g->model()->index(row, column), Qt::DisplayRole).toString();
+        stored << f->cdsPerOper->viewValue(row, f->cdsPerOper->FieldByName("IDTIPODESCOPER")->Index()).toString();
+    }
+    stored.sort();
+    shown.sort();
+    EXPECT_EQ(stored, (QStringList{"M", "U"}));
+    EXPECT_EQ(shown, (QStringList{"Licença de Uso", "Manutenção"}));
 }

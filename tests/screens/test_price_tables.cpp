@@ -4,6 +4,8 @@
 #include "screen_fixture.h"
 #include "widget_test_helpers.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 
 using namespace Cli_cot00300;
@@ -17,13 +19,13 @@ protected:
         f = openScreen();
         ASSERT_NE(f, nullptr);
         ASSERT_TRUE(ShowActive(HostApplication::instance().mainWindow()));
-        f->dbgTabelaPreco->setFocus();
+        f->priceTables->dbgTabelaPreco->setFocus();
         settle();
         dialogs.clear();
     }
 
-    TField *field(const char *name) { return f->cdsTbPreco->FieldByName(name); }
-    QString selected() { return f->dbgTabelaPreco->SelectedField() ? f->dbgTabelaPreco->SelectedField()->FieldName() : QString(); }
+    TField *field(const char *name) { return f->priceTables->cdsTbPreco->FieldByName(name); }
+    QString selected() { return f->priceTables->dbgTabelaPreco->SelectedField() ? f->priceTables->dbgTabelaPreco->SelectedField()->FieldName() : QString(); }
 
     // A new row through the tool bar, then the cells typed from "Nome" on,
     // Tab between them; an empty text leaves the cell untouched.
@@ -57,23 +59,23 @@ const QStringList kComplete = {"Tabela Teste", "01022026", "28022026", "1500", "
 TEST_F(PriceTableTest, ANewRowGetsItsCodeFromTheServerAndStartsInNome) {
     f->sbtIncluir->trigger();
     settle();
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Insert);
     EXPECT_EQ(field("CDPRECOPROP")->AsString(), "0000000004");
     EXPECT_EQ(selected(), "NMPRECOPROP");
     EXPECT_EQ(dialogs.waitShown, dialogs.waitHidden);
     // Codes are never typed: the code column refuses the keyboard.
-    f->cdsTbPreco->Cancel();
-    f->dbgTabelaPreco->SetSelectedIndex(0);
+    f->priceTables->cdsTbPreco->Cancel();
+    f->priceTables->dbgTabelaPreco->SetSelectedIndex(0);
     Type("9");
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
 }
 
 TEST_F(PriceTableTest, ACompleteRowIsSentAndTheServerHoldsWhatTheScreenShows) {
     typeNewRow(kComplete);
     post();
     ASSERT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_TRUE(LocalCacheRegistry::instance().isStale("PRECOPROPOSTA"));
     DataPacket p;
     const Row r = serverRow("0000000004", &p);
@@ -109,8 +111,8 @@ TEST_F(PriceTableTest, MissingValuesAreReportedInTheOrderOfTheChainWithTheirColu
         ASSERT_EQ(dialogs.shown.size(), 1);
         EXPECT_EQ(dialogs.last(), QString::fromUtf8(s.message));
         EXPECT_EQ(selected(), s.column);
-        EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);  // the row stays with what was typed
-        f->cdsTbPreco->Cancel();
+        EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Insert);  // the row stays with what was typed
+        f->priceTables->cdsTbPreco->Cancel();
         settle();
     }
     EXPECT_EQ(serverCall("getTbPreco").rows.size(), 3);  // nothing reached the server
@@ -125,7 +127,7 @@ TEST_F(PriceTableTest, SameDayPassesAndAnEndBeforeTheStartIsRefusedAlsoOnLeaving
     EXPECT_EQ(selected(), "DTINIPRECOPROP");
 
     dialogs.clear();
-    f->dbgTabelaPreco->SetSelectedField(field("DTFINPRECOPROP"));
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("DTFINPRECOPROP"));
     Type("10032026");
     Press(Qt::Key_Tab);
     Type("1500");
@@ -137,7 +139,7 @@ TEST_F(PriceTableTest, SameDayPassesAndAnEndBeforeTheStartIsRefusedAlsoOnLeaving
     }
     post();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
     const Row r = serverRow("0000000004");
     ASSERT_FALSE(r.isEmpty());
 }
@@ -158,7 +160,7 @@ TEST_F(PriceTableTest, BranchDiscountsTakeZeroToOneHundred) {
         post();
         ASSERT_EQ(dialogs.shown.size(), 1);
         EXPECT_EQ(dialogs.last(), QString::fromUtf8(c.message));
-        f->cdsTbPreco->Cancel();
+        f->priceTables->cdsTbPreco->Cancel();
         settle();
     }
     dialogs.clear();
@@ -174,15 +176,15 @@ TEST_F(PriceTableTest, BranchDiscountsTakeZeroToOneHundred) {
 }
 
 TEST_F(PriceTableTest, TheNumericKeyFilter) {
-    f->cdsTbPreco->First();
-    f->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
-    f->dbgTabelaPreco->setFocus();
-    auto editorText = [this] { return f->dbgTabelaPreco->EditorText(); };
+    f->priceTables->cdsTbPreco->First();
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+    f->priceTables->dbgTabelaPreco->setFocus();
+    auto editorText = [this] { return f->priceTables->dbgTabelaPreco->EditorText(); };
 
     Type("a-");  // letters and the minus sign type nothing
-    EXPECT_FALSE(f->dbgTabelaPreco->EditorMode());
+    EXPECT_FALSE(f->priceTables->dbgTabelaPreco->EditorMode());
     Type(",");   // a number never begins with the comma
-    EXPECT_FALSE(f->dbgTabelaPreco->EditorMode());
+    EXPECT_FALSE(f->priceTables->dbgTabelaPreco->EditorMode());
     Type("12,5,");
     EXPECT_EQ(editorText(), "12,5");
     Type(".");   // a full stop after a comma
@@ -193,7 +195,7 @@ TEST_F(PriceTableTest, TheNumericKeyFilter) {
     Press(Qt::Key_Escape);
     Press(Qt::Key_Escape);
 
-    f->dbgTabelaPreco->SetSelectedField(field("VRPERCMANUTANO"));
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPERCMANUTANO"));
     Type("9999999999");  // the tenth nine is refused
     EXPECT_EQ(editorText(), "999999999");
     Type(",10");         // after nine nines only the decimal digit 0 passes
@@ -202,20 +204,20 @@ TEST_F(PriceTableTest, TheNumericKeyFilter) {
     Press(Qt::Key_Escape);
 
     // "Nome" and the dates take every character.
-    f->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
     Type("a-,.");
     EXPECT_TRUE(editorText().endsWith("a-,.")) << editorText().toStdString();
     Press(Qt::Key_Escape);
     Press(Qt::Key_Escape);
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
 }
 
 TEST_F(PriceTableTest, PastedTextThatIsNotANumberOrADateChangesNothing) {
-    f->cdsTbPreco->First();
+    f->priceTables->cdsTbPreco->First();
     const double price = field("VRPRECOUNITSIST")->AsFloat();
-    f->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
     Type("1");
-    auto *editor = qobject_cast<QLineEdit *>(f->dbgTabelaPreco->InplaceEditor());
+    auto *editor = qobject_cast<QLineEdit *>(f->priceTables->dbgTabelaPreco->InplaceEditor());
     ASSERT_NE(editor, nullptr);
     editor->setText("mil reais");  // as a paste would leave it
     Press(Qt::Key_Tab);
@@ -228,7 +230,7 @@ TEST_F(PriceTableTest, PastedTextThatIsNotANumberOrADateChangesNothing) {
 
     dialogs.clear();
     const QDateTime start = field("DTINIPRECOPROP")->AsDateTime();
-    f->dbgTabelaPreco->SetSelectedField(field("DTINIPRECOPROP"));
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("DTINIPRECOPROP"));
     Type("31022026");
     Press(Qt::Key_Tab);
     settle();
@@ -237,54 +239,54 @@ TEST_F(PriceTableTest, PastedTextThatIsNotANumberOrADateChangesNothing) {
     EXPECT_EQ(field("DTINIPRECOPROP")->AsDateTime(), start);
     Press(Qt::Key_Escape);
     Press(Qt::Key_Escape);
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     DataPacket p;
     EXPECT_EQ(serverRow("0000000001", &p)[p.fieldIndex("DTINIPRECOPROP")].toDateTime(), start);
 }
 
 TEST_F(PriceTableTest, DeletingToldTheMarketSegmentsFirstThenSendsAndReloads) {
-    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", "0000000003"));
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000003"));
     addPriceTableOnServer("Tabela de outro usuário");  // shows up with the reload
     const int segmentsBefore = LocalCacheRegistry::instance().notices();
     f->sbtExcluir->trigger();  // confirmed by the recording dialogs
     settle();
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_TRUE(serverRow("0000000003").isEmpty());
     EXPECT_TRUE(LocalCacheRegistry::instance().isStale("SEGMERCADO"));
     EXPECT_GT(LocalCacheRegistry::instance().notices(), segmentsBefore);
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
-    EXPECT_TRUE(f->cdsTbPreco->Locate("NMPRECOPROP", "Tabela de outro usuário"));
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);
+    EXPECT_TRUE(f->priceTables->cdsTbPreco->Locate("NMPRECOPROP", "Tabela de outro usuário"));
 
     // When the market segments cannot be told, the row is not deleted.
-    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
     stopServerKeepingPort();
     dialogs.clear();
     f->sbtExcluir->trigger();
     settle();
-    EXPECT_EQ(f->cdsTbPreco->RecordCount(), 3);
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar"));
     restartServer();
     EXPECT_FALSE(serverRow("0000000002").isEmpty());
 }
 
 TEST_F(PriceTableTest, ARefusedPostStaysPendingAndGoesAgainWithTheNextPost) {
-    f->cdsTbPreco->First();
+    f->priceTables->cdsTbPreco->First();
     stopServerKeepingPort();
-    f->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
-    f->cdsTbPreco->Edit();
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("NMPRECOPROP"));
+    f->priceTables->cdsTbPreco->Edit();
     field("NMPRECOPROP")->SetAsString("Tabela Padrão Revista");
     post();
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
     EXPECT_TRUE(f->lblPendentes->text().contains("1 alteração")) << f->lblPendentes->text().toStdString();
 
     restartServer();
-    f->cdsTbPreco->Next();
-    f->cdsTbPreco->Edit();
+    f->priceTables->cdsTbPreco->Next();
+    f->priceTables->cdsTbPreco->Edit();
     field("NRMESPRAZOLOCA")->SetAsFloat(30);
     post();
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_TRUE(f->lblPendentes->text().isEmpty());
     DataPacket p;
     EXPECT_EQ(serverRow("0000000001", &p)[p.fieldIndex("NMPRECOPROP")].toString(), "Tabela Padrão Revista");
@@ -292,17 +294,75 @@ TEST_F(PriceTableTest, ARefusedPostStaysPendingAndGoesAgainWithTheNextPost) {
 }
 
 TEST_F(PriceTableTest, RefreshDiscardsAPendingChange) {
-    f->cdsTbPreco->First();
+    f->priceTables->cdsTbPreco->First();
     stopServerKeepingPort();
-    f->cdsTbPreco->Edit();
+    f->priceTables->cdsTbPreco->Edit();
     field("NMPRECOPROP")->SetAsString("Nome que não chegou");
     post();
-    ASSERT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+    ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
     restartServer();
-    f->dbgTabelaPreco->setFocus();
+    f->priceTables->dbgTabelaPreco->setFocus();
     f->sbtVerificar->trigger();
     settle();
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 0);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_NE(field("NMPRECOPROP")->AsString(), "Nome que não chegou");
     EXPECT_TRUE(f->lblPendentes->text().isEmpty());
+}
+
+// ---------------------------------------------------------------- number cells
+
+// What a number cell shows is what is stored: the full stop types the
+// decimal comma, and a pasted number must be in Brazilian form.
+TEST_F(PriceTableTest, AFullStopTypedInANumberCellIsTheDecimalComma) {
+    f->priceTables->cdsTbPreco->First();
+    const QString code = field("CDPRECOPROP")->AsString();
+    f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+    Type("2.000,00");
+    EXPECT_EQ(f->priceTables->dbgTabelaPreco->EditorText(), "2,00000");
+    Press(Qt::Key_Tab);
+    post();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_DOUBLE_EQ(field("VRPRECOUNITSIST")->AsFloat(), 2.0);
+    DataPacket p;
+    const Row row = serverRow(code, &p);
+    ASSERT_FALSE(row.isEmpty());
+    EXPECT_DOUBLE_EQ(row[p.fieldIndex("VRPRECOUNITSIST")].toDouble(), 2.0);
+}
+
+TEST_F(PriceTableTest, APastedNumberIsStoredAsWrittenAndAnythingElseIsRefused) {
+    f->priceTables->cdsTbPreco->First();
+    const QString code = field("CDPRECOPROP")->AsString();
+    const double before = field("VRPRECOUNITSIST")->AsFloat();
+    TDBGrid *g = f->priceTables->dbgTabelaPreco;
+    auto paste = [&](const QString &text) {
+        g->SetSelectedField(field("VRPRECOUNITSIST"));
+        if (!g->EditorMode()) Press(Qt::Key_F2);
+        auto *line = qobject_cast<QLineEdit *>(g->InplaceEditor());
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keySequence(line, QKeySequence::Paste);
+        settle();
+    };
+
+    paste("1,234.56");
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last(), "O texto colado \"1,234.56\" não é um número. Use a forma 1.234,56 ou 1234,56.");
+    Press(Qt::Key_Tab);
+    EXPECT_DOUBLE_EQ(field("VRPRECOUNITSIST")->AsFloat(), before);
+    Press(Qt::Key_Escape);
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
+
+    dialogs.clear();
+    paste("1.234,56");
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(g->EditorText(), "1234,56");
+    Press(Qt::Key_Tab);
+    post();
+    EXPECT_DOUBLE_EQ(field("VRPRECOUNITSIST")->AsFloat(), 1234.56);
+    DataPacket p;
+    const Row row = serverRow(code, &p);
+    ASSERT_FALSE(row.isEmpty());
+    EXPECT_DOUBLE_EQ(row[p.fieldIndex("VRPRECOUNITSIST")].toDouble(), 1234.56);
 }

@@ -1,0 +1,43 @@
+#include "price_table_list.h"
+
+#include "frm_tb_pre_pro_com.h"
+#include "price_tables.h"
+
+#include <QLabel>
+
+TPriceTableList::TPriceTableList(TfrmTbPreProCom &frame, TClientTable *t, TDBGrid *g, const QString &method,
+                                 const char *sheetName, const QString &caption)
+    : table(t), grid(g), loadMethod(method), f(frame) {
+    lblTabela = new QLabel;
+    lblTabela->setObjectName(QStringLiteral("lblTabela"));
+    QFont bold = lblTabela->font();
+    bold.setBold(true);
+    lblTabela->setFont(bold);
+    sheet = GridSheet(sheetName, caption, grid, lblTabela);
+}
+
+void TPriceTableList::shown() {
+    // The bottom bar names the price table only on the price table list; here
+    // the sheet's own line does.
+    f.dbtNome->SetDataField(QString());
+    f.dbnPadrao->setEnabled(false);
+    f.dtsPadrao->SetDataSet(table);
+    if (grid->isVisible() && grid->isEnabled()) grid->setFocus(Qt::OtherFocusReason);
+    load(WaitKind::OverScreen);
+}
+
+void TPriceTableList::load(WaitKind wait) {
+    const QString code = f.currentPriceTable();
+    f.loadTable(table, loadMethod, {code}, wait);
+    m_loadedFor = code;
+    const QString name = f.priceTables->currentName();
+    lblTabela->setText(code.isEmpty() ? QStringLiteral("Nenhuma tabela de preço selecionada")
+                                      : QStringLiteral("Tabela de Preço: %1 - %2").arg(code, name));
+}
+
+void TPriceTableList::enable(bool browse, ToolActions &a) const {
+    a.incluir = browse;
+    a.alterar = a.excluir = a.procurar = a.verificar = a.imprimir = browse && HasRows(table);
+    a.siblingTabs = browse;
+    a.otherPages = browse;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Page family "Tabela de Preço": the price table records. The new code comes
+// from the server, the checks run before a row is posted, every post and
+// delete goes to the server at once, and the grid's keys keep the numeric
+// columns numbers.
+
+#include "screen_page.h"
+
+class TPriceTablesPage : public TScreenPage {
+    Q_OBJECT
+public:
+    explicit TPriceTablesPage(TfrmTbPreProCom &frame);
+
+    TClientTable *cdsTbPreco;
+    TDataSource *dtsTbPreco;
+    TDBGrid *dbgTabelaPreco;
+    QWidget *tshTabelaPreco;
+
+    // The current price table's code and name.
+    QString currentCode() const;
+    QString currentName() const;
+    // Reloads the list and goes back to the row that was current.
+    void reloadKeepingRow(WaitKind wait);
+
+    QList<QWidget *> sheets() const override { return {tshTabelaPreco}; }
+    TClientTable *currentTable(QWidget *) const override { return cdsTbPreco; }
+    TDBGrid *currentGrid(QWidget *) const override { return dbgTabelaPreco; }
+    void shown(QWidget *sheet) override;
+    void refresh(QWidget *sheet) override;
+    void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
+
+    void cdsTbPrecoBeforeInsert();
+    void cdsTbPrecoAfterInsert();
+    void cdsTbPrecoDTINIPRECOPROPSetText(TField &field, const QString &text);
+    void cdsTbPrecoDTFINPRECOPROPSetText(TField &field, const QString &text);
+    void cdsTbPrecoBeforePost();
+    void cdsTbPrecoAfterPost();
+    void cdsTbPrecoBeforeDelete();
+    void cdsTbPrecoAfterDelete();
+    void dbgTabelaPrecoColExit();
+    void dbgTabelaPrecoKeyPress(QChar &key);
+    void vd_PRECOPROPOSTA(bool show);
+};

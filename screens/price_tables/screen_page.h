@@ -1,0 +1,65 @@
+#pragma once
+// A page family of the maintenance screen. Each family owns its client
+// tables, data sources, grids and handlers, and fills one or more sub-pages
+// ("sheets") of the screen's page controls. The frame keeps no knowledge of
+// what a page holds: it asks the page of the sheet in front which table the
+// tool bar acts on, what showing the sheet does, what "Verificar" reloads and
+// which buttons and tabs its state allows.
+
+#include "apply_changes.h"
+#include "client_table.h"
+
+#include <QList>
+#include <QObject>
+
+class QWidget;
+class TDBGrid;
+class TfrmTbPreProCom;
+
+// What a page allows in the state of dtsPadrao; the frame applies it to the
+// tool bar, the menu and the tabs. Save and cancel are the frame's (edit or
+// insert state).
+struct ToolActions {
+    bool incluir = false, alterar = false, excluir = false, procurar = false, verificar = false, imprimir = false;
+    bool cadAuto = false;      // "Cadastramento Automático"
+    bool siblingTabs = false;  // the other sheets of the same page control
+    bool otherPages = false;   // the tabs of the screen's other pages
+};
+
+class TScreenPage : public QObject {
+    Q_OBJECT
+public:
+    explicit TScreenPage(TfrmTbPreProCom &frame);
+
+    // The sheets it fills, in tab order; each sheet's windowTitle is its caption.
+    virtual QList<QWidget *> sheets() const = 0;
+    // The table dtsPadrao follows while the sheet is in front.
+    virtual TClientTable *currentTable(QWidget *sheet) const = 0;
+    // The grid that takes the typing on the sheet (after "Incluir", on show).
+    virtual TDBGrid *currentGrid(QWidget *sheet) const = 0;
+    // The sheet came to front, by mouse, keyboard or the screen itself.
+    virtual void shown(QWidget *sheet) = 0;
+    // "Verificar" while the sheet is in front.
+    virtual void refresh(QWidget *sheet) = 0;
+    // The page's part of the enabling rule; browse: dtsPadrao is in browse state.
+    virtual void enable(QWidget *sheet, bool browse, ToolActions &a) const = 0;
+
+protected:
+    TfrmTbPreProCom &f;
+};
+
+// True when the table is open and holds a row.
+bool HasRows(const TClientTable *t);
+
+// Building blocks of the sheets.
+#include "column_spec.h"
+#include "db_grid.h"
+
+// A grid with the screen's look (light yellow, the classic options) over a
+// data source, its columns from the specs.
+TDBGrid *MakeGrid(const char *name, TDataSource *source, const ColumnSpecs &columns, bool alwaysShowSelection);
+// A sheet holding one grid, with an optional line above it.
+QWidget *GridSheet(const char *name, const QString &caption, TDBGrid *grid, QWidget *above = nullptr);
+// A sheet split in two framed grids, upper and lower.
+QWidget *SplitSheet(const char *name, const QString &caption, const QString &upperTitle, TDBGrid *upper,
+                    const QString &lowerTitle, TDBGrid *lower);
