@@ -38,5 +38,11 @@ bool Confirma(const QString &text) {
     return Dialogs().showMessage(text, MsgType::Confirmation, MsgButton::Yes | MsgButton::No) == MsgButton::Yes;
 }
 
+int ConfirmaOuCancela(const QString &text) {
+    const int answer =
+        Dialogs().showMessage(text, MsgType::Confirmation, MsgButton::Yes | MsgButton::No | MsgButton::Cancel);
+    return answer == MsgButton::Yes || answer == MsgButton::No ? answer : int(MsgButton::Cancel);
+}
+
 void ActiveShowAvi(QObject *over, int kind) { Dialogs().showWait(over, kind); }
 void DeactiveShowAvi() { Dialogs().hideWait(); }

@@ -40,6 +40,9 @@ void SetDialogs(IDialogService *service);
 // the silent abort.
 void MensErro(const QString &text, bool abort = true);
 bool Confirma(const QString &text);  // Yes / No
+// Sim / Não / Cancelar: MsgButton::Yes, No or Cancel (Esc and the window's
+// close button answer Cancel).
+int ConfirmaOuCancela(const QString &text);
 
 void ActiveShowAvi(QObject *over, int kind);
 void DeactiveShowAvi();

@@ -101,15 +101,40 @@ void TForm::SetModalResult(int result) {
     if (result != mrNone && m_modalLoop) Close();
 }
 
-void TForm::Close() {
-    if (m_closed) return;
-    if (QMdiSubWindow *sub = subWindow()) sub->close();
-    else close();
+bool TForm::Close() {
+    if (m_closed) return true;
+    // The MDI window asks the form (closeEvent below) and stays when it refuses.
+    if (QMdiSubWindow *sub = subWindow()) return sub->close();
+    return close();
+}
+
+bool TForm::CloseQuery() {
+    if (m_closed) return true;
+    if (m_asking) return false;  // already asking: the first question decides
+    bool unsaved = false;
+    if (!RunGuardedOk([&] { unsaved = HasUnsavedWork(); })) return false;
+    if (!unsaved) return true;
+    m_asking = true;
+    const int answer = ConfirmaOuCancela(QStringLiteral("Deseja gravar as alterações?"));
+    bool mayClose = false;
+    if (answer == MsgButton::Yes) {
+        // A refused check or a refusal of the server has been shown: the
+        // screen stays open with the work as it was.
+        mayClose = RunGuardedOk([this] { SaveUnsavedWork(); }) && !HasUnsavedWork();
+    } else if (answer == MsgButton::No) {
+        mayClose = RunGuardedOk([this] { DiscardUnsavedWork(); });
+    }
+    m_asking = false;
+    return mayClose;
 }
 
 void TForm::closeEvent(QCloseEvent *e) {
     if (m_closed || m_closing) {
         e->accept();
+        return;
+    }
+    if (!CloseQuery()) {
+        e->ignore();
         return;
     }
     m_closing = true;
@@ -288,6 +313,26 @@ void TfrmPadraoGrid::sbtCancelarClick() {
 }
 
 void TfrmPadraoGrid::sbtFecharClick() { Close(); }
+
+bool TfrmPadraoGrid::HasUnsavedWork() const {
+    TClientTable *t = dtsPadrao ? dtsPadrao->DataSet() : nullptr;
+    if (!t || !t->IsEditing()) return false;
+    if (t->Modified()) return true;
+    // Text typed into a cell reaches its field only when the cell is left.
+    for (TDBGrid *g : findChildren<TDBGrid *>())
+        if (g->DataSet() == t && g->EditorMode()) return true;
+    return false;
+}
+
+void TfrmPadraoGrid::SaveUnsavedWork() {
+    TClientTable *t = dtsPadrao ? dtsPadrao->DataSet() : nullptr;
+    if (t && t->IsEditing()) sbtGravarClick();
+}
+
+void TfrmPadraoGrid::DiscardUnsavedWork() {
+    TClientTable *t = dtsPadrao ? dtsPadrao->DataSet() : nullptr;
+    if (t && t->IsEditing()) sbtCancelarClick();
+}
 
 void TfrmPadraoGrid::sbtAjudaClick() {
     const QString code = lblCodTela->text().trimmed();

@@ -55,7 +55,9 @@ public:
 
     void Show();       // as an MDI child of the host's main window
     int ShowModal();   // modal; returns the modal result when closed
-    void Close();      // runs FormClose (through RunGuarded) and closes
+    // Asks CloseQuery, then runs FormClose (through RunGuarded) and closes.
+    // False when the screen stayed open.
+    bool Close();
     void SetWindowStateNormal();  // restores from minimised and brings forward
     bool IsModal() const { return m_modalLoop != nullptr; }
     int ModalResult() const { return m_modalResult; }
@@ -63,6 +65,19 @@ public:
     QMdiSubWindow *subWindow() const;
 
     QLabel *lblCodTela = nullptr;  // the screen code
+
+    // Work the screen would lose by closing: a row being typed, changes the
+    // server has not taken. Every way of closing it (its window's close
+    // button, "Fechar", quitting the host) asks first through CloseQuery.
+    virtual bool HasUnsavedWork() const { return false; }
+    // "Sim": saves it; raises (a refused check, a server refusal) when it could not.
+    virtual void SaveUnsavedWork() {}
+    // "Não": throws it away.
+    virtual void DiscardUnsavedWork() {}
+    // With unsaved work asks "Deseja gravar as alterações?" (Sim / Não /
+    // Cancelar) and does what the answer says. True when the screen may close:
+    // nothing unsaved, saved, or discarded.
+    bool CloseQuery();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -72,6 +87,7 @@ private:
     int m_modalResult = mrNone;
     bool m_closing = false;
     bool m_closed = false;
+    bool m_asking = false;
     bool m_activatedModal = false;
 };
 
@@ -122,6 +138,13 @@ public:
     virtual void sbtCancelarClick();   // Cancel
     virtual void sbtFecharClick();     // Close
     virtual void sbtAjudaClick();      // help message
+
+    // Unsaved work of a grid screen: the row of dtsPadrao's table in edit or
+    // insert, with something typed. Sim posts it as the save button does, Não
+    // cancels it. Screens that keep changes the server refused add those.
+    bool HasUnsavedWork() const override;
+    void SaveUnsavedWork() override;
+    void DiscardUnsavedWork() override;
 
     // The base enabling rule, run on every state change of dtsPadrao before
     // the screen's OnStateChange.

@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 
 HostApplication &HostApplication::instance() {
     // Lives as long as the process: forms and the main window are released by
@@ -30,6 +32,7 @@ QMainWindow *HostApplication::mainWindow() {
         w->setCentralWidget(area);
         w->resize(1100, 720);
         connect(area, &QMdiArea::subWindowActivated, this, &HostApplication::subWindowActivated);
+        w->installEventFilter(this);
         if (qApp) connect(qApp, &QCoreApplication::aboutToQuit, this, &HostApplication::closeAllForms);
         m_main = w;
         m_mdi = area;
@@ -65,12 +68,29 @@ QMdiSubWindow *HostApplication::showMdiChild(TForm *form) {
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(form->Caption());
         sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
+        releaseTakenKeys(sub, form);
     }
     form->show();
     sub->show();
     mdiArea()->setActiveSubWindow(sub);
     activateForm(form);
     return sub;
+}
+
+void HostApplication::releaseTakenKeys(QMdiSubWindow *sub, TForm *form) {
+    // The MDI window's own menu closes on Ctrl+W (and Ctrl+F4); a screen with
+    // its own entry on one of those keys ("Fechar") would make the key
+    // ambiguous, and Qt then fires neither. The screen's entry keeps the key.
+    QSet<QKeySequence> taken;
+    for (const QAction *a : form->findChildren<QAction *>())
+        for (const QKeySequence &k : a->shortcuts()) taken.insert(k);
+    if (!sub->systemMenu()) return;
+    for (QAction *a : sub->systemMenu()->actions()) {
+        QList<QKeySequence> keys = a->shortcuts();
+        const qsizetype before = keys.size();
+        keys.removeIf([&](const QKeySequence &k) { return taken.contains(k); });
+        if (keys.size() != before) a->setShortcuts(keys);
+    }
 }
 
 void HostApplication::subWindowActivated(QMdiSubWindow *window) {
@@ -87,10 +107,25 @@ void HostApplication::activateForm(TForm *form) {
     RunGuarded([form] { form->FormActivate(); });
 }
 
-void HostApplication::closeAllForms() {
-    for (const auto &f : m_forms)
-        if (f) f->Close();
+bool HostApplication::closeAllForms() {
+    const QList<TForm *> open = forms();
+    // Every question first, so that a Cancelar leaves all the screens as they were.
+    for (TForm *f : open)
+        if (!f->CloseQuery()) return false;
+    bool all = true;
+    for (const QPointer<TForm> f : open)
+        if (f && !f->Close()) all = false;
     m_forms.removeAll(QPointer<TForm>());
+    return all;
+}
+
+bool HostApplication::eventFilter(QObject *watched, QEvent *event) {
+    // The main window closing ends the program: its screens decide first.
+    if (watched == m_main && event->type() == QEvent::Close && !closeAllForms()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HostApplication::setScreenCursor(int crs) {

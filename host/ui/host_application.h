@@ -49,15 +49,23 @@ public:
     // Runs the form's FormActivate (through RunGuarded) when it becomes the
     // active form, coming from another one.
     void activateForm(TForm *form);
-    void closeAllForms();
+    // Asks every form about its unsaved work (TForm::CloseQuery) and, when all
+    // of them may close, closes them. False, with every form still open, when
+    // one stays (Cancelar, or its work could not be saved). Closing the main
+    // window ("Sair", its close button) goes through here first.
+    bool closeAllForms();
 
     // Screen.Cursor: crHourGlass (-11) shows the wait cursor, crDefault (0) restores it.
     void setScreenCursor(int crs);
     int screenCursor() const { return m_cursor; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     HostApplication();
     void subWindowActivated(QMdiSubWindow *window);
+    void releaseTakenKeys(QMdiSubWindow *sub, TForm *form);
 
     QPointer<QMainWindow> m_main;
     QPointer<QMdiArea> m_mdi;

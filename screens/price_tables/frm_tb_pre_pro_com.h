@@ -100,6 +100,10 @@ public:
     void sbtVerificarClick() override;
     void dtsPadraoStateChange();
     void UpdateActions() override;
+    // Closing asks about a row being typed and changes the server refused (unsaved_work.cpp).
+    bool HasUnsavedWork() const override;
+    void SaveUnsavedWork() override;
+    void DiscardUnsavedWork() override;
 
     // The sheet in front and the page family that fills it.
     QWidget *activeSheet() const;

@@ -1,5 +1,5 @@
 // Price tables (PRECOPROPOSTA): the list, the next code, the changes of the
-// maintenance grid, and the market segments of a table about to be deleted.
+// maintenance grid (a deletion unlinks the table's market segments).
 
 #include "codes.h"
 #include "common.h"
@@ -121,7 +121,8 @@ void deleteTable(DbSession &db, const DeltaRecord &oldRec) {
     const QString code = Entity::text(oldRec.values[CODE]);
     if (!Entity::fetch(db, layout(), {code}, true)) conflict(conflictMessage(code));
     // A price table takes its bands and permissions with it; its market
-    // segments stay, without a price table.
+    // segments stay, without a price table. All of it in the deletion's
+    // transaction, so a refused delta leaves every link in place.
     for (const char *sql : {"DELETE FROM PRECOPROPSIST WHERE CDPRECOPROP = ?", "DELETE FROM PRECOPROPUSU WHERE CDPRECOPROP = ?",
                             "DELETE FROM PRECOPROPOPER WHERE CDPRECOPROP = ?",
                             "UPDATE SEGMERCADO SET CDPRECOPROP = NULL WHERE CDPRECOPROP = ?"}) {
@@ -174,10 +175,11 @@ void Methods::registerPriceTables(MethodRegistry &registry) {
                   }});
     registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }});
     registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write, setIncTbPre});
-    registry.add({QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::Write, [](CallContext &ctx) {
-                      const QString code = Codes::priceTableArg(ctx.text(0));
-                      if (code.isEmpty()) return;
-                      Query q(ctx.db, QStringLiteral("UPDATE SEGMERCADO SET CDPRECOPROP = NULL WHERE CDPRECOPROP = ?"));
-                      q.bind(code).exec();
-                  }});
+    // Called before a price table's deletion is sent. Its market segments are
+    // unlinked by the deletion itself, in the deletion's transaction: were they
+    // unlinked here, a deletion refused afterwards (a stale row, an older
+    // refused change in the same delta) would leave the table without them.
+    // So this only checks the code it is given.
+    registry.add({QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::None,
+                  [](CallContext &ctx) { Codes::priceTableArg(ctx.text(0)); }});
 }

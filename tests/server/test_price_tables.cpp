@@ -269,10 +269,72 @@ TEST_P(PriceTables, SegmentsOfATableAboutToBeDeletedAreCleared) {
     const RpcReply r = call(QStringLiteral("setTbPrecSegMer"), {code});
     ASSERT_TRUE(r.ok) << r.errorMessage.toStdString();
     EXPECT_TRUE(r.data.isNull());
+    // The announcement alone unlinks nothing: the deletion may still be refused.
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP = ?"), {a}), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")), 2);
+
+    auto t = table(QStringLiteral("getTbPreco"));
+    ASSERT_TRUE(t->Locate(QStringLiteral("CDPRECOPROP"), a));
+    t->Delete();
+    ASSERT_TRUE(call(QStringLiteral("SetIncTbPre"), {t->GetDelta()}).ok);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP = ?"), {a}), 0);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP = ?"), {b}), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO")), 3);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")), 2);
+}
+
+TEST_P(PriceTables, ARefusedDeletionLeavesTheSegmentsLinked) {
+    // The screen announces the deletion (setTbPrecSegMer), then sends its
+    // delta; when the delta is refused the table and its links all stay.
+    struct Case {
+        const char *name;
+        int expectedCode;
+    };
+    const Case cases[] = {{"an older refused change goes first in the same delta", -32001},
+                          {"an older invalid insert goes first in the same delta", -32000}};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        exec(QStringLiteral("DELETE FROM SEGMERCADO"));
+        const QString other = newPriceTable(QStringLiteral("Outra")), gone = newPriceTable(QStringLiteral("Sai"));
+        exec(QStringLiteral("INSERT INTO SEGMERCADO (CDSEGMERCADO, NMSEGMERCADO, CDPRECOPROP) VALUES ('001', 'Varejo', ?)"), {gone});
+        exec(QStringLiteral("INSERT INTO SEGMERCADO (CDSEGMERCADO, NMSEGMERCADO, CDPRECOPROP) VALUES ('002', 'Indústria', ?)"), {gone});
+        auto mine = table(QStringLiteral("getTbPreco"));
+        if (i == 0) {
+            // Another user renamed "Outra" before my rename of it reached the server.
+            auto theirs = table(QStringLiteral("getTbPreco"));
+            ASSERT_TRUE(theirs->Locate(QStringLiteral("CDPRECOPROP"), other));
+            theirs->Edit();
+            theirs->FieldByName(QStringLiteral("NMPRECOPROP"))->SetValue(QStringLiteral("Deles"));
+            theirs->Post();
+            ASSERT_TRUE(call(QStringLiteral("SetIncTbPre"), {theirs->GetDelta()}).ok);
+            ASSERT_TRUE(mine->Locate(QStringLiteral("CDPRECOPROP"), other));
+            mine->Edit();
+            mine->FieldByName(QStringLiteral("NMPRECOPROP"))->SetValue(QStringLiteral("Minha"));
+            mine->Post();
+        } else {
+            mine->Append();
+            mine->FieldByName(QStringLiteral("CDPRECOPROP"))->SetValue(call(QStringLiteral("PrxPrecoProp")).data.toString());
+            mine->FieldByName(QStringLiteral("NMPRECOPROP"))->SetValue(QStringLiteral("Sem datas"));
+            mine->Post();
+        }
+        ASSERT_TRUE(mine->Locate(QStringLiteral("CDPRECOPROP"), gone));
+        ASSERT_TRUE(call(QStringLiteral("setTbPrecSegMer"), {gone}).ok);
+        mine->Delete();
+        const RpcReply refused = call(QStringLiteral("SetIncTbPre"), {mine->GetDelta()});
+        EXPECT_EQ(refused.errorCode, cases[i].expectedCode) << refused.errorMessage.toStdString();
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA WHERE CDPRECOPROP = ?"), {gone}), 1);
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP = ?"), {gone}), 2);
+
+        // Sent again on its own, the deletion goes through and takes the links with it.
+        auto fresh = table(QStringLiteral("getTbPreco"));
+        ASSERT_TRUE(fresh->Locate(QStringLiteral("CDPRECOPROP"), gone));
+        ASSERT_TRUE(call(QStringLiteral("setTbPrecSegMer"), {gone}).ok);
+        fresh->Delete();
+        const RpcReply accepted = call(QStringLiteral("SetIncTbPre"), {fresh->GetDelta()});
+        ASSERT_TRUE(accepted.ok) << accepted.errorMessage.toStdString();
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA WHERE CDPRECOPROP = ?"), {gone}), 0);
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP IS NULL")), 2);
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM SEGMERCADO")), 2);
+    }
 }
 
 TEST_P(PriceTables, TheDatabaseItselfRefusesWhatTheRulesRefuse) {

@@ -12,14 +12,15 @@ public:
     struct Shown {
         QString text;
         MsgType type;
+        int buttons = 0;  // the buttons offered (MsgButton flags)
     };
 
     RecordingDialogs() { SetDialogs(this); }
     ~RecordingDialogs() override { SetDialogs(nullptr); }
 
     int showMessage(const QString &text, MsgType type, int buttons) override {
-        shown.append({text, type});
-        if (type == MsgType::Confirmation) return confirmAnswer;
+        shown.append({text, type, buttons});
+        if (type == MsgType::Confirmation) return answers.isEmpty() ? confirmAnswer : answers.takeFirst();
         return (buttons & MsgButton::Ok) ? int(MsgButton::Ok) : confirmAnswer;
     }
     bool pesquisar(TDataSource *source, const QString &titleAndEmpty) override {
@@ -58,6 +59,7 @@ public:
     QList<int> waitKinds;
     int waitShown = 0, waitHidden = 0, waitDepth = 0;
     int confirmAnswer = MsgButton::Yes;
+    QList<int> answers;  // answers to the next questions, in order; then confirmAnswer
     std::function<bool(TDataSource *)> onPesquisar;
     std::function<bool(TDataSource *, const QString &, QString *)> onPesquisaLista;
 };
