@@ -77,6 +77,9 @@ public:
     void shown(QWidget *sheet) override;
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
+    QList<SavedList> savedLists() override {
+        return {{cdsDescSist, [this] { cdsDescSistAfterPost(); }}, {cdsDescUsu, [this] { cdsDescUsuAfterPost(); }}};
+    }
 
     void cdsDescSistBeforeEdit();
     void cdsDescSistAfterEdit();

@@ -22,6 +22,7 @@
 
 class TfrmTbPreProCom;
 class TScreenPage;
+struct SavedList;
 class TPriceTablesPage;
 class TBandsPage;
 class TPermissionsPage;
@@ -104,6 +105,8 @@ public:
     bool HasUnsavedWork() const override;
     void SaveUnsavedWork() override;
     void DiscardUnsavedWork() override;
+    // Every page's lists saved on the server, with their sending routines.
+    QList<SavedList> savedLists() const;
 
     // The sheet in front and the page family that fills it.
     QWidget *activeSheet() const;

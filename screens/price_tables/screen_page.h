@@ -12,6 +12,8 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
+
 class QWidget;
 class TDBGrid;
 class TfrmTbPreProCom;
@@ -24,6 +26,13 @@ struct ToolActions {
     bool cadAuto = false;      // "Cadastramento Automático"
     bool siblingTabs = false;  // the other sheets of the same page control
     bool otherPages = false;   // the tabs of the screen's other pages
+};
+
+// A list whose rows are saved on the server, with the routine that sends its
+// pending changes again.
+struct SavedList {
+    TClientTable *table;
+    std::function<void()> send;
 };
 
 class TScreenPage : public QObject {
@@ -43,6 +52,9 @@ public:
     virtual void refresh(QWidget *sheet) = 0;
     // The page's part of the enabling rule; browse: dtsPadrao is in browse state.
     virtual void enable(QWidget *sheet, bool browse, ToolActions &a) const = 0;
+    // The lists it saves on the server: closing the screen asks about the
+    // changes they still hold.
+    virtual QList<SavedList> savedLists() { return {}; }
 
 protected:
     TfrmTbPreProCom &f;

@@ -64,7 +64,7 @@ protected:
         f = openScreen();
         ASSERT_NE(f, nullptr);
         ASSERT_TRUE(ShowActive(HostApplication::instance().mainWindow()));
-        f->dbgTabelaPreco->setFocus();
+        f->priceTables->dbgTabelaPreco->setFocus();
         settle();
         dialogs.clear();
     }
@@ -109,11 +109,11 @@ protected:
     // The first price table renamed by typing into "Nome": the row is in edit
     // and the text still in the cell editor, not yet in the field.
     void typeNewName(const QString &name) {
-        f->cdsTbPreco->First();
-        f->dbgTabelaPreco->SetSelectedField(f->cdsTbPreco->FieldByName("NMPRECOPROP"));
+        f->priceTables->cdsTbPreco->First();
+        f->priceTables->dbgTabelaPreco->SetSelectedField(f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP"));
         Type(name);
-        ASSERT_EQ(f->cdsTbPreco->State(), DataSetState::Edit);
-        ASSERT_TRUE(f->dbgTabelaPreco->EditorMode());
+        ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Edit);
+        ASSERT_TRUE(f->priceTables->dbgTabelaPreco->EditorMode());
     }
 
     QString nameOnServer(const QString &code) {
@@ -168,7 +168,7 @@ TEST_F(ClosingTest, WithNothingUnsavedEveryWayClosesWithoutAQuestion) {
         if (!f) open();
         // A row put in edit with nothing typed loses nothing.
         f->sbtAlterar->trigger();
-        ASSERT_EQ(f->cdsTbPreco->State(), DataSetState::Edit);
+        ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Edit);
         EXPECT_TRUE(closeBy(way));
         EXPECT_EQ(questions(), 0);
         EXPECT_FALSE(boStCriado);
@@ -208,8 +208,8 @@ TEST_F(ClosingTest, EachWayOfClosingAsksAndEachAnswerDoesWhatItSays) {
             EXPECT_EQ(HostApplication::instance().mainWindow()->isVisible(), !(c.closes && way == Way::QuitHost));
             if (!c.closes) {
                 // Cancelar: the screen as it was, the row in edit with what was typed.
-                EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Edit);
-                EXPECT_EQ(GridText(f->dbgTabelaPreco, "NMPRECOPROP", true), typed);
+                EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Edit);
+                EXPECT_EQ(GridText(f->priceTables->dbgTabelaPreco, "NMPRECOPROP", true), typed);
                 f->sbtCancelar->trigger();
             } else {
                 f = nullptr;
@@ -232,8 +232,8 @@ TEST_F(ClosingTest, SimOnANewRowSendsItAndNaoLeavesNothingBehind) {
             Type(cells[i]);
             if (i + 1 < cells.size()) Press(Qt::Key_Tab);
         }
-        ASSERT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);
-        const QString code = f->cdsTbPreco->FieldByName("CDPRECOPROP")->AsString();
+        ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Insert);
+        const QString code = f->priceTables->cdsTbPreco->FieldByName("CDPRECOPROP")->AsString();
         dialogs.answers = {answer};
         EXPECT_TRUE(closeBy(Way::FecharButton));
         EXPECT_EQ(questions(), 1);
@@ -247,15 +247,15 @@ TEST_F(ClosingTest, SimPostsABandBeingTypedOnItsSubPage) {
     const QString code = f->currentPriceTable();
     // The sub-page opened as a user does, from the price grid.
     QTabBar *tabs = f->pgcTabelaPreco->tabBar();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(f->pgcTabelaPreco->indexOf(f->tshDescSist)).center());
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(f->pgcTabelaPreco->indexOf(f->bands->tshDescSist)).center());
     settle();
-    ASSERT_EQ(f->dtsPadrao->DataSet(), f->cdsDescSist);
-    ASSERT_GT(f->cdsDescSist->RecordCount(), 0);
-    f->cdsDescSist->Last();
-    const QString first = f->cdsDescSist->FieldByName("QTINISISTEMAS")->AsString();
-    f->dbgDescSis->SetSelectedField(f->cdsDescSist->FieldByName("VRPERCDESCSIST"));
+    ASSERT_EQ(f->dtsPadrao->DataSet(), f->bands->cdsDescSist);
+    ASSERT_GT(f->bands->cdsDescSist->RecordCount(), 0);
+    f->bands->cdsDescSist->Last();
+    const QString first = f->bands->cdsDescSist->FieldByName("QTINISISTEMAS")->AsString();
+    f->bands->dbgDescSis->SetSelectedField(f->bands->cdsDescSist->FieldByName("VRPERCDESCSIST"));
     Type("7");
-    ASSERT_EQ(f->cdsDescSist->State(), DataSetState::Edit);
+    ASSERT_EQ(f->bands->cdsDescSist->State(), DataSetState::Edit);
     dialogs.answers = {MsgButton::Yes};
     EXPECT_TRUE(closeBy(Way::WindowCloseButton)) << dialogs.last().toStdString();
     EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
@@ -277,8 +277,8 @@ TEST_F(ClosingTest, SimThatARecordCheckRefusesKeepsTheScreenOpenWithTheRow) {
     EXPECT_FALSE(closeBy(Way::CtrlW));
     EXPECT_EQ(dialogs.texts(), (QStringList{kQuestion, "Inicio da Vigencia deve ser Informado."}));
     EXPECT_TRUE(boStCriado);
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Insert);
-    EXPECT_EQ(f->cdsTbPreco->FieldByName("NMPRECOPROP")->AsString(), "Sem datas");
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Insert);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP")->AsString(), "Sem datas");
     EXPECT_EQ(serverCall("getTbPreco").rows.size(), 3);
     // Asked again, Não lets it go.
     dialogs.answers = {MsgButton::No};
@@ -297,7 +297,7 @@ TEST_F(ClosingTest, SimThatTheServerRefusesKeepsTheScreenOpenWithTheChangePendin
     EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar")) << dialogs.last().toStdString();
     EXPECT_TRUE(boStCriado);
     EXPECT_TRUE(HostApplication::instance().mainWindow()->isVisible());
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 1);  // posted, not taken
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);  // posted, not taken
     restartServer();
     EXPECT_EQ(nameOnServer("0000000001"), original);
 }
@@ -310,13 +310,13 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
         if (!f) open();
         const QString name = QStringLiteral("Pendente %1").arg(answer);
         stopServerKeepingPort();
-        f->cdsTbPreco->First();
-        f->cdsTbPreco->Edit();
-        f->cdsTbPreco->FieldByName("NMPRECOPROP")->SetAsString(name);
+        f->priceTables->cdsTbPreco->First();
+        f->priceTables->cdsTbPreco->Edit();
+        f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP")->SetAsString(name);
         f->sbtGravar->trigger();
         settle();
-        ASSERT_EQ(f->cdsTbPreco->State(), DataSetState::Browse);
-        ASSERT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+        ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
+        ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
         restartServer();
         dialogs.clear();
         dialogs.answers = {answer};
@@ -325,8 +325,8 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
         EXPECT_EQ(closed, answer != MsgButton::Cancel);
         EXPECT_EQ(nameOnServer("0000000001"), answer == MsgButton::Yes ? name : original);
         if (!closed) {
-            EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 1);
-            f->cdsTbPreco->CancelUpdates();
+            EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
+            f->priceTables->cdsTbPreco->CancelUpdates();
         } else {
             f = nullptr;
         }
@@ -341,13 +341,13 @@ TEST_F(ClosingTest, ARefusedDeletionStaysPendingWithItsSegmentsLinkedUntilNaoDro
     typeNewName("Minha");
     f->sbtGravar->trigger();
     settle();
-    ASSERT_EQ(f->cdsTbPreco->ChangeCount(), 1);
+    ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
     ASSERT_EQ(segmentsOf("0000000002"), 1);
-    ASSERT_TRUE(f->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
     dialogs.confirmAnswer = MsgButton::Yes;
     f->sbtExcluir->trigger();
     settle();
-    ASSERT_EQ(f->cdsTbPreco->ChangeCount(), 2);
+    ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 2);
     EXPECT_EQ(segmentsOf("0000000002"), 1);  // the refused deletion unlinked nothing
 
     dialogs.clear();
@@ -355,7 +355,7 @@ TEST_F(ClosingTest, ARefusedDeletionStaysPendingWithItsSegmentsLinkedUntilNaoDro
     EXPECT_FALSE(closeBy(Way::FecharButton));  // Sim: refused again, the screen stays
     ASSERT_EQ(dialogs.texts().size(), 2);
     EXPECT_TRUE(dialogs.last().contains("outro usuário")) << dialogs.last().toStdString();
-    EXPECT_EQ(f->cdsTbPreco->ChangeCount(), 2);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 2);
     EXPECT_TRUE(closeBy(Way::FecharButton));  // Não: dropped
     EXPECT_EQ(questions(), 2);
     EXPECT_EQ(serverCall("getTbPreco").rows.size(), 3);
@@ -382,7 +382,7 @@ TEST_F(ClosingTest, CancelarWhenQuittingLeavesEveryScreenOpen) {
     other->SetCaption("Outra tela");
     other->Show();
     f->SetWindowStateNormal();
-    f->dbgTabelaPreco->setFocus();
+    f->priceTables->dbgTabelaPreco->setFocus();
     settle();
     QPointer<TForm> otherAlive(other);
     typeNewName("Fica digitado");
@@ -392,7 +392,7 @@ TEST_F(ClosingTest, CancelarWhenQuittingLeavesEveryScreenOpen) {
     EXPECT_TRUE(HostApplication::instance().mainWindow()->isVisible());
     EXPECT_FALSE(otherAlive.isNull());
     EXPECT_EQ(HostApplication::instance().mdiArea()->subWindowList().size(), 2);
-    EXPECT_EQ(f->cdsTbPreco->State(), DataSetState::Edit);
+    EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Edit);
 }
 
 // ---------------------------------------------------------------- 6. shortcuts
@@ -418,8 +418,8 @@ TEST_F(ClosingTest, EveryMenuShortcutOfTheScreenAndTheHostFiresItsActionOnce) {
     for (QAction *a : actions) {
         SCOPED_TRACE(a->text().toStdString() + " " + a->shortcut().toString().toStdString());
         if (f) {
-            if (f->cdsTbPreco->IsEditing()) f->cdsTbPreco->Cancel();
-            f->dbgTabelaPreco->setFocus();
+            if (f->priceTables->cdsTbPreco->IsEditing()) f->priceTables->cdsTbPreco->Cancel();
+            f->priceTables->dbgTabelaPreco->setFocus();
             settle();
         }
         a->setEnabled(true);  // whatever the enabling rule says about the current row
