@@ -61,6 +61,9 @@ protected:
     void restartServer() { launchServer(false, stoppedPort); }
 
     void TearDown() override {
+        // Closing asks about unsaved work: whatever a test left typed goes.
+        dialogs.answers.clear();
+        dialogs.confirmAnswer = MsgButton::No;
         for (QMdiSubWindow *w : HostApplication::instance().mdiArea()->subWindowList()) w->close();
         QApplication::processEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

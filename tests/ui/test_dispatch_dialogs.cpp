@@ -124,6 +124,28 @@ TEST_F(WidgetDialogsTest, AMessageHasPortugueseButtonsAndReturnsTheOneClicked) {
     EXPECT_EQ(dialogs.showMessage("Gravado.", MsgType::Information, MsgButton::Ok | MsgButton::Cancel), int(MsgButton::Ok));
 }
 
+TEST_F(WidgetDialogsTest, TheThreeWayQuestionOffersSimNaoCancelarAndEscIsCancelar) {
+    SetDialogs(&dialogs);
+    struct Case {
+        const char *press;  // a button's caption, or "Esc"
+        int expected;
+    };
+    const Case cases[] = {{"Sim", MsgButton::Yes}, {"Não", MsgButton::No}, {"Cancelar", MsgButton::Cancel}, {"Esc", MsgButton::Cancel}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.press);
+        QStringList captions;
+        WhenModal([&](QWidget *w) {
+            for (QAbstractButton *b : qobject_cast<QMessageBox *>(w)->buttons()) captions << b->text();
+            if (QString(c.press) == "Esc") QTest::keyClick(w, Qt::Key_Escape);
+            else QTest::mouseClick(buttonWithText(w, QString::fromUtf8(c.press)), Qt::LeftButton);
+        });
+        EXPECT_EQ(ConfirmaOuCancela("Deseja gravar as alterações?"), c.expected);
+        captions.sort();
+        EXPECT_EQ(captions, (QStringList{"Cancelar", "Não", "Sim"}));
+    }
+    SetDialogs(nullptr);
+}
+
 TEST_F(WidgetDialogsTest, SearchPicksARowAndLeavesItCurrent) {
     QString title;
     WhenModal([&](QWidget *w) {
