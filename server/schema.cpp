@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -102,7 +103,31 @@ QStringList version1(const Ddl &d) {
     };
 }
 
-const std::function<QStringList(const Ddl &)> kMigrations[] = {version1};
+// Version 2: the proposal flags of a service type take what other programs of
+// the host have stored (the screens show anything but "S" and "N" as empty,
+// and the server still writes only "S" or "N" into a flag a change touches).
+QStringList version2(const Ddl &d) {
+    if (d.dialect == Dialect::PostgreSQL)
+        return {QStringLiteral("ALTER TABLE TIPOSERV DROP CONSTRAINT IF EXISTS tiposerv_idpropservweb_check"),
+                QStringLiteral("ALTER TABLE TIPOSERV DROP CONSTRAINT IF EXISTS tiposerv_idservobrigpros_check")};
+    // SQLite changes a constraint by copying the table (foreign keys are off
+    // while migrating; the rows that refer to it are checked before commit).
+    const QString columns = QStringLiteral("CDTIPOSERV, NMTIPOSERV, IDPROPSERVWEB, IDSERVOBRIGPROS, VRPADRAOSERVNAC, VRPADRAOSERVINT");
+    return {
+        QStringLiteral("CREATE TABLE TIPOSERV_NOVO ("
+                       " CDTIPOSERV VARCHAR(3) NOT NULL PRIMARY KEY CHECK (LENGTH(CDTIPOSERV) = 3),"
+                       " NMTIPOSERV VARCHAR(80) NOT NULL CHECK (LENGTH(TRIM(NMTIPOSERV)) > 0),"
+                       " IDPROPSERVWEB VARCHAR(1) NOT NULL,"
+                       " IDSERVOBRIGPROS VARCHAR(2) NOT NULL,"
+                       " VRPADRAOSERVNAC DOUBLE PRECISION CHECK (VRPADRAOSERVNAC >= 0),"
+                       " VRPADRAOSERVINT DOUBLE PRECISION CHECK (VRPADRAOSERVINT >= 0))"),
+        QStringLiteral("INSERT INTO TIPOSERV_NOVO (%1) SELECT %1 FROM TIPOSERV").arg(columns),
+        QStringLiteral("DROP TABLE TIPOSERV"),
+        QStringLiteral("ALTER TABLE TIPOSERV_NOVO RENAME TO TIPOSERV"),
+    };
+}
+
+const std::function<QStringList(const Ddl &)> kMigrations[] = {version1, version2};
 
 }  // namespace
 
@@ -110,6 +135,10 @@ int Schema::currentVersion() { return int(std::size(kMigrations)); }
 
 void Schema::migrate(DbSession &session) {
     const Ddl ddl{session.dialect()};
+    // SQLite copies a table to change its constraints; the switch cannot
+    // change inside a transaction.
+    const bool sqlite = !session.isPostgres();
+    if (sqlite) session.execute(QStringLiteral("PRAGMA foreign_keys = OFF"));
     session.begin(TxMode::Write);
     try {
         if (session.isPostgres()) {
@@ -130,9 +159,16 @@ void Schema::migrate(DbSession &session) {
             Query q(session, QStringLiteral("INSERT INTO SCHEMAVERSAO (NRVERSAO) VALUES (?)"));
             q.bind(v + 1).exec();
         }
+        if (sqlite) {
+            Query broken(session, QStringLiteral("PRAGMA foreign_key_check"));
+            broken.exec();
+            if (broken.next()) throw std::runtime_error("schema migration left rows without the row they refer to");
+        }
         session.commit();
     } catch (...) {
         session.rollback();
+        if (sqlite) session.execute(QStringLiteral("PRAGMA foreign_keys = ON"));
         throw;
     }
+    if (sqlite) session.execute(QStringLiteral("PRAGMA foreign_keys = ON"));
 }

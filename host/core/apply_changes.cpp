@@ -5,6 +5,8 @@
 #include "host_services.h"
 #include "net_connection.h"
 
+#include <algorithm>
+
 ScopedWait::ScopedWait(QObject *over, WaitKind kind) {
     if (kind == WaitKind::None) return;
     ActiveShowAvi(over, int(kind));
@@ -19,7 +21,9 @@ bool ApplyChanges(TNetConnection &net, TClientTable &table, const QString &metho
     if (table.ChangeCount() == 0) return false;
     {
         ScopedWait wait(options.waitOver, options.wait);
-        CheckResultServ(net.Call(method, {RpcArg(table.GetDelta())}), true, 0);
+        QVector<RpcArg> args(std::max(options.argumentCount, options.deltaPosition + 1), RpcArg(nullptr));
+        args[options.deltaPosition] = RpcArg(table.GetDelta());
+        CheckResultServ(net.Call(method, args), true, 0);
     }
     if (table.LogChanges) table.MergeChangeLog();
     if (!options.staleCaches.isEmpty()) AtualizaLocalCache(options.staleCaches);

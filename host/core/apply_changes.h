@@ -35,6 +35,10 @@ struct ApplyOptions {
     WaitKind wait = WaitKind::None;
     QObject *waitOver = nullptr;
     QStringList staleCaches;  // host cache names declared stale after a taken change
+    // Methods taking several deltas: the delta goes in this argument, the
+    // other arguments are Null.
+    int deltaPosition = 0;
+    int argumentCount = 1;
 };
 
 // Sends the table's delta to method when it holds changes. True when changes

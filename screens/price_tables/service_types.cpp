@@ -1,76 +1,63 @@
+// Page family "Tipo de Serviço": the sheets and their loading, and the service
+// type records. Code and name are read-only here: the user sets the two
+// proposal flags by typing "S" or "N" (or from the list) and the two default
+// values, and every posted change goes to the server at once.
 #include "service_types.h"
 
+#include "dialogs.h"
+#include "errors.h"
 #include "frm_tb_pre_pro_com.h"
+#include "host_services.h"
+#include "numeric_input.h"
+#include "virtual_keys.h"
+
+#include <QPainter>
+
+using namespace Cli_cot00300;
 
 namespace {
 
-const ColumnSpecs &ServiceTypeColumns() {
-    static const ColumnSpecs specs = {
-        TextColumn("CDTIPOSERV", 3, "Código", 42, 0),
-        TextColumn("NMTIPOSERV", 80, "Serviço", 324, 1),
-        PickColumn("IDPROPSERVWEB", 1, "Proposta Web", 100, 2, {{"Sim (disponível)", "S"}, {"Não", "N"}}),
-        PickColumn("IDSERVOBRIGPROS", 2, "Proposta Prospect", 98, 3, {{"Obrigatório", "S"}, {"Opcional", "N"}}),
-        NumberColumn("VRPADRAOSERVNAC", "Vr. Padrão Nacional", 112, 4, NumberFormat::Money),
-        NumberColumn("VRPADRAOSERVINT", "Vr. Padrão Internacional", 127, 5, NumberFormat::Money),
+const QString kWeb = QStringLiteral("IDPROPSERVWEB");
+const QString kProspect = QStringLiteral("IDSERVOBRIGPROS");
+const QString kNational = QStringLiteral("VRPADRAOSERVNAC");
+const QString kInternational = QStringLiteral("VRPADRAOSERVINT");
+
+// The flags show the catalogue's captions and store "S" / "N".
+ColumnSpecs ServiceTypeColumns(const TMessages &msg) {
+    auto item = [&msg](const char *caption, const char *code) {
+        return PickItem{msg.Msg(QString::fromUtf8(caption)), QString::fromLatin1(code)};
     };
-    return specs;
+    return {
+        // Code and name are shown only: no cell editor, so nothing pasted either.
+        ReadOnly(TextColumn("CDTIPOSERV", 3, "Código", 42, 0)),
+        ReadOnly(TextColumn("NMTIPOSERV", 80, "Serviço", 324, 1)),
+        PickColumn(kWeb, 1, "Proposta Web", 100, 2, {item("Sim (disponível)", "S"), item("Não", "N")}),
+        PickColumn(kProspect, 2, "Proposta Prospect", 98, 3, {item("Obrigatório", "S"), item("Opcional", "N")}),
+        NumberColumn(kNational, "Vr. Padrão Nacional", 112, 4, NumberFormat::Money),
+        NumberColumn(kInternational, "Vr. Padrão Internacional", 127, 5, NumberFormat::Money),
+    };
 }
 
-// Operators of one service type, with their discount.
-ColumnSpecs OperatorColumns() {
-    return {HiddenField("CDTIPOSERV", FieldType::String, 3), HiddenField("NROPERTIPOSERV", FieldType::Float),
-            TextColumn("CDOPERADOR", 12, "Código", 89, 0), TextColumn("NMOPERADOR", 40, "Nome do Operador", 285, 1),
-            NumberColumn("VRPEDESOPERSERV", "%Percentual", 71, 2, NumberFormat::Money)};
+bool Is(const TField *field, const QString &name) {
+    return field && field->FieldName().compare(name, Qt::CaseInsensitive) == 0;
 }
 
-// Service types of one operator, with their discount.
-const ColumnSpecs &TypeOfOperatorColumns() {
-    static const ColumnSpecs specs = {
-        TextColumn("CDTIPOSERV", 3, "Código", 45, 0), TextColumn("NMTIPOSERV", 80, "Serviço", 331, 1),
-        NumberColumn("VRPEDESOPERSERV", "%Percentual", 88, 2, NumberFormat::Money),
-        HiddenField("NROPERTIPOSERV", FieldType::Float), HiddenField("CDOPERADOR", FieldType::String, 12)};
-    return specs;
-}
-
-const ColumnSpecs &OperatorListColumns() {
-    static const ColumnSpecs specs = {TextColumn("CDOPERADOR", 12, "Código", 89, 0),
-                                      TextColumn("NMOPERADOR", 40, "Nome do Operador", 418, 1)};
-    return specs;
-}
-
-const ColumnSpecs &ServiceSearchColumns() {
-    static const ColumnSpecs specs = {TextColumn("CDTIPOSERV", 3, "Código", 0, 0), TextColumn("NMTIPOSERV", 80, "Serviço", 0, 1)};
-    return specs;
+// Keys that move or confirm: Tab, Enter and the characters 37 to 40.
+bool Passes(QChar key) {
+    const ushort c = key.unicode();
+    return c == 9 || c == 13 || (c >= 37 && c <= 40);
 }
 
 }  // namespace
 
 TServiceTypesPage::TServiceTypesPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
-    auto table = [this](const char *name, const ColumnSpecs &columns) {
-        auto *t = new TClientTable(QString::fromLatin1(name), this);
-        DefineFields(t, columns);
-        return t;
-    };
-    cdsTipoServico = table("cdsTipoServico", ServiceTypeColumns());
-    cdsOperTipoServ = table("cdsOperTipoServ", OperatorColumns());
-    cdsOperTipoServAux = table("cdsOperTipoServAux", OperatorColumns());
-    cdsMaxOperTipoServ = new TClientTable(QStringLiteral("cdsMaxOperTipoServ"), this);
-    cdsMaxOperTipoServ->AddField(QStringLiteral("NROPERTIPOSERV"), FieldType::Float);
-    cdsOperador = table("cdsOperador", OperatorListColumns());
-    cdsTipoServOper = table("cdsTipoServOper", TypeOfOperatorColumns());
-    cdsTipoServOperAux = table("cdsTipoServOperAux", TypeOfOperatorColumns());
-    cdsPesqTipoServ = table("cdsPesqTipoServ", ServiceSearchColumns());
-
+    const ColumnSpecs types = ServiceTypeColumns(f.msgPadrao);
+    cdsTipoServico = new TClientTable(QStringLiteral("cdsTipoServico"), this);
+    DefineFields(cdsTipoServico, types);
     dtsTipoServico = new TDataSource(cdsTipoServico, this);
-    dtsOperTipoServ = new TDataSource(cdsOperTipoServ, this);
-    dtsOperador = new TDataSource(cdsOperador, this);
-    dtsTipoServOper = new TDataSource(cdsTipoServOper, this);
-    dtsPesqTipoServ = new TDataSource(cdsPesqTipoServ, this);
+    dbgTipoServico = MakeGrid("dbgTipoServico", dtsTipoServico, types, false);
+    buildDiscountGrids();
 
-    dbgTipoServico = MakeGrid("dbgTipoServico", dtsTipoServico, ServiceTypeColumns(), false);
-    dbgOperador = MakeGrid("dbgOperador", dtsOperTipoServ, OperatorColumns(), false);
-    dbgOperDad = MakeGrid("dbgOperDad", dtsOperador, OperatorListColumns(), false);
-    dbgTpServOper = MakeGrid("dbgTpServOper", dtsTipoServOper, TypeOfOperatorColumns(), false);
     tshDadTipServ = SplitSheet("tshDadTipServ", QStringLiteral("Dados por Tipo de Serviço"), QStringLiteral("Tipo de Serviço"),
                                dbgTipoServico, QStringLiteral("Operador"), dbgOperador);
     tshDadoOper = SplitSheet("tshDadoOper", QStringLiteral("Dados por Operador"), QStringLiteral("Operador"), dbgOperDad,
@@ -90,13 +77,21 @@ TServiceTypesPage::TServiceTypesPage(TfrmTbPreProCom &frame) : TScreenPage(frame
         t->FieldByName("NMOPERADOR")->Tag = 1;
     }
 
-    // Each grid makes itself the screen's current table when it receives the
-    // focus; none is edited here yet.
+    // Each grid makes itself the screen's current table when it receives the focus.
     for (TDBGrid *grid : {dbgTipoServico, dbgOperador, dbgOperDad, dbgTpServOper}) {
-        grid->SetReadOnly(true);
         TClientTable *t = grid->DataSet();
         grid->OnEnter = [this, t] { f.dtsPadrao->SetDataSet(t); };
     }
+
+    cdsTipoServico->AfterScroll = [this](TClientTable &) { cdsTipoServicoAfterScroll(); };
+    cdsTipoServico->BeforeInsert = [this](TClientTable &) { cdsTipoServicoBeforeInsert(); };
+    cdsTipoServico->AfterPost = [this](TClientTable &) { cdsTipoServicoAfterPost(); };
+    cdsTipoServico->AfterCancel = [this](TClientTable &) { cdsTipoServicoAfterCancel(); };
+    dbgTipoServico->OnKeyDown = [this](int &key, Qt::KeyboardModifiers shift) { dbgTipoServicoKeyDown(key, shift); };
+    dbgTipoServico->OnKeyPress = [this](QChar &key) { dbgTipoServicoKeyPress(key); };
+    dbgTipoServico->OnDrawColumnCell = [this](QPainter *canvas, const QRect &rect, int, TColumn &column, QStyle::State state) {
+        dbgTipoServicoDrawColumnCell(canvas, rect, column, state);
+    };
 }
 
 TClientTable *TServiceTypesPage::currentTable(QWidget *sheet) const { return currentGrid(sheet)->DataSet(); }
@@ -106,10 +101,12 @@ TDBGrid *TServiceTypesPage::currentGrid(QWidget *sheet) const {
     return f.hasFocus(dbgOperador) ? dbgOperador : dbgTipoServico;
 }
 
+// Either sheet loads its upper list; the list's scroll to its first row loads
+// the lower one.
 void TServiceTypesPage::shown(QWidget *sheet) {
     TDBGrid *upper = sheet == tshDadoOper ? dbgOperDad : dbgTipoServico;
     f.dtsPadrao->SetDataSet(upper->DataSet());
-    upper->setFocus(Qt::OtherFocusReason);
+    if (upper->isVisible() && upper->isEnabled()) upper->setFocus(Qt::OtherFocusReason);
     if (sheet == tshDadoOper) f.loadTable(cdsOperador, QStringLiteral("GetOperador"), {}, WaitKind::OverScreen);
     else f.loadTable(cdsTipoServico, QStringLiteral("GetTipoServico"), {}, WaitKind::OverScreen);
 }
@@ -148,5 +145,88 @@ void TServiceTypesPage::enable(QWidget *sheet, bool browse, ToolActions &a) cons
         a.incluir = browse && F(dbgTpServOper);
         a.alterar = a.excluir = browse && HasRows(cdsTipoServOper) && F(dbgTpServOper);
         a.procurar = a.verificar = browse && ((HasRows(cdsOperador) && F(dbgOperDad)) || a.alterar);
+    }
+}
+
+QList<SavedList> TServiceTypesPage::savedLists() {
+    return {{cdsTipoServico, [this] { cdsTipoServicoAfterPost(); }},
+            {cdsOperTipoServ, [this] { ServiceDiscounts::SendChanges(f, ByServiceType()); }},
+            {cdsTipoServOper, [this] { ServiceDiscounts::SendChanges(f, ByOperator()); }}};
+}
+
+// ---------------------------------------------------------------- service types
+
+void TServiceTypesPage::cdsTipoServicoAfterScroll() {
+    const QString code = cdsTipoServico->IsEmpty() ? QString() : cdsTipoServico->FieldByName("CDTIPOSERV")->AsString();
+    f.loadTable(cdsOperTipoServ, QStringLiteral("GetOperTipoServ"), {code}, WaitKind::OverScreen);
+}
+
+// Service types are not created here: the grid's code and name cannot be
+// typed, so a new row could never be saved. Down from the last row and Tab
+// from the last cell (boInsGrid) are refused the same way, silently.
+void TServiceTypesPage::cdsTipoServicoBeforeInsert() { Abort(); }
+
+void TServiceTypesPage::cdsTipoServicoAfterCancel() { boInsGrid = false; }
+
+void TServiceTypesPage::cdsTipoServicoAfterPost() {
+    ApplyChanges(*f.netTbPreProCom, *cdsTipoServico, QStringLiteral("SetTipoServico"),
+                 {WaitKind::OverScreen, &f, {QStringLiteral("TIPOSERV")}});
+}
+
+void TServiceTypesPage::dbgTipoServicoKeyDown(int &key, Qt::KeyboardModifiers) {
+    if (key == VK_DELETE) key = 0;
+    boInsGrid = key == VK_DOWN || key == VK_TAB;
+}
+
+void TServiceTypesPage::dbgTipoServicoKeyPress(QChar &key) {
+    TField *selected = dbgTipoServico->SelectedField();
+    if (!selected) return;
+    // A flag takes "S" or "N", in either case, and nothing else. The letter
+    // is stored at once and the cell shows its caption: the last letter
+    // typed wins, with no half-typed text left in a cell editor.
+    if (Is(selected, kWeb) || Is(selected, kProspect)) {
+        key = key.toUpper();
+        if (key == QLatin1Char('S') || key == QLatin1Char('N')) {
+            if (cdsTipoServico->State() != DataSetState::Edit) cdsTipoServico->Edit();
+            selected->SetAsString(QString(key));
+            dbgTipoServico->SetEditorMode(false);
+        }
+        key = QChar(0);
+        return;
+    }
+    if (key == QLatin1Char('+') || key == QLatin1Char('-')) {
+        key = QChar(0);
+        return;
+    }
+    if (Is(selected, kNational) || Is(selected, kInternational)) {
+        // Digits and one decimal comma (the grid turns the full stop into it).
+        const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
+        if (!digit && key.unicode() != 8 && key != QLatin1Char(',')) {
+            key = QChar(0);
+            return;
+        }
+        Vd_Virgula(dbgTipoServico, selected->FieldName(), key);
+    }
+    if (selected->Tag == 1 && !Passes(key)) key = QChar(0);
+}
+
+// The flags: "S" in bold on green, anything else in normal type on the
+// grid's yellow; a value outside "S" and "N" shows no text.
+void TServiceTypesPage::dbgTipoServicoDrawColumnCell(QPainter *canvas, const QRect &rect, TColumn &column,
+                                                     QStyle::State state) {
+    if (cdsTipoServico->IsEmpty()) return;
+    if (column.FieldName != kWeb && column.FieldName != kProspect) return;
+    const bool yes = dbgTipoServico->DrawingValue(column.FieldName).toString() == QLatin1String("S");
+    QFont font = canvas->font();
+    font.setBold(yes);
+    canvas->setFont(font);
+    canvas->fillRect(rect, yes ? QColor(0, 255, 0) : clInfoBk());
+    canvas->setPen(clWindowText());
+    canvas->drawText(rect.adjusted(3, 3, -1, -1), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     column.CaptionOf(dbgTipoServico->DrawingText(column.FieldName, false)));
+    if (state & QStyle::State_HasFocus) {
+        canvas->setPen(QPen(clHighlight(), 1, Qt::DotLine));
+        canvas->setBrush(Qt::NoBrush);
+        canvas->drawRect(rect.adjusted(0, 0, -1, -1));
     }
 }

@@ -39,18 +39,22 @@ QString describeType(const Values &row) {
                           : QStringLiteral("Tipo de serviço %1 (%2)").arg(code, Codes::shown(name, 50));
 }
 
-void validateType(const Values &row) {
+// Checks the columns a change touches (all of them for a new row): a stored
+// row may hold flags other than "S" and "N", written by other programs of the
+// host, and a change of its values alone is taken as it is.
+void validateType(const Values &row, const QVector<int> &touched) {
     const QString who = describeType(row);
-    if (!Codes::isServiceType(Entity::text(row[T_CODE])))
+    auto checks = [&touched](int c) { return touched.contains(c); };
+    if (checks(T_CODE) && !Codes::isServiceType(Entity::text(row[T_CODE])))
         refuse(QStringLiteral("%1: o código do tipo de serviço deve ter 3 letras ou dígitos.").arg(who));
-    if (missing(row[T_NAME])) refuse(QStringLiteral("%1: o nome do serviço deve ser informado.").arg(who));
+    if (checks(T_NAME) && missing(row[T_NAME])) refuse(QStringLiteral("%1: o nome do serviço deve ser informado.").arg(who));
     const QString web = Entity::text(row[T_WEB]), required = Entity::text(row[T_REQUIRED]);
-    if (web != QLatin1String("S") && web != QLatin1String("N"))
+    if (checks(T_WEB) && web != QLatin1String("S") && web != QLatin1String("N"))
         refuse(QStringLiteral("%1: a opção Proposta Web deve ser S (Sim) ou N (Não).").arg(who));
-    if (required != QLatin1String("S") && required != QLatin1String("N"))
+    if (checks(T_REQUIRED) && required != QLatin1String("S") && required != QLatin1String("N"))
         refuse(QStringLiteral("%1: a opção Proposta Prospect deve ser S (Obrigatório) ou N (Opcional).").arg(who));
     for (int c : {T_NATIONAL, T_INTERNATIONAL})
-        if (!row[c].isNull() && row[c].isValid() && row[c].toDouble() < 0)
+        if (checks(c) && !row[c].isNull() && row[c].isValid() && row[c].toDouble() < 0)
             refuse(QStringLiteral("%1: o valor padrão %2 não pode ser negativo.")
                        .arg(who, c == T_NATIONAL ? QStringLiteral("nacional") : QStringLiteral("internacional")));
 }
@@ -83,7 +87,7 @@ void setTipoServico(CallContext &ctx) {
         }
         switch (c.op) {
         case DeltaChange::Insert: {
-            validateType(newRec.values);
+            validateType(newRec.values, {T_CODE, T_NAME, T_WEB, T_REQUIRED, T_NATIONAL, T_INTERNATIONAL});
             if (Entity::fetch(db, typeLayout(), typeLayout().keyOf(newRec.values), true))
                 refuse(QStringLiteral("%1: tipo de serviço já cadastrado.").arg(describeType(newRec.values)));
             Entity::insert(db, typeLayout(), newRec.values);
@@ -98,7 +102,7 @@ void setTipoServico(CallContext &ctx) {
                 refuse(QStringLiteral("%1: o código de um tipo de serviço não pode ser alterado.").arg(describeType(*stored)));
             if (!Entity::unchangedSince(typeLayout(), oldRec, changed, *stored)) conflict(typeConflict(code));
             const Values row = Entity::merged(*stored, newRec, changed);
-            validateType(row);
+            validateType(row, changed);
             Entity::update(db, typeLayout(), {code}, row);
             break;
         }
@@ -135,7 +139,10 @@ QString describeDiscount(const Values &row) {
         .arg(Codes::shown(Entity::text(row[D_OPERATOR])), Codes::shown(Entity::text(row[D_TYPE])));
 }
 
-void validateDiscount(DbSession &db, const Values &row) {
+// checkOperator: the operator is new to the record (an insert, or a change of
+// operator). A percentage edit is taken even when the operator has become
+// inactive since: the grant exists and the screen edits what it shows.
+void validateDiscount(DbSession &db, const Values &row, bool checkOperator) {
     const QString who = describeDiscount(row);
     if (missing(row[D_TYPE])) refuse(QStringLiteral("%1: o tipo de serviço deve ser informado.").arg(who));
     if (missing(row[D_OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
@@ -146,7 +153,7 @@ void validateDiscount(DbSession &db, const Values &row) {
     if (!Codes::isServiceType(type) || !Entity::fetch(db, typeLayout(), {type}, false))
         refuse(QStringLiteral("%1: tipo de serviço não cadastrado.").arg(who));
     const QString op = row[D_OPERATOR].toString();
-    if (!Codes::isOperator(op) || Common::operatorStatus(db, op) != QLatin1String("A"))
+    if (checkOperator && (!Codes::isOperator(op) || Common::operatorStatus(db, op) != QLatin1String("A")))
         refuse(QStringLiteral("%1: operador não cadastrado ou inativo.").arg(who));
     Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE CDTIPOSERV = ? AND CDOPERADOR = ? AND NROPERTIPOSERV <> ?"));
     q.bind(type).bind(op).bind(row[D_NUMBER]).exec();
@@ -195,7 +202,7 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
             if (missing(row[D_NUMBER])) row[D_NUMBER] = Common::nextNumber(db, QStringLiteral("OPERTIPOSERV"));
             if (row[D_NUMBER].toLongLong() <= 0)
                 refuse(QStringLiteral("%1: o número do registro deve ser maior que zero.").arg(describeDiscount(row)));
-            validateDiscount(db, row);
+            validateDiscount(db, row, true);
             if (Entity::fetch(db, discountLayout(), {row[D_NUMBER]}, false))
                 refuse(QStringLiteral("%1: o número %2 já está em uso por outro desconto.").arg(describeDiscount(row), Entity::text(row[D_NUMBER])));
             Entity::insert(db, discountLayout(), row);
@@ -211,7 +218,7 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
                 refuse(QStringLiteral("%1: o número do registro não pode ser alterado.").arg(describeDiscount(*stored)));
             if (!Entity::unchangedSince(discountLayout(), olds[i], changed, *stored)) conflict(discountConflict(key));
             const Values row = Entity::merged(*stored, news[i], changed);
-            validateDiscount(db, row);
+            validateDiscount(db, row, changed.contains(D_OPERATOR));
             Entity::update(db, discountLayout(), {key}, row);
             break;
         }
@@ -273,7 +280,13 @@ void Methods::registerServiceTypes(MethodRegistry &registry) {
                           ctx.data = Packets::select(ctx.db, fields,
                                                      QStringLiteral("SELECT CDTIPOSERV, NMTIPOSERV FROM TIPOSERV ORDER BY CDTIPOSERV"), {});
                       } else {
-                          const QString type = Codes::serviceTypeArg(ctx.text(0));
+                          // A code that cannot be a service type names none: the
+                          // answer is empty, and the screen says it is not registered.
+                          const QString type = Codes::serviceType(ctx.text(0));
+                          if (!Codes::isServiceType(type)) {
+                              ctx.data = Packets::empty(fields);
+                              return;
+                          }
                           ctx.data = Packets::select(ctx.db, fields,
                                                      QStringLiteral("SELECT CDTIPOSERV, NMTIPOSERV FROM TIPOSERV WHERE CDTIPOSERV = ?"), {type});
                       }

@@ -3,6 +3,9 @@
 #include "server_fixture.h"
 
 #include <QSet>
+#include <atomic>
+#include <barrier>
+#include <thread>
 
 class ServiceTypes : public ServerTest {
 protected:
@@ -174,3 +177,134 @@ TEST_P(ServiceTypes, AServiceTypeWithDiscountsCannotBeDeleted) {
 }
 
 COT_BOTH_BACKENDS(ServiceTypes);
+
+// ---------------------------------------------------------------- what the screens send
+
+class ServiceTypesAsScreensSend : public ServiceTypes {
+protected:
+    // A service type written by another program of the host, with flags the
+    // screens never write.
+    void addLegacyType(const QString &code, const QString &web, const QString &prospect) {
+        exec(QStringLiteral("INSERT INTO TIPOSERV (CDTIPOSERV, NMTIPOSERV, IDPROPSERVWEB, IDSERVOBRIGPROS, VRPADRAOSERVNAC)"
+                            " VALUES (?, 'Legado', ?, ?, 10)"),
+             {code, web, prospect});
+    }
+    // The service-type list as the screen holds it, on the row of that code.
+    std::unique_ptr<TClientTable> typesAt(const QString &code) {
+        auto t = table(QStringLiteral("GetTipoServico"));
+        EXPECT_TRUE(t->Locate(QStringLiteral("CDTIPOSERV"), code));
+        return t;
+    }
+};
+
+TEST_P(ServiceTypesAsScreensSend, AServiceTypeIsCheckedOnWhatTheChangeTouches) {
+    addLegacyType(QStringLiteral("900"), QStringLiteral("X"), QStringLiteral("?"));
+    struct Case {
+        const char *field;
+        QVariant value;
+        bool taken;
+    };
+    const QVector<Case> cases = {
+        {"VRPADRAOSERVNAC", 25.5, true},  // the values alone: taken, flags as stored
+        {"VRPADRAOSERVINT", 0.0, true},
+        {"VRPADRAOSERVNAC", -1.0, false},
+        {"IDPROPSERVWEB", "Y", false},  // a flag touched must be S or N
+        {"IDSERVOBRIGPROS", "", false},
+        {"IDPROPSERVWEB", "N", true},
+        {"IDSERVOBRIGPROS", "S", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " = " + c.value.toString().toStdString());
+        auto t = typesAt(QStringLiteral("900"));
+        t->Edit();
+        t->FieldByName(QString::fromLatin1(c.field))->SetValue(c.value);
+        t->Post();
+        const RpcReply r = call(QStringLiteral("SetTipoServico"), {t->GetDelta()});
+        EXPECT_EQ(r.ok, c.taken) << r.errorMessage.toStdString();
+        if (!c.taken) {
+            EXPECT_EQ(r.errorCode, -32000);
+        }
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT VRPADRAOSERVNAC FROM TIPOSERV WHERE CDTIPOSERV = '900'")).toDouble(), 25.5);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT IDPROPSERVWEB || IDSERVOBRIGPROS FROM TIPOSERV WHERE CDTIPOSERV = '900'")),
+              QStringLiteral("NS"));
+}
+
+TEST_P(ServiceTypesAsScreensSend, APercentageEditIsTakenAfterTheOperatorBecameInactive) {
+    ASSERT_TRUE(addByType("001", "000000000002", 5.0, QVariant()).ok);
+    exec(QStringLiteral("UPDATE OPERADOR SET IDOPERATIVO = 'I' WHERE CDOPERADOR = '000000000002'"));
+    for (bool byOperator : {false, true}) {
+        SCOPED_TRACE(byOperator ? "by operator" : "by service type");
+        auto t = byOperator ? table(QStringLiteral("GetTipoServOper"), {QStringLiteral("000000000002")})
+                            : table(QStringLiteral("GetOperTipoServ"), {QStringLiteral("001")});
+        ASSERT_EQ(t->RecordCount(), 1);
+        t->Edit();
+        t->FieldByName(QStringLiteral("VRPEDESOPERSERV"))->SetValue(byOperator ? 9.0 : 7.0);
+        t->Post();
+        const RpcReply r = byOperator ? call(QStringLiteral("SetOperTipoServ"), {nullptr, t->GetDelta()})
+                                      : call(QStringLiteral("SetOperTipoServ"), {t->GetDelta(), nullptr});
+        EXPECT_TRUE(r.ok) << r.errorMessage.toStdString();
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT VRPEDESOPERSERV FROM OPERTIPOSERV")).toDouble(), 9.0);
+    // A new discount for the inactive operator is still refused, from either side.
+    const RpcReply byType = addByType("002", "000000000002", 1.0, QVariant());
+    EXPECT_EQ(byType.errorCode, -32000);
+    EXPECT_TRUE(byType.errorMessage.contains(QStringLiteral("inativo"))) << byType.errorMessage.toStdString();
+    EXPECT_EQ(addByOperator("002", "000000000002", 1.0, QVariant()).errorCode, -32000);
+    // So is moving a discount onto an inactive operator.
+    ASSERT_TRUE(addByType("002", "000000000001", 3.0, QVariant()).ok);
+    auto t = table(QStringLiteral("GetOperTipoServ"), {QStringLiteral("002")});
+    t->Edit();
+    t->FieldByName(QStringLiteral("CDOPERADOR"))->SetValue(QStringLiteral("000000000009"));
+    t->Post();
+    EXPECT_EQ(call(QStringLiteral("SetOperTipoServ"), {t->GetDelta(), nullptr}).errorCode, -32000);
+    EXPECT_EQ(discounts(), 2);
+}
+
+TEST_P(ServiceTypesAsScreensSend, AMalformedCodeFindsNoServiceType) {
+    for (const char *code : {"1234", "'; DROP TABLE TIPOSERV; --", "a b", "%", "0001"}) {
+        SCOPED_TRACE(code);
+        const RpcReply r = call(QStringLiteral("GetPesqTipoServ"), {QString::fromUtf8(code), QString()});
+        ASSERT_TRUE(r.ok) << r.errorMessage.toStdString();
+        const DataPacket p = PacketCodec::packetFromJson(r.data);
+        EXPECT_EQ(fieldNames(p), (QStringList{"CDTIPOSERV", "NMTIPOSERV"}));
+        EXPECT_TRUE(p.rows.isEmpty());
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TIPOSERV")), 2);
+}
+
+// Hosts released at the same moment, each adding the same operator to the same
+// service type with a number of its own: one row gets in, the others are told.
+TEST_P(ServiceTypesAsScreensSend, HostsAddingTheSameOperatorAtOnceLeaveOneRow) {
+    constexpr int kHosts = 2, kRounds = 5;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        exec(QStringLiteral("DELETE FROM OPERTIPOSERV"));
+        std::barrier start(kHosts);
+        std::atomic<int> accepted{0}, refused{0};
+        std::vector<std::thread> hosts;
+        for (int h = 0; h < kHosts; ++h) {
+            hosts.emplace_back([&, h] {
+                auto c = connect();
+                c->ThrowException = false;
+                const double number = nextNumber(*c);
+                const bool byOperator = h % 2 == 1;  // from either grid
+                const Delta d = byOperator
+                                    ? insertDelta(ClientFields::typesOfOperator(), {"001", QVariant(), double(h), number, "000000000001"})
+                                    : insertDelta(ClientFields::operatorsOfType(), {"001", number, "000000000001", QVariant(), double(h)});
+                start.arrive_and_wait();
+                const RpcReply r = byOperator ? c->Call(QStringLiteral("SetOperTipoServ"), {nullptr, d})
+                                              : c->Call(QStringLiteral("SetOperTipoServ"), {d, nullptr});
+                if (r.ok) ++accepted;
+                else if (r.errorCode == -32000 || r.errorCode == -32001) ++refused;
+                else ADD_FAILURE() << r.errorCode << " " << r.errorMessage.toStdString();
+            });
+        }
+        for (auto &t : hosts) t.join();
+        EXPECT_EQ(accepted.load(), 1);
+        EXPECT_EQ(refused.load(), kHosts - 1);
+        EXPECT_EQ(discounts(), 1);
+    }
+}
+
+COT_BOTH_BACKENDS(ServiceTypesAsScreensSend);
