@@ -255,6 +255,39 @@ TEST_F(AutoRegistrationTest, AServerRefusalKeepsTheScreenOpenAndTheListAsItWas) 
     EXPECT_EQ(stored(), QStringList{"7/L=4"});
 }
 
+// The grant reloads the list: a change the server refused is sent again
+// first, and while it is still refused the screen does not open.
+TEST_F(AutoRegistrationTest, APendingChangeOfTheListGoesFirstAndARefusalKeepsItAndTheScreenShut) {
+    {
+        TNetConnection net;
+        net.Host = "127.0.0.1";
+        net.Port = server->port();
+        net.Token = "chave-de-teste";
+        TClientTable t("outro");
+        t.LoadPacket(CheckResultPacket(net.Call("getPerOper", {code})));
+        t.Delete();
+        ASSERT_TRUE(net.Call("setPerOper", {t.GetDelta()}).ok);
+    }
+    f->cdsPerOper->Edit();
+    f->cdsPerOper->FieldByName("VRPERCDESCOPER")->SetAsFloat(9);
+    RunGuarded([&] { f->cdsPerOper->Post(); });
+    ASSERT_EQ(f->cdsPerOper->ChangeCount(), 1);
+    dialogs.clear();
+    bool opened = false;
+    WhenModal([&](QWidget *w) {
+        opened = true;
+        w->close();
+    });
+    f->sbtCadAuto->trigger();
+    settle();
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(boStCriado);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().contains("outro usuário")) << dialogs.last().toStdString();
+    EXPECT_EQ(f->cdsPerOper->ChangeCount(), 1);
+    for (int i = 0; i < 250; ++i) QApplication::processEvents();  // the watch for a modal screen runs out
+}
+
 TEST_F(AutoRegistrationTest, TheButtonIsOffWhileAPermissionIsEdited) {
     f->cdsPerOper->Edit();
     settle();
