@@ -223,6 +223,9 @@ void TfrmTbPreProCom::sbtVerificarClick() {
 // The automatic registration works through this screen's connection on the
 // price table whose permissions are shown, and loads their list again.
 void TfrmTbPreProCom::sbtCadAutoClick() {
+    // Only from the permission list in browse state, whatever state the
+    // button was left in.
+    if (activeSheet() != permissions->tshPermOper || dtsPadrao->State() != DataSetState::Browse) return;
     // Changes the server has not taken yet go first: the list is loaded again
     // after the grant. A refusal stops here, the changes kept.
     permissions->cdsPerOperAfterPost();
