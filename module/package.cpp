@@ -2,6 +2,7 @@
 // finalization (run once, guarded by a counter) and the host's way in.
 #include "package.h"
 
+#include "frm_cad_auto.h"
 #include "frm_tb_pre_pro_com.h"
 
 namespace {
@@ -18,12 +19,14 @@ const PackageInfo *GetPackageInfoTable() { return &kInfo; }
 
 void Initialize() {
     if (g_initCount++ > 0) return;
+    Cli_cot00302::Initialization();
     Cli_cot00300::Initialization();
 }
 
 void Finalize() {
     if (g_initCount == 0 || --g_initCount > 0) return;
     Cli_cot00300::Finalization();
+    Cli_cot00302::Finalization();
 }
 
 void IniProc() { Cli_cot00300::CriaTbPreProCom(); }

@@ -48,7 +48,11 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
     }
     case VK_RETURN: {
         if (ctrl) {
-            if (m_editor && m_editor->button && OnEditButtonClick) RunGuarded(OnEditButtonClick);
+            // The "..." of the selected column, also with no cell open (an
+            // empty list has no cell to open it in).
+            const bool ellipsis = m_editor ? m_editor->button != nullptr
+                                           : m_col >= 0 && m_col < Columns.Count() && Columns[m_col].ButtonStyle == cbsEllipsis;
+            if (ellipsis && OnEditButtonClick && !m_readOnly) RunGuarded(OnEditButtonClick);
             return true;
         }
         if (!CommitEdit()) return true;

@@ -6,6 +6,7 @@
 
 #include "bands.h"
 #include "catalogue.h"
+#include "frm_cad_auto.h"
 #include "host_application.h"
 #include "host_services.h"
 #include "permissions.h"
@@ -59,6 +60,8 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     mnuCadAuto->setObjectName(QStringLiteral("mnuCadAuto"));
     mnuCadAuto->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     insertMenuAction(6, mnuCadAuto);
+    for (QAction *a : {sbtCadAuto, mnuCadAuto})
+        connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { sbtCadAutoClick(); }); });
 
     // Page "Tabela de Preço": the base screen's own grid stays hidden, the
     // sheets hold the grids.
@@ -215,6 +218,18 @@ void TfrmTbPreProCom::sbtIncluirClick() {
 
 void TfrmTbPreProCom::sbtVerificarClick() {
     if (TScreenPage *page = activePage()) page->refresh(activeSheet());
+}
+
+// The automatic registration works through this screen's connection on the
+// price table whose permissions are shown, and loads their list again.
+void TfrmTbPreProCom::sbtCadAutoClick() {
+    // Only from the permission list in browse state, whatever state the
+    // button was left in.
+    if (activeSheet() != permissions->tshPermOper || dtsPadrao->State() != DataSetState::Browse) return;
+    // Changes the server has not taken yet go first: the list is loaded again
+    // after the grant. A refusal stops here, the changes kept.
+    permissions->cdsPerOperAfterPost();
+    Cli_cot00302::CriaCadAuto(context(), permissions->cdsPerOper);
 }
 
 void TfrmTbPreProCom::dtsPadraoStateChange() {

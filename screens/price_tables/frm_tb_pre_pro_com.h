@@ -99,6 +99,7 @@ public:
     void pgcTipoServicoChange();
     void sbtIncluirClick() override;
     void sbtVerificarClick() override;
+    void sbtCadAutoClick();  // "Cadastramento Automático", also mnuCadAuto
     void dtsPadraoStateChange();
     void UpdateActions() override;
     // Closing asks about a row being typed and changes the server refused (unsaved_work.cpp).

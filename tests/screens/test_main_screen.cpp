@@ -294,10 +294,10 @@ TEST_F(MainScreenTest, ASubPageOpenedByMouseShowsTheCurrentPriceTablesRowsAndThe
         QWidget *sheet;
         TClientTable *table;
         TDBGrid *grid;
-        bool inserts;  // the permissions list is not edited here yet
+        bool inserts;
     } cases[] = {{f->bands->tshDescSist, f->bands->cdsDescSist, f->bands->dbgDescSis, true},
                  {f->bands->tshDescUsu, f->bands->cdsDescUsu, f->bands->dbgDescUsu, true},
-                 {f->permissions->tshPermOper, f->cdsPerOper, f->permissions->dbgPerOper, false}};
+                 {f->permissions->tshPermOper, f->cdsPerOper, f->permissions->dbgPerOper, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sheet->objectName().toStdString());
         clickSubPage(f->pgcPadrao, f->tshTipoServ);
