@@ -56,6 +56,16 @@ QString rowText(TClientTable *table, int viewRow) {
 
 }  // namespace
 
+QString SearchKey(const QString &text) {
+    // Decomposed, the accents are marks of their own and drop out.
+    const QString decomposed = text.trimmed().normalized(QString::NormalizationForm_KD);
+    QString key;
+    key.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) key.append(c.toCaseFolded());
+    return key;
+}
+
 WidgetDialogs::~WidgetDialogs() {
     if (m_wait) delete m_wait.data();
     if (m_waitDepth > 0) QApplication::restoreOverrideCursor();
@@ -119,7 +129,6 @@ bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty)
     auto *grid = new TDBGrid(&dialog);
     grid->setObjectName(QStringLiteral("dbgPesquisa"));
     grid->SetOptions(TDBGridOptions(dgTitles | dgColLines | dgRowLines | dgRowSelect | dgAlwaysShowSelection));
-    grid->SetDataSource(source);
     layout->addWidget(grid);
     auto *buttons = new QDialogButtonBox(&dialog);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -134,15 +143,28 @@ bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty)
         }
     };
     grid->OnDblClick = [&dialog] { dialog.accept(); };
-    QObject::connect(find, &QLineEdit::textEdited, &dialog, [table](const QString &text) {
-        if (text.trimmed().isEmpty()) return;
+    auto *result = new QLabel(&dialog);
+    result->setObjectName(QStringLiteral("lblResultado"));
+    result->setStyleSheet(QStringLiteral("color: #a00000;"));
+    layout->insertWidget(1, result);
+    // Each change of the text looks again from the top; a text found nowhere
+    // leaves the cursor where it was and says so.
+    QObject::connect(find, &QLineEdit::textEdited, &dialog, [table, result](const QString &text) {
+        const QString wanted = SearchKey(text);
+        result->clear();
+        if (wanted.isEmpty()) return;
         for (int r = 0; r < table->viewRowCount(); ++r)
-            if (rowText(table, r).contains(text.trimmed(), Qt::CaseInsensitive)) {
+            if (SearchKey(rowText(table, r)).contains(wanted)) {
                 RunGuarded([&] { table->moveToViewRow(r); });
                 return;
             }
+        result->setText(QStringLiteral("Nenhum registro encontrado."));
     });
-    grid->setFocus();
+    QObject::connect(find, &QLineEdit::returnPressed, &dialog, &QDialog::accept);
+    grid->SetDataSource(source);
+    // Each column as wide as its longest text, the code's included.
+    grid->resizeColumnsToContents();
+    find->setFocus();
     const bool picked = dialog.exec() == QDialog::Accepted && table->Active() && !table->IsEmpty();
     grid->SetDataSource(nullptr);
     if (!picked && table->Active() && original >= 0 && table->BookmarkValid(original))
