@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -53,6 +54,34 @@ QString rowText(TClientTable *table, int viewRow) {
     }
     return parts.join(QStringLiteral(" - "));
 }
+
+// Up, Down, PgUp and PgDn typed in the search box move in the list, so the
+// hands stay on the keyboard between typing and picking.
+class ListKeysFromBox : public QObject {
+public:
+    ListKeysFromBox(QLineEdit *box, QWidget *list) : QObject(box), m_list(list) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        auto *ke = static_cast<QKeyEvent *>(e);
+        switch (ke->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            QKeyEvent copy(QEvent::KeyPress, ke->key(), ke->modifiers());
+            QApplication::sendEvent(m_list, &copy);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *m_list;
+};
 
 }  // namespace
 
@@ -161,6 +190,7 @@ bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty)
         result->setText(QStringLiteral("Nenhum registro encontrado."));
     });
     QObject::connect(find, &QLineEdit::returnPressed, &dialog, &QDialog::accept);
+    new ListKeysFromBox(find, grid);
     grid->SetDataSource(source);
     // Each column as wide as its longest text, the code's included.
     grid->resizeColumnsToContents();

@@ -335,7 +335,7 @@ TEST(SearchDialog, FindsAccentedNamesSaysWhenNothingMatchesAndShowsTheWholeCode)
     table.LoadPacket(p);
     TDataSource source(&table);
     QWidget *focusAtOpen = nullptr;
-    QString afterAccent, afterNothing, message;
+    QString afterAccent, afterNothing, afterUp, message;
     int codeWidth = 0, codeText = 0;
     WhenModal([&](QWidget *w) {
         focusAtOpen = w->focusWidget();
@@ -348,8 +348,13 @@ TEST(SearchDialog, FindsAccentedNamesSaysWhenNothingMatchesAndShowsTheWholeCode)
         QTest::keyClicks(box, "zz");
         afterNothing = table.FieldByName("CDPRECOPROP")->AsString();
         message = w->findChild<QLabel *>("lblResultado")->text();
+        // Down in the box moves in the list.
         box->clear();
+        QTest::keyClick(box, Qt::Key_Up);
+        afterUp = table.FieldByName("CDPRECOPROP")->AsString();
         QTest::keyClicks(box, "ORGAOS");
+        QTest::keyClick(box, Qt::Key_Up);
+        QTest::keyClick(box, Qt::Key_Down);
         QTest::keyClick(box, Qt::Key_Return);
     });
     EXPECT_TRUE(dialogs.pesquisar(&source, "Tabela de Preço|Não há tabela de preço."));
@@ -359,6 +364,7 @@ TEST(SearchDialog, FindsAccentedNamesSaysWhenNothingMatchesAndShowsTheWholeCode)
     EXPECT_EQ(afterNothing, "0000000002");  // nothing found: the cursor stays
     EXPECT_EQ(message, "Nenhum registro encontrado.");
     EXPECT_GE(codeWidth, codeText);
+    EXPECT_EQ(afterUp, "0000000001");
     EXPECT_EQ(table.FieldByName("CDPRECOPROP")->AsString(), "0000000003");
 }
 
