@@ -6,10 +6,13 @@
 #include "host_application.h"
 #include "host_services.h"
 #include "ui_dispatch.h"
+#include "user_settings.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QRandomGenerator>
@@ -20,10 +23,10 @@
 
 bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *message) {
     // The settings file gives the defaults; the command line overrides them.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("cot"), QStringLiteral("cot-host"));
-    o->serverUrl = settings.value(QStringLiteral("server/url")).toString();
-    o->token = settings.value(QStringLiteral("server/token")).toString();
-    o->database = settings.value(QStringLiteral("server/database")).toString();
+    const auto settings = UserSettings();
+    o->serverUrl = settings->value(QStringLiteral("server/url")).toString();
+    o->token = settings->value(QStringLiteral("server/token")).toString();
+    o->database = settings->value(QStringLiteral("server/database")).toString();
     for (int i = 1; i < args.size(); ++i) {
         const QString a = args[i];
         auto value = [&](QString *out) {
@@ -46,7 +49,7 @@ bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *messag
                 "              [--data-dir PASTA] [--no-open]\n"
                 "Sem --server, inicia o servidor de aplicação embutido sobre um arquivo SQLite na pasta de dados do usuário.\n"
                 "Padrões também podem vir de %1 (seção [server]: url, token, database).")
-                           .arg(settings.fileName());
+                           .arg(settings->fileName());
             return false;
         } else {
             *message = QStringLiteral("Argumento desconhecido: %1. Use --help.").arg(a);
@@ -102,7 +105,11 @@ bool HostShell::startEmbeddedServer(QString *error) {
 }
 
 bool HostShell::loadModule(QString *error) {
-    m_module.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libPkg_cot00300.so")));
+    // Beside the program in a build tree; in lib/cot/ of an installed one.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QString module = bin.filePath(QStringLiteral("libPkg_cot00300.so"));
+    if (!QFileInfo::exists(module)) module = bin.filePath(QStringLiteral("../lib/cot/libPkg_cot00300.so"));
+    m_module.setFileName(module);
     if (!m_module.load()) {
         *error = QStringLiteral("Não foi possível carregar o módulo Pkg_cot00300: %1").arg(m_module.errorString());
         return false;
@@ -124,13 +131,15 @@ void HostShell::buildMainWindow() {
     QMainWindow *w = HostApplication::instance().mainWindow();
     w->setWindowTitle(QStringLiteral("COT — Proposta Comercial"));
     w->resize(1100, 720);
+    WindowMemory::restoreMainWindow(w);
     QMenu *cadastros = w->menuBar()->addMenu(QStringLiteral("&Cadastros"));
-    QAction *open = cadastros->addAction(QStringLiteral("&Preços e Descontos para Proposta Comercial"));
+    QAction *open = cadastros->addAction(QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")),
+                                         QStringLiteral("&Preços e Descontos para Proposta Comercial"));
     QObject::connect(open, &QAction::triggered, w, [this] { openPriceTables(); });
     cadastros->addSeparator();
-    QAction *quit = cadastros->addAction(QStringLiteral("&Sair"));
+    QAction *quit = cadastros->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), QStringLiteral("&Sair"));
     QObject::connect(quit, &QAction::triggered, w, &QMainWindow::close);
-    w->statusBar()->showMessage(m_serverDescription);
+    HostApplication::instance().setStatusText(m_serverDescription);
 }
 
 bool HostShell::start(QString *error) {

@@ -9,10 +9,21 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv) {
     QElapsedTimer clock;
     clock.start();
+    // The usage needs no display: a server console or a package check asks it.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "-h") != 0) continue;
+        QCoreApplication core(argc, argv);
+        ShellOptions options;
+        QString usage;
+        ParseShellOptions(core.arguments(), &options, &usage);
+        std::printf("%s\n", qPrintable(usage));
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("cot"));
     QApplication::setApplicationName(QStringLiteral("cot-host"));

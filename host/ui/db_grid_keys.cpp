@@ -11,6 +11,7 @@
 #include "virtual_keys.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,6 +20,24 @@
 #include <QLineEdit>
 
 // ---------------------------------------------------------------- keys
+
+namespace {
+// A key of an enabled action of the screen ("Cancelar" on Ctrl+Z, "Gravar"
+// on Ctrl+S) goes to the action rather than to the cell editor's own undo
+// and the like: the screen's keys work wherever the focus is.
+bool isScreenShortcut(const QWidget *from, const QKeyEvent *ke) {
+    const QKeySequence typed(ke->keyCombination());
+    for (const QWidget *w = from; w; w = w->parentWidget()) {
+        for (const QAction *a : w->actions()) {
+            if (!a->isEnabled()) continue;
+            for (const QKeySequence &k : a->shortcuts())
+                if (k == typed) return true;
+        }
+        if (w->isWindow()) break;
+    }
+    return false;
+}
+}  // namespace
 
 bool TDBGrid::fireKeyPress(QChar &key) {
     if (!OnKeyPress) return !key.isNull();
@@ -174,10 +193,14 @@ bool TDBGrid::event(QEvent *e) {
         case Qt::Key_Down:
         case Qt::Key_Left:
         case Qt::Key_Right:
-        case Qt::Key_Home:
-        case Qt::Key_End:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
+            // Ctrl+PgUp/PgDn move between the screen's pages.
+            if (ke->modifiers() & Qt::ControlModifier) break;
+            e->accept();
+            return true;
+        case Qt::Key_Home:
+        case Qt::Key_End:
         case Qt::Key_F2:
             e->accept();
             return true;
@@ -221,6 +244,10 @@ bool TDBGrid::eventFilter(QObject *watched, QEvent *e) {
         }
         if (e->type() == QEvent::ShortcutOverride) {
             auto *ke = static_cast<QKeyEvent *>(e);
+            if ((ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && isScreenShortcut(this, ke)) {
+                e->ignore();
+                return true;
+            }
             if (ke->matches(QKeySequence::Paste)) {
                 e->accept();
                 return true;

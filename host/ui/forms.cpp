@@ -2,11 +2,14 @@
 
 #include "db_controls.h"
 #include "db_grid.h"
+#include "desktop_look.h"
 #include "dialogs.h"
 #include "errors.h"
 #include "host_application.h"
+#include "help_window.h"
 #include "page_control.h"
 #include "ui_dispatch.h"
+#include "user_settings.h"
 #include "widget_dialogs.h"
 
 #include <QAction>
@@ -35,8 +38,8 @@ QAction *formAction(TForm *form, const QString &name, const QString &text, const
                     std::function<void()> run) {
     auto *a = new QAction(text, form);
     a->setObjectName(name);
-    a->setToolTip(QString(text).remove(QLatin1Char('&')));
     a->setShortcut(shortcut);
+    a->setToolTip(HintWithShortcut(text, shortcut));
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(a, &QAction::triggered, form, [run = std::move(run)] { RunGuarded(run); });
     form->addAction(a);
@@ -53,6 +56,7 @@ TForm::TForm(QWidget *parent) : QWidget(parent) {
     f.setBold(true);
     lblCodTela->setFont(f);
     HostApplication::instance().adoptForm(this);
+    setWindowIcon(AppIcon());
 }
 
 TForm::~TForm() {
@@ -79,6 +83,7 @@ int TForm::ShowModal() {
     if (!owner) owner = HostApplication::instance().mainWindow();
     setParent(owner, Qt::Dialog);
     setWindowModality(Qt::ApplicationModal);
+    if (!m_activatedModal) WindowMemory::restoreForm(this);
     m_modalResult = mrNone;
     QEventLoop loop;
     m_modalLoop = &loop;
@@ -138,11 +143,16 @@ void TForm::closeEvent(QCloseEvent *e) {
         return;
     }
     m_closing = true;
+    WindowMemory::saveForm(this);
     RunGuarded([this] { FormClose(); });
     m_closing = false;
     m_closed = true;
     e->accept();
     if (m_modalLoop) m_modalLoop->quit();
+}
+
+void TForm::ShowHelp() {
+    HelpWindow::showFor(lblCodTela->text().trimmed(), this);
 }
 
 void TForm::SetWindowStateNormal() {
@@ -178,7 +188,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : TForm(parent) {
     auto *top = new QHBoxLayout;
     panMenu = new QToolBar(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
-    panMenu->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    panMenu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    panMenu->setIconSize(QSize(16, 16));
     top->addWidget(panMenu, 1);
     top->addWidget(lblCodTela);
     layout->addLayout(top);
@@ -194,6 +205,17 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : TForm(parent) {
     mnuManutencao->addSeparator();
     sbtAjuda = makeAction(QStringLiteral("sbtAjuda"), QStringLiteral("Aj&uda"), QKeySequence(Qt::Key_F1), &TfrmPadraoGrid::sbtAjudaClick);
     sbtFechar = makeAction(QStringLiteral("sbtFechar"), QStringLiteral("&Fechar"), QKeySequence(Qt::CTRL | Qt::Key_W), &TfrmPadraoGrid::sbtFecharClick);
+    SetActionLook(sbtIncluir, {"document-new"});
+    SetActionLook(sbtAlterar, {"document-edit", "document-properties"});
+    SetActionLook(sbtExcluir, {"edit-delete"});
+    SetActionLook(sbtGravar, {"document-save"});
+    SetActionLook(sbtCancelar, {"dialog-cancel", "edit-undo"});
+    SetActionLook(sbtProcurar, {"edit-find"});
+    SetActionLook(sbtVerificar, {"view-refresh"});
+    SetActionLook(sbtImprimir, {"document-print"});
+    SetActionLook(sbtAjuda, {"help-contents", "help-browser"});
+    SetActionLook(sbtFechar, {"window-close"});
+    addPageKeys();
 
     pgcPadrao = new TPageControl(this);
     pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));
@@ -233,6 +255,45 @@ QAction *TfrmPadraoGrid::makeAction(const QString &name, const QString &text, co
     panMenu->addAction(a);
     mnuManutencao->addAction(a);
     return a;
+}
+
+void TfrmPadraoGrid::addPageKeys() {
+    mnuExibir = mnuPrincipal->addMenu(QStringLiteral("&Exibir"));
+    mnuExibir->setObjectName(QStringLiteral("mnuExibir"));
+    auto add = [this](const char *name, const QString &text, QList<QKeySequence> keys, bool pages, bool forward) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        a->setToolTip(HintWithShortcut(text, keys.value(0)));
+        connect(a, &QAction::triggered, this, [this, pages, forward] {
+            // A disabled tab is never chosen: while a row is being typed no
+            // other tab may be, and then the keys move nothing.
+            TPageControl *target = pages ? pgcPadrao : subPages();
+            if (target) target->SelectNextPage(forward);
+        });
+        addAction(a);
+        mnuExibir->addAction(a);
+        return a;
+    };
+    mnuProximaSubpagina = add("mnuProximaSubpagina", QStringLiteral("Próxima &subpágina"),
+                              {QKeySequence(Qt::CTRL | Qt::Key_Tab)}, false, true);
+    mnuSubpaginaAnterior = add("mnuSubpaginaAnterior", QStringLiteral("Subpágina a&nterior"),
+                               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)},
+                               false, false);
+    mnuExibir->addSeparator();
+    mnuProximaPagina = add("mnuProximaPagina", QStringLiteral("&Próxima página"), {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+                           true, true);
+    mnuPaginaAnterior = add("mnuPaginaAnterior", QStringLiteral("Página &anterior"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+                            true, false);
+    SetActionLook(mnuProximaPagina, {"go-next"});
+    SetActionLook(mnuPaginaAnterior, {"go-previous"});
+}
+
+TPageControl *TfrmPadraoGrid::subPages() const {
+    QWidget *page = pgcPadrao ? pgcPadrao->ActivePage() : nullptr;
+    TPageControl *inner = page ? page->findChild<TPageControl *>() : nullptr;
+    return inner ? inner : pgcPadrao;
 }
 
 void TfrmPadraoGrid::insertMenuAction(int position, QAction *action) {
@@ -334,12 +395,7 @@ void TfrmPadraoGrid::DiscardUnsavedWork() {
     if (t && t->IsEditing()) sbtCancelarClick();
 }
 
-void TfrmPadraoGrid::sbtAjudaClick() {
-    const QString code = lblCodTela->text().trimmed();
-    Dialogs().showMessage(code.isEmpty() ? QStringLiteral("Não há ajuda disponível para esta tela.")
-                                         : QStringLiteral("Não há ajuda disponível para a tela %1.").arg(code),
-                          MsgType::Information, MsgButton::Ok);
-}
+void TfrmPadraoGrid::sbtAjudaClick() { ShowHelp(); }
 
 // ---------------------------------------------------------------- TfrmDadosGerRel
 
@@ -350,7 +406,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : TForm(parent) {
     auto *top = new QHBoxLayout;
     panMenu = new QToolBar(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
-    panMenu->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    panMenu->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    panMenu->setIconSize(QSize(16, 16));
     auto add = [this](const QString &name, const QString &text, const QKeySequence &key, void (TfrmDadosGerRel::*handler)()) {
         QAction *a = formAction(this, name, text, key, [this, handler] { (this->*handler)(); });
         panMenu->addAction(a);
@@ -361,6 +418,14 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : TForm(parent) {
     sbtConfigImpr = add(QStringLiteral("sbtConfigImpr"), QStringLiteral("&Configurar Impressora"), QKeySequence(), &TfrmDadosGerRel::sbtConfigImprClick);
     sbtSalvarComo = add(QStringLiteral("sbtSalvarComo"), QStringLiteral("&Salvar Como"), QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmDadosGerRel::sbtSalvarComoClick);
     sbtCancel = add(QStringLiteral("sbtCancel"), QStringLiteral("&Fechar"), QKeySequence(Qt::Key_Escape), &TfrmDadosGerRel::sbtCancelClick);
+    SetActionLook(sbtPreview, {"document-print-preview"});
+    SetActionLook(sbtPrint, {"document-print"});
+    SetActionLook(sbtConfigImpr, {"document-page-setup", "document-properties"});
+    SetActionLook(sbtSalvarComo, {"document-save-as"});
+    SetActionLook(sbtCancel, {"window-close"});
+    // F1 anywhere in the screen; the tool bar keeps the report's own buttons.
+    sbtAjuda = formAction(this, QStringLiteral("sbtAjuda"), QStringLiteral("Aj&uda"), QKeySequence(Qt::Key_F1),
+                          [this] { sbtAjudaClick(); });
     top->addWidget(panMenu, 1);
     top->addWidget(lblCodTela);
     layout->addLayout(top);
@@ -373,6 +438,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget *parent) : TForm(parent) {
 }
 
 void TfrmDadosGerRel::sbtCancelClick() { Close(); }
+void TfrmDadosGerRel::sbtAjudaClick() { ShowHelp(); }
 
 // ---------------------------------------------------------------- TfrmRotiGeral
 
@@ -393,12 +459,18 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget *parent) : TForm(parent) {
         auto *b = new QToolButton(panBotoes);
         b->setObjectName(QString(name).replace(QStringLiteral("sbt"), QStringLiteral("btn")));
         b->setDefaultAction(a);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setIconSize(QSize(16, 16));
         buttons->addWidget(b);
         return a;
     };
     sbtConfirma = add(QStringLiteral("sbtConfirma"), QStringLiteral("C&onfirmar"), QKeySequence(Qt::CTRL | Qt::Key_Return), &TfrmRotiGeral::sbtConfirmaClick);
     sbtFechar = add(QStringLiteral("sbtFechar"), QStringLiteral("&Fechar"), QKeySequence(Qt::Key_Escape), &TfrmRotiGeral::sbtFecharClick);
+    SetActionLook(sbtConfirma, {"dialog-ok", "emblem-default"});
+    SetActionLook(sbtFechar, {"window-close"});
+    // F1 anywhere in the screen; the buttons stay the routine's own.
+    sbtAjuda = formAction(this, QStringLiteral("sbtAjuda"), QStringLiteral("Aj&uda"), QKeySequence(Qt::Key_F1),
+                          [this] { sbtAjudaClick(); });
     menuLayout->addWidget(panBotoes);
     menuLayout->addStretch(1);
     menuLayout->addWidget(lblCodTela);
@@ -409,3 +481,4 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget *parent) : TForm(parent) {
 }
 
 void TfrmRotiGeral::sbtFecharClick() { Close(); }
+void TfrmRotiGeral::sbtAjudaClick() { ShowHelp(); }

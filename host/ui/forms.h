@@ -59,6 +59,8 @@ public:
     // False when the screen stayed open.
     bool Close();
     void SetWindowStateNormal();  // restores from minimised and brings forward
+    // "Ajuda": the guide of this screen, found by its code (lblCodTela).
+    void ShowHelp();
     bool IsModal() const { return m_modalLoop != nullptr; }
     int ModalResult() const { return m_modalResult; }
     void SetModalResult(int result);  // closes a modal form with that result
@@ -137,7 +139,18 @@ public:
     virtual void sbtGravarClick();     // Post
     virtual void sbtCancelarClick();   // Cancel
     virtual void sbtFecharClick();     // Close
-    virtual void sbtAjudaClick();      // help message
+    virtual void sbtAjudaClick();      // the screen's guide (F1)
+
+    // Moving between pages (Ctrl+PgDn / Ctrl+PgUp) and between the sub-pages
+    // of the page shown (Ctrl+Tab / Ctrl+Shift+Tab), as a click on the next
+    // tab that may be chosen would; in the menu "Exibir".
+    QMenu *mnuExibir = nullptr;
+    QAction *mnuProximaPagina = nullptr;
+    QAction *mnuPaginaAnterior = nullptr;
+    QAction *mnuProximaSubpagina = nullptr;
+    QAction *mnuSubpaginaAnterior = nullptr;
+    // The page control of the sub-pages on the page shown; none: the pages themselves.
+    TPageControl *subPages() const;
 
     // Unsaved work of a grid screen: the row of dtsPadrao's table in edit or
     // insert, with something typed. Sim posts it as the save button does, Não
@@ -151,6 +164,7 @@ public:
     virtual void UpdateActions();
 
 private:
+    void addPageKeys();
     QAction *makeAction(const QString &name, const QString &text, const QKeySequence &shortcut, void (TfrmPadraoGrid::*handler)());
 };
 
@@ -166,6 +180,7 @@ public:
     QAction *sbtConfigImpr = nullptr;
     QAction *sbtSalvarComo = nullptr;
     QAction *sbtCancel = nullptr;
+    QAction *sbtAjuda = nullptr;
     QGroupBox *grbDadosRel = nullptr;
     QLabel *lblCodRel = nullptr;  // the report's code
     TMessages msgPadrao;
@@ -176,6 +191,7 @@ public:
     virtual void sbtConfigImprClick() {}
     virtual void sbtSalvarComoClick() {}
     virtual void sbtCancelClick();  // closes the screen
+    virtual void sbtAjudaClick();   // the screen's guide (F1)
 };
 
 // The routine screen: a group of parameters and a confirm button.
@@ -188,9 +204,11 @@ public:
     QWidget *panBotoes = nullptr;
     QAction *sbtConfirma = nullptr;
     QAction *sbtFechar = nullptr;
+    QAction *sbtAjuda = nullptr;
     QGroupBox *grbDadosRel = nullptr;
     TMessages msgPadrao;
 
+    virtual void sbtAjudaClick();       // the screen's guide (F1)
     virtual void sbtConfirmaClick() {}  // the routine itself: each screen's
     virtual void sbtFecharClick();      // closes the screen
 };

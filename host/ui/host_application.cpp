@@ -1,9 +1,18 @@
 #include "host_application.h"
 
+#include "desktop_look.h"
 #include "forms.h"
 #include "ui_dispatch.h"
+#include "user_settings.h"
+
+#include <algorithm>
 
 #include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -18,13 +27,14 @@ HostApplication &HostApplication::instance() {
     return *app;
 }
 
-HostApplication::HostApplication() = default;
+HostApplication::HostApplication() { ApplyDesktopLook(); }
 
 QMainWindow *HostApplication::mainWindow() {
     if (!m_main) {
         auto *w = new QMainWindow;
         w->setObjectName(QStringLiteral("frmPrincipal"));
         w->setWindowTitle(QStringLiteral("Cot"));
+        w->setWindowIcon(AppIcon());
         auto *area = new QMdiArea(w);
         area->setObjectName(QStringLiteral("mdiPrincipal"));
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -47,6 +57,17 @@ QMdiArea *HostApplication::mdiArea() {
 
 QMenuBar *HostApplication::menuBar() { return mainWindow()->menuBar(); }
 
+void HostApplication::setStatusText(const QString &text) {
+    if (!m_status) {
+        m_status = new QLabel(mainWindow()->statusBar());
+        m_status->setObjectName(QStringLiteral("lblStatus"));
+        mainWindow()->statusBar()->addPermanentWidget(m_status, 1);
+    }
+    m_status->setText(text);
+}
+
+QString HostApplication::statusText() const { return m_status ? m_status->text() : QString(); }
+
 void HostApplication::adoptForm(TForm *form) {
     m_forms.removeAll(QPointer<TForm>());
     if (!m_forms.contains(form)) m_forms.append(form);
@@ -67,8 +88,24 @@ QMdiSubWindow *HostApplication::showMdiChild(TForm *form) {
         sub = mdiArea()->addSubWindow(form);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(form->Caption());
-        sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
+        // Wide enough for the whole tool bar, text beside icons, where the area allows.
+        // (The screen's width: the main window may still be on its way to maximised.)
+        QSize room = mdiArea()->viewport()->size();
+        if (QScreen *screen = mainWindow()->screen()) room = room.expandedTo(screen->availableGeometry().size() - QSize(16, 0));
+        room -= QSize(8, 30);
+        QSize size = form->size().expandedTo(form->minimumSizeHint());
+        int bar = 0;
+        for (QToolBar *tools : form->findChildren<QToolBar *>()) {
+            int w = form->lblCodTela->sizeHint().width() + 40;
+            for (QAction *a : tools->actions())
+                if (QWidget *b = tools->widgetForAction(a)) w += b->sizeHint().width() + tools->layout()->spacing();
+            bar = std::max(bar, w);
+        }
+        size.setWidth(std::max(size.width(), std::min(bar, room.width())));
+        sub->resize(size + QSize(8, 30));
+        sub->setWindowIcon(AppIcon());
         releaseTakenKeys(sub, form);
+        WindowMemory::restoreForm(form);
     }
     form->show();
     sub->show();
@@ -121,9 +158,12 @@ bool HostApplication::closeAllForms() {
 
 bool HostApplication::eventFilter(QObject *watched, QEvent *event) {
     // The main window closing ends the program: its screens decide first.
-    if (watched == m_main && event->type() == QEvent::Close && !closeAllForms()) {
-        event->ignore();
-        return true;
+    if (watched == m_main && event->type() == QEvent::Close) {
+        if (!closeAllForms()) {
+            event->ignore();
+            return true;
+        }
+        WindowMemory::saveMainWindow(m_main);
     }
     return QObject::eventFilter(watched, event);
 }

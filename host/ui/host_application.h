@@ -25,6 +25,10 @@ public:
     QMainWindow *mainWindow();
     QMdiArea *mdiArea();
     QMenuBar *menuBar();
+    // A lasting text in the status bar (the server in use): unlike a passing
+    // message, a menu's hints do not wipe it.
+    void setStatusText(const QString &text);
+    QString statusText() const;
 
     // Creates a form owned by the application and runs its FormCreate; when
     // FormCreate raises, the form is destroyed and the exception goes on.
@@ -69,6 +73,7 @@ private:
 
     QPointer<QMainWindow> m_main;
     QPointer<QMdiArea> m_mdi;
+    QPointer<class QLabel> m_status;
     QList<QPointer<TForm>> m_forms;
     QPointer<TForm> m_lastActive;
     int m_cursor = crDefault;

@@ -49,9 +49,25 @@ void TPageControl::SetActivePage(QWidget *page) {
     m_userDepth = saved;
 }
 
-void TPageControl::setPageEnabled(QWidget *page, bool enabled) {
+void TPageControl::setPageEnabled(QWidget *page, bool enabled, const QString &whyNot) {
     const int i = indexOf(page);
-    if (i >= 0) tabBar()->setTabEnabled(i, enabled);
+    if (i < 0) return;
+    tabBar()->setTabEnabled(i, enabled);
+    tabBar()->setTabToolTip(i, enabled ? QString() : whyNot);
+}
+
+bool TPageControl::SelectNextPage(bool forward) {
+    const int n = count();
+    const int from = currentIndex();
+    for (int step = 1; step < n; ++step) {
+        const int i = ((from + (forward ? step : -step)) % n + n) % n;
+        if (!tabBar()->isTabEnabled(i) || !isTabVisible(i)) continue;
+        beginUserAction();
+        setCurrentIndex(i);
+        endUserAction();
+        return true;
+    }
+    return false;
 }
 
 bool TPageControl::pageEnabled(QWidget *page) const {

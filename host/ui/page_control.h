@@ -17,8 +17,13 @@ public:
     void SetActivePage(QWidget *page);  // does not fire OnChange
 
     // The tab's enabled state; the page's own widgets are left as they are.
-    void setPageEnabled(QWidget *page, bool enabled);
+    // A disabled tab says why in its tooltip.
+    void setPageEnabled(QWidget *page, bool enabled, const QString &whyNot = QString());
     bool pageEnabled(QWidget *page) const;
+
+    // As the user's Ctrl+Tab: the next (or previous) tab that may be chosen,
+    // wrapping around, with OnChange. False when no other tab may be chosen.
+    bool SelectNextPage(bool forward);
 
     // After the user switched pages (click or keyboard); through RunGuarded.
     std::function<void()> OnChange;

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -54,7 +55,45 @@ QString rowText(TClientTable *table, int viewRow) {
     return parts.join(QStringLiteral(" - "));
 }
 
+// Up, Down, PgUp and PgDn typed in the search box move in the list, so the
+// hands stay on the keyboard between typing and picking.
+class ListKeysFromBox : public QObject {
+public:
+    ListKeysFromBox(QLineEdit *box, QWidget *list) : QObject(box), m_list(list) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        auto *ke = static_cast<QKeyEvent *>(e);
+        switch (ke->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            QKeyEvent copy(QEvent::KeyPress, ke->key(), ke->modifiers());
+            QApplication::sendEvent(m_list, &copy);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget *m_list;
+};
+
 }  // namespace
+
+QString SearchKey(const QString &text) {
+    // Decomposed, the accents are marks of their own and drop out.
+    const QString decomposed = text.trimmed().normalized(QString::NormalizationForm_KD);
+    QString key;
+    key.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) key.append(c.toCaseFolded());
+    return key;
+}
 
 WidgetDialogs::~WidgetDialogs() {
     if (m_wait) delete m_wait.data();
@@ -119,7 +158,6 @@ bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty)
     auto *grid = new TDBGrid(&dialog);
     grid->setObjectName(QStringLiteral("dbgPesquisa"));
     grid->SetOptions(TDBGridOptions(dgTitles | dgColLines | dgRowLines | dgRowSelect | dgAlwaysShowSelection));
-    grid->SetDataSource(source);
     layout->addWidget(grid);
     auto *buttons = new QDialogButtonBox(&dialog);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -134,15 +172,29 @@ bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty)
         }
     };
     grid->OnDblClick = [&dialog] { dialog.accept(); };
-    QObject::connect(find, &QLineEdit::textEdited, &dialog, [table](const QString &text) {
-        if (text.trimmed().isEmpty()) return;
+    auto *result = new QLabel(&dialog);
+    result->setObjectName(QStringLiteral("lblResultado"));
+    result->setStyleSheet(QStringLiteral("color: #a00000;"));
+    layout->insertWidget(1, result);
+    // Each change of the text looks again from the top; a text found nowhere
+    // leaves the cursor where it was and says so.
+    QObject::connect(find, &QLineEdit::textEdited, &dialog, [table, result](const QString &text) {
+        const QString wanted = SearchKey(text);
+        result->clear();
+        if (wanted.isEmpty()) return;
         for (int r = 0; r < table->viewRowCount(); ++r)
-            if (rowText(table, r).contains(text.trimmed(), Qt::CaseInsensitive)) {
+            if (SearchKey(rowText(table, r)).contains(wanted)) {
                 RunGuarded([&] { table->moveToViewRow(r); });
                 return;
             }
+        result->setText(QStringLiteral("Nenhum registro encontrado."));
     });
-    grid->setFocus();
+    QObject::connect(find, &QLineEdit::returnPressed, &dialog, &QDialog::accept);
+    new ListKeysFromBox(find, grid);
+    grid->SetDataSource(source);
+    // Each column as wide as its longest text, the code's included.
+    grid->resizeColumnsToContents();
+    find->setFocus();
     const bool picked = dialog.exec() == QDialog::Accepted && table->Active() && !table->IsEmpty();
     grid->SetDataSource(nullptr);
     if (!picked && table->Active() && original >= 0 && table->BookmarkValid(original))

@@ -36,6 +36,10 @@ QString SelectionString(const QStringList &codes, const QList<bool> &marked);
 // The codes a selection string marks ("T": all of them).
 QList<bool> MarksFromSelection(const QStringList &codes, const QString &selection);
 
+// The form in which the search compares texts: no accents, no case, no
+// blanks around ("Açaí " and "acai" are the same).
+QString SearchKey(const QString &text);
+
 // The screens' calls: through the installed dialogs service.
 bool Pesquisar(TDataSource *source, const QString &titleAndEmpty, bool = false, bool = true);
 bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool, QString &selection);

@@ -6,6 +6,7 @@
 
 #include "bands.h"
 #include "catalogue.h"
+#include "desktop_look.h"
 #include "frm_cad_auto.h"
 #include "host_application.h"
 #include "host_services.h"
@@ -62,6 +63,8 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     insertMenuAction(6, mnuCadAuto);
     for (QAction *a : {sbtCadAuto, mnuCadAuto})
         connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { sbtCadAutoClick(); }); });
+    SetActionLook(sbtCadAuto, {"system-users"});
+    SetActionLook(mnuCadAuto, {"system-users"});
 
     // Page "Tabela de Preço": the base screen's own grid stays hidden, the
     // sheets hold the grids.
@@ -250,12 +253,16 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
                                                   {sbtCadAuto, a.cadAuto},   {mnuCadAuto, a.cadAuto}};
     for (const auto &[action, enabled] : actions) action->setEnabled(enabled);
 
-    // While a row is in edit or insert no other tab can be chosen.
+    // While a row is in edit or insert no other tab can be chosen; a tab
+    // refused in browse state waits for a price table.
+    const QString whyNot = browse ? QStringLiteral("Cadastre uma tabela de preço primeiro.")
+                                  : QStringLiteral("Grave ou cancele a alteração em andamento.");
     TPageControl *pages = m_sheetsOf.value(pgcPadrao->ActivePage());
     for (int i = 0; i < pages->count(); ++i)
-        if (pages->widget(i) != sheet) pages->setPageEnabled(pages->widget(i), a.siblingTabs);
+        if (pages->widget(i) != sheet) pages->setPageEnabled(pages->widget(i), a.siblingTabs, whyNot);
     for (int i = 0; i < pgcPadrao->count(); ++i)
-        if (pgcPadrao->widget(i) != pgcPadrao->ActivePage()) pgcPadrao->setPageEnabled(pgcPadrao->widget(i), a.otherPages);
+        if (pgcPadrao->widget(i) != pgcPadrao->ActivePage())
+            pgcPadrao->setPageEnabled(pgcPadrao->widget(i), a.otherPages, whyNot);
 }
 
 // ---------------------------------------------------------------- factory and unit life

@@ -1,0 +1,94 @@
+#include "help_window.h"
+
+#include "desktop_look.h"
+#include "dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QHBoxLayout>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+QPointer<HelpWindow> g_window;
+}
+
+HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("frmAjuda"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The guide opens beside the screen: the typing stays where it was.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowIcon(AppIcon());
+    resize(760, 640);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *bar = new QToolBar(this);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setIconSize(QSize(16, 16));
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("txtAjuda"));
+    m_browser->setOpenExternalLinks(true);
+    auto *back = bar->addAction(QStringLiteral("&Voltar"), m_browser, &QTextBrowser::backward);
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    SetActionLook(back, {"go-previous"});
+    auto *close = bar->addAction(QStringLiteral("&Fechar"), this, &QWidget::close);
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    SetActionLook(close, {"window-close"});
+    addAction(close);
+    addAction(back);
+    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+    back->setEnabled(false);
+    layout->addWidget(bar);
+    layout->addWidget(m_browser, 1);
+}
+
+HelpWindow *HelpWindow::current() { return g_window; }
+
+QString HelpWindow::guideFor(const QString &screenCode) {
+    const QString code = screenCode.trimmed().toUpper();
+    // Codes are letters and digits only: nothing else may name a resource.
+    static const QRegularExpression valid(QStringLiteral("^[A-Z0-9]{1,16}$"));
+    if (!valid.match(code).hasMatch()) return QString();
+    const QString path = QStringLiteral(":/help/%1.md").arg(code);
+    return QFile::exists(path) ? path : QString();
+}
+
+void HelpWindow::load(const QString &screenCode) {
+    m_code = screenCode.trimmed().toUpper();
+    m_browser->setSource(QUrl(QStringLiteral("qrc") + guideFor(m_code)), QTextDocument::MarkdownResource);
+    m_browser->clearHistory();
+    setWindowTitle(QStringLiteral("Ajuda — %1").arg(m_code));
+}
+
+HelpWindow *HelpWindow::showFor(const QString &screenCode, QWidget *over) {
+    if (guideFor(screenCode).isEmpty()) {
+        const QString code = screenCode.trimmed();
+        Dialogs().showMessage(code.isEmpty() ? QStringLiteral("Não há ajuda disponível para esta tela.")
+                                             : QStringLiteral("Não há ajuda disponível para a tela %1.").arg(code),
+                              MsgType::Information, MsgButton::Ok);
+        return nullptr;
+    }
+    if (!g_window) {
+        g_window = new HelpWindow;
+        if (over) {
+            const QRect r = over->window()->geometry();
+            g_window->move(r.center() - QPoint(g_window->width() / 2, g_window->height() / 2));
+        }
+    }
+    g_window->load(screenCode);
+    // The typing stays in the screen (some platforms activate a window shown).
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    QPointer<QWidget> active = QApplication::activeWindow();
+    g_window->show();
+    g_window->raise();
+    if (active && active != g_window) {
+        QApplication::setActiveWindow(active);
+        active->activateWindow();
+        if (focus) focus->setFocus(Qt::OtherFocusReason);
+    }
+    return g_window;
+}
