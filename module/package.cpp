@@ -2,6 +2,7 @@
 // finalization (run once, guarded by a counter) and the host's way in.
 #include "package.h"
 
+#include "cli_cot00301.h"
 #include "frm_tb_pre_pro_com.h"
 
 namespace {
@@ -19,11 +20,13 @@ const PackageInfo *GetPackageInfoTable() { return &kInfo; }
 void Initialize() {
     if (g_initCount++ > 0) return;
     Cli_cot00300::Initialization();
+    Cli_cot00301::Initialization();
 }
 
 void Finalize() {
     if (g_initCount == 0 || --g_initCount > 0) return;
     Cli_cot00300::Finalization();
+    Cli_cot00301::Finalization();
 }
 
 void IniProc() { Cli_cot00300::CriaTbPreProCom(); }

@@ -4,6 +4,7 @@
 #include "frm_tb_pre_pro_com.h"
 
 #include "catalogue.h"
+#include "cli_cot00301.h"
 #include "dialogs.h"
 #include "errors.h"
 #include "host_application.h"
@@ -327,6 +328,8 @@ void TfrmTbPreProCom::FormClose() {
     netTbPreProCom->Close();
     boStCriado = false;
 }
+
+void TfrmTbPreProCom::sbtImprimirClick() { Cli_cot00301::CriaRelTbPreco(netTbPreProCom); }
 
 void TfrmTbPreProCom::pgcPadraoChange() {
     if (pgcPadrao->ActivePage() == tshPadrao) {

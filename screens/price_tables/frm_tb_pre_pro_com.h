@@ -79,6 +79,7 @@ public:
     void pgcPadraoChange();
     void pgcTabelaPrecoChange();
     void sbtVerificarClick() override;
+    void sbtImprimirClick() override;  // the report screen, on this screen's connection
     void dtsPadraoStateChange();
     void UpdateActions() override;
 
