@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql wrk
-  xvfb xauth poppler-utils fonts-dejavu-core
+  xvfb xauth poppler-utils fonts-dejavu-core unzip
 )
 
 missing=()
