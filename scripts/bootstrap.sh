@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql wrk
   xvfb xauth poppler-utils fonts-dejavu-core unzip
+  libcairo2-dev
 )
 
 missing=()

@@ -2,13 +2,13 @@
 
 #include "errors.h"
 #include "report_layout.h"
+#include "report_pdf.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPageSize>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <cerrno>
@@ -73,13 +73,9 @@ QString dataText(double value) {
 }
 
 int writePdf(const ReportDocument &doc, QIODevice *out, const QPageLayout &page) {
-    QPdfWriter pdf(out);
-    pdf.setPageLayout(page);
-    pdf.setResolution(600);
-    pdf.setCreator(QStringLiteral("cot - %1").arg(doc.code));
-    pdf.setTitle(doc.title);
     const ReportLayout layout(doc, page);
-    layout.paint(pdf);
+    QString error;
+    if (!ReportPdf::write(layout, doc.title, out, &error)) throw EAppError(error);
     return layout.pageCount();
 }
 

@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -109,11 +110,8 @@ void ReportLayout::measure() {
     const QRectF area = m_page.paintRect(QPageLayout::Point);
     m_width = area.width();
     m_height = area.height();
-    m_titleFont = fontOf(13, true);
     m_labelFont = fontOf(7.5);
-    m_headingFont = fontOf(9, true);
     m_headFont = fontOf(7, true);
-    m_footerFont = fontOf(7);
 
     // Title block: the title, then the header items, wrapped to the width.
     int lines = 1;
@@ -150,7 +148,6 @@ void ReportLayout::measure() {
     m_columnWidth = std::min(kMaxColumn, (m_width - m_rowHeadWidth) / widestColumns);
     m_cellPoints = 7;
     if (widest > 0 && widest > m_columnWidth - 2 * kCellPad) m_cellPoints = std::max(4.0, 7 * (m_columnWidth - 2 * kCellPad) / widest);
-    m_cellFont = fontOf(m_cellPoints);
 }
 
 double ReportLayout::matrixHeaderHeight() const { return m_headingHeight + 2 * m_axisHeight; }
@@ -189,24 +186,76 @@ void ReportLayout::layOut() {
     }
 }
 
-void ReportLayout::paintPage(QPainter &painter, int index) const {
-    if (index < 0 || index >= m_pages.size()) return;
-    painter.save();
-    // Work in device pixels: positions from points times s; fonts in points
-    // resolve at the device's own resolution.
-    const double s = painter.device()->logicalDpiY() / 72.0;
-    // A printer's and a PDF writer's painter both start at the paint area.
-    auto R = [s](double x, double y, double w, double h) { return QRectF(x * s, y * s, w * s, h * s); };
+namespace {
 
+const ReportCanvas::Font kTitle{13, true}, kLabel{7.5, false}, kHeading{9, true}, kHead{7, true}, kFooter{7, false};
+
+QFont qFont(const ReportCanvas::Font &f) { return fontOf(f.points, f.bold); }
+
+// Qt's painter: positions from points times the device's resolution; fonts
+// in points resolve at the device's own resolution.
+class PainterCanvas : public ReportCanvas {
+public:
+    explicit PainterCanvas(QPainter &p) : m_p(p), m_s(p.device()->logicalDpiY() / 72.0) {}
+    void text(const QRectF &r, Qt::Alignment align, const Font &font, const QString &text) override {
+        m_p.setPen(Qt::black);
+        m_p.setFont(qFont(font));
+        m_p.drawText(scaled(r), int(align), text);
+    }
+    void fill(const QRectF &r, const QColor &color) override { m_p.fillRect(scaled(r), color); }
+    void line(const QPointF &a, const QPointF &b, double width, const QColor &color) override {
+        m_p.setPen(QPen(color, width * m_s));
+        m_p.drawLine(a * m_s, b * m_s);
+    }
+    // The values of a slice as one glyph run instead of one text layout each.
+    void cells(const QVector<Cell> &cells, const Font &font) override {
+        const QFont f = qFont(font);
+        if (!m_glyphs || m_glyphsFor != font.points) {
+            m_glyphs = std::make_unique<CellGlyphs>(f, font.points * m_s);
+            m_glyphsFor = font.points;
+        }
+        if (!m_glyphs->isValid()) {
+            for (const Cell &c : cells) text(QRectF(c.right - 200, c.baseline - font.points, 200, font.points), Qt::AlignRight | Qt::AlignBottom, font, c.text);
+            return;
+        }
+        QVector<quint32> glyphs;
+        QVector<QPointF> positions;
+        glyphs.reserve(cells.size() * 10);
+        positions.reserve(cells.size() * 10);
+        for (const Cell &c : cells) m_glyphs->add(c.text, c.right * m_s, c.baseline * m_s, glyphs, positions);
+        if (glyphs.isEmpty()) return;
+        QGlyphRun run;
+        run.setRawFont(m_glyphs->font());
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        m_p.setPen(Qt::black);
+        m_p.drawGlyphRun(QPointF(0, 0), run);
+    }
+
+private:
+    QRectF scaled(const QRectF &r) const { return QRectF(r.x() * m_s, r.y() * m_s, r.width() * m_s, r.height() * m_s); }
+    QPainter &m_p;
+    double m_s;
+    std::unique_ptr<CellGlyphs> m_glyphs;
+    double m_glyphsFor = 0;
+};
+
+}  // namespace
+
+void ReportLayout::paintPage(QPainter &painter, int index) const {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    const QPen thin(QColor(110, 110, 110), 0.4 * s);
-    const QColor band(238, 241, 246), headFill(214, 221, 232);
+    PainterCanvas canvas(painter);
+    paintPage(canvas, index);
+    painter.restore();
+}
+
+void ReportLayout::paintPage(ReportCanvas &canvas, int index) const {
+    if (index < 0 || index >= m_pages.size()) return;
+    const QColor rule(110, 110, 110), band(238, 241, 246), headFill(214, 221, 232);
 
     // Title block.
-    painter.setPen(Qt::black);
-    painter.setFont(m_titleFont);
-    painter.drawText(R(0, 0, m_width, 18), Qt::AlignLeft | Qt::AlignVCenter, m_doc.title);
-    painter.setFont(m_labelFont);
+    canvas.text(QRectF(0, 0, m_width, 18), Qt::AlignLeft | Qt::AlignVCenter, kTitle, m_doc.title);
     double x = 0, y = 20;
     for (const auto &[label, value] : m_doc.header) {
         const QString text = label + QStringLiteral(": ") + value;
@@ -215,83 +264,60 @@ void ReportLayout::paintPage(QPainter &painter, int index) const {
             x = 0;
             y += 10.5;
         }
-        painter.drawText(R(x, y, w, 10.5), Qt::AlignLeft | Qt::AlignVCenter, text);
+        canvas.text(QRectF(x, y, w, 10.5), Qt::AlignLeft | Qt::AlignVCenter, kLabel, text);
         x += w;
     }
-    painter.setPen(QPen(Qt::black, 0.8 * s));
-    painter.drawLine(QPointF(0, (m_titleHeight - 4) * s), QPointF(m_width * s, (m_titleHeight - 4) * s));
+    canvas.line(QPointF(0, m_titleHeight - 4), QPointF(m_width, m_titleHeight - 4), 0.8, Qt::black);
 
     // Matrices.
-    CellGlyphs glyphs(m_cellFont, m_cellPoints * s);
-    QVector<quint32> runGlyphs;
-    QVector<QPointF> runPositions;
+    const ReportCanvas::Font cellFont{m_cellPoints, false};
+    QVector<ReportCanvas::Cell> cells;
     for (const Slice &sl : m_pages[index].slices) {
         const ReportMatrix &m = m_doc.matrices[sl.matrix];
         const double colW = std::min(kMaxColumn, (m_width - m_rowHeadWidth) / std::max(1, m.columns));
         const double width = m_rowHeadWidth + colW * m.columns;
         double top = m_titleHeight + sl.top;
-        painter.setPen(Qt::black);
-        painter.setFont(m_headingFont);
-        painter.drawText(R(0, top, m_width, m_headingHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         sl.continued ? m.heading + QStringLiteral("  (continuação)") : m.heading);
+        canvas.text(QRectF(0, top, m_width, m_headingHeight), Qt::AlignLeft | Qt::AlignVCenter, kHeading,
+                    sl.continued ? m.heading + QStringLiteral("  (continuação)") : m.heading);
         top += m_headingHeight;
-        painter.fillRect(R(0, top, width, 2 * m_axisHeight), headFill);
-        painter.setFont(m_headFont);
-        painter.drawText(R(m_rowHeadWidth, top, colW * m.columns, m_axisHeight), Qt::AlignCenter, m_doc.columnAxis);
-        painter.drawText(R(0, top + m_axisHeight, m_rowHeadWidth - kCellPad, m_axisHeight), Qt::AlignRight | Qt::AlignVCenter,
-                         m_doc.rowAxis);
+        const double headTop = top;
+        canvas.fill(QRectF(0, top, width, 2 * m_axisHeight), headFill);
+        canvas.text(QRectF(m_rowHeadWidth, top, colW * m.columns, m_axisHeight), Qt::AlignCenter, kHead, m_doc.columnAxis);
+        canvas.text(QRectF(0, top + m_axisHeight, m_rowHeadWidth - kCellPad, m_axisHeight), Qt::AlignRight | Qt::AlignVCenter, kHead,
+                    m_doc.rowAxis);
         for (int k = 0; k < m.columns; ++k)
-            painter.drawText(R(m_rowHeadWidth + k * colW, top + m_axisHeight, colW - kCellPad, m_axisHeight),
-                             Qt::AlignRight | Qt::AlignVCenter, QString::number(k + 1));
+            canvas.text(QRectF(m_rowHeadWidth + k * colW, top + m_axisHeight, colW - kCellPad, m_axisHeight), Qt::AlignRight | Qt::AlignVCenter,
+                        kHead, QString::number(k + 1));
         top += 2 * m_axisHeight;
-        for (int r = 0; r < sl.rowCount; ++r)
-            if (r % 2 == 1) painter.fillRect(R(0, top + r * m_rowHeight, width, m_rowHeight), band);
-        // Row captions (the number of users) in the header font.
-        for (int r = 0; r < sl.rowCount; ++r)
-            painter.drawText(R(0, top + r * m_rowHeight, m_rowHeadWidth - kCellPad, m_rowHeight), Qt::AlignRight | Qt::AlignVCenter,
-                             QString::number(sl.firstRow + r + 1));
-        // Values: one glyph run per slice, right-aligned in their columns.
+        for (int r = 1; r < sl.rowCount; r += 2) canvas.fill(QRectF(0, top + r * m_rowHeight, width, m_rowHeight), band);
+        // Row captions (the row's number) and values.
         const double baseline = (m_rowHeight + m_cellPoints * 0.72) / 2;
-        painter.setFont(m_cellFont);
+        cells.clear();
         for (int r = 0; r < sl.rowCount; ++r) {
             const int row = sl.firstRow + r;
+            const double base = top + r * m_rowHeight + baseline;
+            cells.append({QString::number(row + 1), m_rowHeadWidth - kCellPad, base});
             for (int k = 0; k < m.columns; ++k) {
-                const QString text = cellText(m.at(row, k));
-                if (text.isEmpty()) continue;
-                const double right = (m_rowHeadWidth + (k + 1) * colW - kCellPad) * s, base = (top + r * m_rowHeight + baseline) * s;
-                if (glyphs.isValid())
-                    glyphs.add(text, right, base, runGlyphs, runPositions);
-                else
-                    painter.drawText(R(m_rowHeadWidth + k * colW, top + r * m_rowHeight, colW - kCellPad, m_rowHeight),
-                                     Qt::AlignRight | Qt::AlignVCenter, text);
+                QString text = cellText(m.at(row, k));
+                if (!text.isEmpty()) cells.append({std::move(text), m_rowHeadWidth + (k + 1) * colW - kCellPad, base});
             }
         }
-        if (!runGlyphs.isEmpty()) {
-            QGlyphRun run;
-            run.setRawFont(glyphs.font());
-            run.setGlyphIndexes(runGlyphs);
-            run.setPositions(runPositions);
-            painter.drawGlyphRun(QPointF(0, 0), run);
-            runGlyphs.clear();
-            runPositions.clear();
-        }
-        painter.setPen(thin);
+        canvas.cells(cells, cellFont);
         const double bottom = top + sl.rowCount * m_rowHeight;
-        const double headTop = top - 2 * m_axisHeight;
-        painter.drawRect(R(0, headTop, width, bottom - headTop));
-        painter.drawLine(QPointF(m_rowHeadWidth * s, headTop * s), QPointF(m_rowHeadWidth * s, bottom * s));
-        painter.drawLine(QPointF(0, top * s), QPointF(width * s, top * s));
+        canvas.line(QPointF(0, headTop), QPointF(width, headTop), 0.4, rule);
+        canvas.line(QPointF(0, bottom), QPointF(width, bottom), 0.4, rule);
+        canvas.line(QPointF(0, headTop), QPointF(0, bottom), 0.4, rule);
+        canvas.line(QPointF(width, headTop), QPointF(width, bottom), 0.4, rule);
+        canvas.line(QPointF(m_rowHeadWidth, headTop), QPointF(m_rowHeadWidth, bottom), 0.4, rule);
+        canvas.line(QPointF(0, top), QPointF(width, top), 0.4, rule);
     }
 
     // Footer.
-    painter.setPen(Qt::black);
-    painter.setFont(m_footerFont);
     const double fy = m_height - m_footerHeight + 3;
-    painter.drawText(R(0, fy, m_width / 2, m_footerHeight - 3), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("%1  —  emitido em %2").arg(m_doc.code, m_doc.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
-    painter.drawText(R(m_width / 2, fy, m_width / 2, m_footerHeight - 3), Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Página %1 de %2").arg(index + 1).arg(m_pages.size()));
-    painter.restore();
+    canvas.text(QRectF(0, fy, m_width / 2, m_footerHeight - 3), Qt::AlignLeft | Qt::AlignVCenter, kFooter,
+                QStringLiteral("%1  —  emitido em %2").arg(m_doc.code, m_doc.issued.toString(QStringLiteral("dd/MM/yyyy hh:mm"))));
+    canvas.text(QRectF(m_width / 2, fy, m_width / 2, m_footerHeight - 3), Qt::AlignRight | Qt::AlignVCenter, kFooter,
+                QStringLiteral("Página %1 de %2").arg(index + 1).arg(m_pages.size()));
 }
 
 void ReportLayout::paint(QPagedPaintDevice &device, int from, int to) const {

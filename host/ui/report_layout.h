@@ -6,12 +6,33 @@
 
 #include "report_document.h"
 
+#include <QColor>
 #include <QFont>
+#include <QRectF>
 #include <QPageLayout>
 #include <QVector>
 
 class QPainter;
 class QPagedPaintDevice;
+
+// What a page is painted on, in points from the page's paint area: Qt's
+// painter for the screen and printers, cairo for PDF files.
+class ReportCanvas {
+public:
+    struct Font {
+        double points;
+        bool bold;
+    };
+    struct Cell {  // a right-aligned value of the cell font
+        QString text;
+        double right, baseline;
+    };
+    virtual ~ReportCanvas() = default;
+    virtual void text(const QRectF &rect, Qt::Alignment align, const Font &font, const QString &text) = 0;
+    virtual void fill(const QRectF &rect, const QColor &color) = 0;
+    virtual void line(const QPointF &from, const QPointF &to, double width, const QColor &color) = 0;
+    virtual void cells(const QVector<Cell> &cells, const Font &font) = 0;
+};
 
 class ReportLayout {
 public:
@@ -22,6 +43,7 @@ public:
     // Paints page `index` (0-based) on a painter open on a device of this
     // layout's page size; the painter's transform is kept as found.
     void paintPage(QPainter &painter, int index) const;
+    void paintPage(ReportCanvas &canvas, int index) const;
     // Paints pages from..to (1-based, inclusive; 0 and 0 for all) on the
     // device, one page after another.
     void paint(QPagedPaintDevice &device, int from = 0, int to = 0) const;
@@ -53,5 +75,5 @@ private:
     double m_rowHeight = 0, m_headingHeight = 0, m_axisHeight = 0;
     double m_rowHeadWidth = 0, m_columnWidth = 0;
     double m_cellPoints = 7;  // value font size
-    QFont m_titleFont, m_labelFont, m_headingFont, m_headFont, m_cellFont, m_footerFont;
+    QFont m_labelFont, m_headFont;  // for measuring
 };
