@@ -16,6 +16,7 @@ void TfrmDadosGerRel::sbtPreviewClick() {
         const int second = text.indexOf(QLatin1String("%s"));
         if (second >= 0) text.replace(second, 2, QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
         MensErro(text, true);
+        return;
     }
     const DataPacket rows = dtsRelatorio && dtsRelatorio->DataSet() && dtsRelatorio->DataSet()->Active() ? dtsRelatorio->DataSet()->Data()
                                                                                                         : DataPacket();

@@ -35,7 +35,7 @@ TfrmRelTbPreco::TfrmRelTbPreco(TNetConnection *connection, QWidget *parent) : Tf
     defineTables();
     buildControls();
     dtsRelatorio = dtsAux;
-    resize(520, 330);
+    resize(680, 360);
 }
 
 void TfrmRelTbPreco::defineTables() {

@@ -48,7 +48,7 @@ class CotReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        db = dir.filePath("cot.db");
+        if (db.isEmpty()) db = dir.filePath("cot.db");
         DbConfig config;
         QString error;
         ASSERT_TRUE(DbConfig::parse(db, &config, &error));
@@ -58,6 +58,16 @@ protected:
         setIndex(1.0);
     }
     void TearDown() override { session.reset(); }
+
+    // On the test run's PostgreSQL, in a schema of this test's own.
+    bool usePostgres() {
+        const QString url = qEnvironmentVariable("COT_TEST_PG_URL");
+        if (url.isEmpty()) return false;
+        schema = QStringLiteral("cot_report_%1").arg(QCoreApplication::applicationPid());
+        db = url + (url.contains('?') ? "&schema=" : "?schema=") + schema;
+        return true;
+    }
+    QString schema;
 
     void exec(const QString &sql, const QVariantList &values = {}) {
         Query q(*session, sql);
@@ -154,6 +164,19 @@ TEST_F(CotReportTest, ThroughARunningServerWithItsToken) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(QString::fromUtf8(refused.err).contains("chave de acesso")) << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("x.pdf")));
+}
+
+TEST_F(CotReportTest, DirectlyOnPostgreSQL) {
+    session.reset();
+    if (!usePostgres()) GTEST_SKIP() << "COT_TEST_PG_URL não definido: teste de PostgreSQL pulado.";
+    SetUp();
+    addTable("0000000009", "Exemplo; com ponto e vírgula");
+    const Outcome r = run(withDb({"--systems", "3", "--users", "2", "--types", "U,M", "--format", "csv", "--output", "-"}));
+    exec(QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList quoted;
+    for (QString l : kLicenceAndMaintenance) quoted << l.replace("Exemplo; com ponto e vírgula", "\"Exemplo; com ponto e vírgula\"");
+    EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).mid(1), quoted);
 }
 
 // 2. PDF -------------------------------------------------------------------------------
