@@ -70,9 +70,13 @@ protected:
     QString schema;
 
     void exec(const QString &sql, const QVariantList &values = {}) {
-        Query q(*session, sql);
-        for (const QVariant &v : values) q.bind(v);
-        q.exec();
+        try {
+            Query q(*session, sql);
+            for (const QVariant &v : values) q.bind(v);
+            q.exec();
+        } catch (const DbError &e) {
+            FAIL() << sql.toStdString() << ": " << e.text().toStdString();
+        }
     }
     void setIndex(double value) {
         exec("DELETE FROM INDICEMENSAL");
@@ -172,7 +176,7 @@ TEST_F(CotReportTest, DirectlyOnPostgreSQL) {
     SetUp();
     addTable("0000000009", "Exemplo; com ponto e vírgula");
     const Outcome r = run(withDb({"--systems", "3", "--users", "2", "--types", "U,M", "--format", "csv", "--output", "-"}));
-    exec(QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
+    session->execute(QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QStringList quoted;
     for (QString l : kLicenceAndMaintenance) quoted << l.replace("Exemplo; com ponto e vírgula", "\"Exemplo; com ponto e vírgula\"");
