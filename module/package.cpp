@@ -3,6 +3,7 @@
 #include "package.h"
 
 #include "frm_cad_auto.h"
+#include "cli_cot00301.h"
 #include "frm_tb_pre_pro_com.h"
 
 namespace {
@@ -21,12 +22,14 @@ void Initialize() {
     if (g_initCount++ > 0) return;
     Cli_cot00302::Initialization();
     Cli_cot00300::Initialization();
+    Cli_cot00301::Initialization();
 }
 
 void Finalize() {
     if (g_initCount == 0 || --g_initCount > 0) return;
     Cli_cot00300::Finalization();
     Cli_cot00302::Finalization();
+    Cli_cot00301::Finalization();
 }
 
 void IniProc() { Cli_cot00300::CriaTbPreProCom(); }

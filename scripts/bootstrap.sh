@@ -9,8 +9,8 @@ packages=(
   libcpp-httplib-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql wrk
-  xvfb xauth poppler-utils fonts-dejavu-core
-  adwaita-icon-theme dpkg-dev
+  xvfb xauth poppler-utils fonts-dejavu-core unzip
+  adwaita-icon-theme dpkg-dev libcairo2-dev
 )
 
 missing=()

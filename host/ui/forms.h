@@ -17,6 +17,7 @@
 #include "host_application.h"
 #include "messages.h"
 #include "page_control.h"
+#include "report_engine.h"
 #include "routines.h"
 #include "ui_dispatch.h"
 #include "virtual_keys.h"
@@ -185,13 +186,23 @@ public:
     QLabel *lblCodRel = nullptr;  // the report's code
     TMessages msgPadrao;
 
-    // The report engine plugs in here: the base handlers do nothing yet.
-    virtual void sbtPreviewClick() {}
-    virtual void sbtPrintClick() {}
-    virtual void sbtConfigImprClick() {}
-    virtual void sbtSalvarComoClick() {}
-    virtual void sbtCancelClick();  // closes the screen
-    virtual void sbtAjudaClick();   // the screen's guide (F1)
+    // The report named by lblCodRel runs on the rows of dtsRelatorio with
+    // these parameters (report_base_screen.cpp).
+    TDataSource *dtsRelatorio = nullptr;
+    QMap<QString, QString> ReportParams;
+    ReportEngine report;
+
+    virtual void sbtPreviewClick();     // builds the report and shows it
+    // The report the last preview built; until there is one they tell the
+    // user to preview first.
+    virtual void sbtPrintClick();
+    virtual void sbtConfigImprClick();
+    virtual void sbtSalvarComoClick();  // asks the title (NovoCaption, NovoPrompt) and the file
+    virtual void sbtCancelClick();      // closes the screen
+    virtual void sbtAjudaClick();       // the screen's guide (F1)
+
+protected:
+    void requireReport() const;
 };
 
 // The routine screen: a group of parameters and a confirm button.

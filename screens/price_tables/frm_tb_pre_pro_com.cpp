@@ -6,6 +6,7 @@
 
 #include "bands.h"
 #include "catalogue.h"
+#include "cli_cot00301.h"
 #include "desktop_look.h"
 #include "frm_cad_auto.h"
 #include "host_application.h"
@@ -193,6 +194,8 @@ void TfrmTbPreProCom::FormClose() {
     netTbPreProCom->Close();
     boStCriado = false;
 }
+
+void TfrmTbPreProCom::sbtImprimirClick() { Cli_cot00301::CriaRelTbPreco(netTbPreProCom); }
 
 void TfrmTbPreProCom::sheetShown(TPageControl *pages) {
     QWidget *sheet = pages->ActivePage();

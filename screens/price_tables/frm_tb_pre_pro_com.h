@@ -100,6 +100,7 @@ public:
     void sbtIncluirClick() override;
     void sbtVerificarClick() override;
     void sbtCadAutoClick();  // "Cadastramento Automático", also mnuCadAuto
+    void sbtImprimirClick() override;  // the report screen, on this screen's connection
     void dtsPadraoStateChange();
     void UpdateActions() override;
     // Closing asks about a row being typed and changes the server refused (unsaved_work.cpp).

@@ -1,0 +1,30 @@
+#pragma once
+// The command line of cot-report.
+
+#include "price_simulation.h"
+#include "report_files.h"
+
+#include <QStringList>
+
+struct ReportOptions {
+    QString server;    // --server URL
+    QString token;     // --token KEY
+    QString database;  // --database PATH-OR-POSTGRESQL-URL
+    QString tables = QStringLiteral("T");  // "T" or codes joined by commas
+    QString systems = QStringLiteral("20");  // as typed: the checks read them
+    QString users = QStringLiteral("150");
+    QVector<PriceSimulation::PriceType> types{PriceSimulation::PriceType::Licence, PriceSimulation::PriceType::Maintenance,
+                                              PriceSimulation::PriceType::Rental};
+    PriceSimulation::LocationMode mode = PriceSimulation::LocationMode::HeadHead;
+    ReportFiles::Format format = ReportFiles::Format::Pdf;
+    QString output;  // a file, or "-" for standard output
+    bool help = false;
+};
+
+namespace ReportCommand {
+
+// False with a message for the user when the arguments are not usable.
+bool parse(const QStringList &args, ReportOptions *out, QString *error);
+QString helpText();
+
+}  // namespace ReportCommand

@@ -1,0 +1,47 @@
+// The report parameter screen's report actions: the report named by lblCodRel,
+// built from the rows of dtsRelatorio, through the report engine.
+
+#include "forms.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+void TfrmDadosGerRel::sbtPreviewClick() {
+    const QString code = lblCodRel->text().trimmed();
+    const ReportDefinition *definition = ReportDefinitions::find(code);
+    if (!definition) {
+        // The catalogue's text comes with printf-style places for the code and the folder.
+        QString text = msgPadrao.Msg(QStringLiteral("Arq_Rel_Err"));
+        text.replace(text.indexOf(QLatin1String("%s")), 2, code);
+        const int second = text.indexOf(QLatin1String("%s"));
+        if (second >= 0) text.replace(second, 2, QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+        MensErro(text, true);
+        return;
+    }
+    const DataPacket rows = dtsRelatorio && dtsRelatorio->DataSet() && dtsRelatorio->DataSet()->Active() ? dtsRelatorio->DataSet()->Data()
+                                                                                                        : DataPacket();
+    report.setDocument((*definition)(rows, ReportParams));
+    report.preview(this);
+}
+
+void TfrmDadosGerRel::requireReport() const {
+    if (!report.hasDocument())
+        MensErro(QStringLiteral("Nenhum relatório foi gerado desde que a tela foi aberta. Use \"Visualizar\" para gerar o "
+                                "relatório antes de imprimir, configurar a impressora ou salvar."),
+                 true);
+}
+
+void TfrmDadosGerRel::sbtPrintClick() {
+    requireReport();
+    report.print(this);
+}
+
+void TfrmDadosGerRel::sbtConfigImprClick() {
+    requireReport();
+    report.pageSetup(this);
+}
+
+void TfrmDadosGerRel::sbtSalvarComoClick() {
+    requireReport();
+    report.saveAs(this, msgPadrao.Msg(QStringLiteral("NovoCaption")), msgPadrao.Msg(QStringLiteral("NovoPrompt")));
+}

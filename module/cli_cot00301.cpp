@@ -1,0 +1,51 @@
+#include "cli_cot00301.h"
+
+#include "frm_rel_tb_preco.h"
+#include "frm_tb_pre_pro_com.h"
+#include "host_application.h"
+#include "report_cot003.h"
+
+namespace Cli_cot00301 {
+
+QPointer<TfrmRelTbPreco> frmRelTbPreco;
+bool boIdCriado = false;
+QString stCDPRECOPROP;
+qint32 inSist = 0, inUsu = 0;
+qint32 inMostraQtSis = 0, inMostraQtUsu = 0;
+double doVrPrecoUnit = 0, doResult = 0, doPercent = 0;
+QVector<double> arGravaResultSis, arGravaResultUsu;
+
+void CriaRelTbPreco() {
+    // The report has no connection of its own: it borrows the main screen's.
+    TfrmTbPreProCom *main = Cli_cot00300::frmTbPreProCom.data();
+    if (!main) throw EAppError(QStringLiteral("O relatório de tabela de preço só pode ser aberto pela tela de preços e descontos."));
+    CriaRelTbPreco(main->netTbPreProCom);
+}
+
+void CriaRelTbPreco(TNetConnection *connection) {
+    HostApplication &app = HostApplication::instance();
+    app.setScreenCursor(crHourGlass);
+    if (!boIdCriado || !frmRelTbPreco) {
+        frmRelTbPreco = app.CreateForm<TfrmRelTbPreco>(connection);
+        boIdCriado = true;
+    }
+    frmRelTbPreco->ShowModal();
+    app.setScreenCursor(crDefault);
+}
+
+void Initialization() {
+    boIdCriado = false;
+    ReportDefinitions::add(Cot003::Code, [](const DataPacket &rows, const QMap<QString, QString> &params) {
+        return Cot003::build(rows, Cot003::fromParams(params));
+    });
+}
+
+void Finalization() {
+    stCDPRECOPROP.clear();
+    arGravaResultSis.clear();
+    arGravaResultSis.squeeze();
+    arGravaResultUsu.clear();
+    arGravaResultUsu.squeeze();
+}
+
+}  // namespace Cli_cot00301

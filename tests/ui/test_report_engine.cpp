@@ -1,0 +1,241 @@
+// The report engine: cell text, pagination, one layout per page size, files
+// written whole or not at all, and the report base screen's actions.
+//
+// Test organization:
+//   1. Values as shown (1.234,56) and as data (shortest, decimal comma).
+//   2. Pages: matrices split with their headers, small ones sharing a page.
+//   3. The engine lays a report out once per page size.
+//   4. Files: CSV quoting and columns, a failed save leaves nothing.
+//   5. The base screen: unknown report code, actions before a preview.
+
+#include "forms.h"
+#include "recording_dialogs.h"
+#include "report_engine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cmath>
+
+namespace {
+
+ReportDocument document(const QVector<int> &rowsPerMatrix, int columns = 20, double value = 1234.5) {
+    ReportDocument d;
+    d.code = "TESTE";
+    d.title = "Relatório de teste";
+    d.header = {{"Tabelas de preço", "Todas"}, {"Data", "01/03/2026"}};
+    d.columnAxis = "Sistemas";
+    d.rowAxis = "Usuários";
+    d.keyNames = {"TIPO", "CODIGO"};
+    d.rowKeyName = "USUARIOS";
+    d.issued = QDateTime(QDate(2026, 3, 1), QTime(9, 0));
+    for (int i = 0; i < rowsPerMatrix.size(); ++i) {
+        ReportMatrix m;
+        m.keys = {"Tipo", QString::number(i + 1)};
+        m.heading = QStringLiteral("Matriz %1").arg(i + 1);
+        m.sheet = "Tipo";
+        m.columns = columns;
+        m.rows = rowsPerMatrix[i];
+        m.values.fill(value, m.rows * columns);
+        d.matrices.append(m);
+    }
+    return d;
+}
+
+}  // namespace
+
+// 1. Values ------------------------------------------------------------------------------
+
+TEST(ReportValues, ShownTheBrazilianWay) {
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {0, "0,00"},           {1234.5, "1.234,50"},    {1000000, "1.000.000,00"}, {-1234.567, "-1.234,57"},
+        {999.995, "1.000,00"}, {283.3333333, "283,33"}, {0.004, "0,00"},           {123456789.126, "123.456.789,13"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(ReportLayout::cellText(c.value), c.text) << c.value;
+    EXPECT_EQ(ReportLayout::cellText(ReportMatrix::none()), "");
+}
+
+TEST(ReportValues, DataInItsShortestExactForm) {
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {0, "0"}, {1000, "1000"}, {1234567.5, "1234567,5"}, {0.1, "0,1"}, {200 + 1000.0 / 12, "283,3333333333333"}, {-2.25, "-2,25"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ReportFiles::dataText(c.value), c.text) << c.value;
+        EXPECT_EQ(QString(c.text).replace(',', '.').toDouble(), c.value);  // exact: reads back the same double
+    }
+}
+
+// 2. Pages ---------------------------------------------------------------------------------
+
+TEST(ReportPages, MatricesSplitAndShare) {
+    const struct {
+        const char *name;
+        QVector<int> rows;
+        int pages;
+    } cases[] = {
+        {"nothing", {}, 1},
+        {"one small", {2}, 1},
+        {"six small share a page", {2, 2, 2, 2, 2, 2}, 1},
+        {"150 rows run over three pages", {150}, 3},
+        {"each large one starts a page", {150, 150, 150}, 9},
+        {"a small one after a large one fills its last page", {140, 2}, 3},
+        {"a large one after a small one starts a new page", {2, 150}, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ReportDocument doc = document(c.rows);
+        EXPECT_EQ(ReportLayout(doc, ReportFiles::defaultPageLayout()).pageCount(), c.pages);
+    }
+    // Portrait pages hold more rows.
+    const ReportDocument tall = document({150});
+    QPageLayout portrait = ReportFiles::defaultPageLayout();
+    portrait.setOrientation(QPageLayout::Portrait);
+    EXPECT_LT(ReportLayout(tall, portrait).pageCount(), 3);
+}
+
+TEST(ReportPages, HeadersAndPageNumbersOnEveryPage) {
+    QTemporaryDir dir;
+    const ReportDocument doc = document({150}, 3);
+    const QString path = dir.filePath("r.pdf");
+    EXPECT_EQ(ReportFiles::save(doc, path, ReportFiles::Format::Pdf), 3);
+    QProcess p;
+    p.start("pdftotext", {"-layout", path, "-"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(pages[i].contains("Relatório de teste"));
+        EXPECT_TRUE(pages[i].contains("Sistemas") && pages[i].contains("Usuários"));
+        EXPECT_TRUE(pages[i].contains(QStringLiteral("Página %1 de 3").arg(i + 1)));
+        EXPECT_TRUE(pages[i].contains("1.234,50"));
+        EXPECT_EQ(pages[i].contains("(continuação)"), i > 0);
+    }
+    EXPECT_TRUE(pages[2].contains(QRegularExpression("\\n\\s*150\\s+1\\.234,50")));
+}
+
+// 3. One layout per page size ------------------------------------------------------------------
+
+TEST(ReportEngineLayout, LaidOutOncePerPageSize) {
+    ReportEngine engine;
+    engine.setDocument(document({40, 40}));
+    const int pages = engine.layout().pageCount();
+    engine.layout();
+    engine.layout(engine.printer().pageLayout());
+    EXPECT_EQ(engine.layoutsMade(), 1);
+    QPageLayout portrait = engine.printer().pageLayout();
+    portrait.setOrientation(QPageLayout::Portrait);
+    engine.printer().setPageLayout(portrait);
+    engine.layout();
+    EXPECT_EQ(engine.layoutsMade(), 2);
+    engine.setTitle("Outro título");
+    engine.layout();
+    EXPECT_EQ(engine.layoutsMade(), 3);
+    EXPECT_GT(pages, 0);
+}
+
+// 4. Files -----------------------------------------------------------------------------------------
+
+TEST(ReportFilesTest, CsvColumnsQuotingAndNulls) {
+    ReportDocument doc = document({2, 1}, 3, 10);
+    doc.matrices[1].keys = {"Tipo \"B\"", "9;9"};
+    doc.matrices[1].columns = 2;
+    doc.matrices[1].values = {1.5, ReportMatrix::none()};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("r.csv");
+    ReportFiles::save(doc, path, ReportFiles::Format::Csv);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), "TIPO;CODIGO;USUARIOS;01;02;03\n"
+                                              "Tipo;1;1;10;10;10\n"
+                                              "Tipo;1;2;10;10;10\n"
+                                              "\"Tipo \"\"B\"\"\";\"9;9\";1;1,5;;\n");
+}
+
+TEST(ReportFilesTest, FailedSaveLeavesNothing) {
+    QTemporaryDir dir;
+    const ReportDocument doc = document({3});
+    for (ReportFiles::Format f : {ReportFiles::Format::Pdf, ReportFiles::Format::Xlsx, ReportFiles::Format::Csv}) {
+        SCOPED_TRACE(int(f));
+        QString message;
+        try {
+            ReportFiles::save(doc, dir.filePath("falta/r.out"), f);
+        } catch (const EAppError &e) {
+            message = e.message();
+        }
+        EXPECT_TRUE(message.contains("a pasta não existe")) << message.toStdString();
+        try {
+            ReportFiles::save(doc, dir.path(), f);
+            message.clear();
+        } catch (const EAppError &e) {
+            message = e.message();
+        }
+        EXPECT_TRUE(message.contains("é uma pasta")) << message.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    ReportFiles::Format format;
+    EXPECT_TRUE(ReportFiles::formatFromPath("a/B.XLSX", &format) && format == ReportFiles::Format::Xlsx);
+    EXPECT_FALSE(ReportFiles::formatFromPath("a/b.txt", &format));
+}
+
+// 5. The base screen ----------------------------------------------------------------------------------
+
+TEST(ReportBaseScreen, UnknownReportCodeNamesTheCodeAndFolder) {
+    RecordingDialogs dialogs;
+    auto *screen = new TfrmDadosGerRel;
+    screen->msgPadrao.SetLines({"Arq_Rel_Err|O arquivo contendo a definição do relatório de código '%s' não foi encontrado no diretório '%s'."});
+    screen->lblCodRel->setText("XYZ999");
+    screen->sbtPreview->trigger();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().startsWith("O arquivo contendo a definição do relatório de código 'XYZ999' não foi encontrado no diretório '"));
+    EXPECT_FALSE(dialogs.last().contains("%s"));
+    EXPECT_FALSE(screen->report.hasDocument());
+    delete screen;
+}
+
+TEST(ReportBaseScreen, DefinitionRunsOnTheScreensRows) {
+    RecordingDialogs dialogs;
+    struct Preview : IReportDialogs {
+        void preview(ReportEngine &e, QWidget *) override { rows = e.document().rowCount(); }
+        bool printDialog(QPrinter &, QWidget *) override { return false; }
+        bool pageSetup(QPrinter &, QWidget *) override { return false; }
+        bool askText(const QString &, const QString &, QString *, QWidget *) override { return false; }
+        QString saveFileName(const QString &, ReportFiles::Format *, QWidget *) override { return {}; }
+        qint64 rows = -1;
+    } windows;
+    SetReportDialogs(&windows);
+    ReportDefinitions::add("TESTE01", [](const DataPacket &rows, const QMap<QString, QString> &params) {
+        ReportDocument d = document({int(rows.rows.size())});
+        d.title = params.value("titulo");
+        return d;
+    });
+    auto *screen = new TfrmDadosGerRel;
+    screen->lblCodRel->setText("teste01");
+    TClientTable table("t");
+    table.AddField("A", FieldType::Float);
+    table.CreateDataSet();
+    for (int i = 0; i < 4; ++i) {
+        table.Append();
+        table.FieldByName("A")->SetAsFloat(i);
+        table.Post();
+    }
+    TDataSource source(&table);
+    screen->dtsRelatorio = &source;
+    screen->ReportParams = {{"titulo", "Quatro linhas"}};
+    screen->sbtPreview->trigger();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+    EXPECT_EQ(windows.rows, 4);
+    EXPECT_EQ(screen->report.document().title, "Quatro linhas");
+    SetReportDialogs(nullptr);
+    delete screen;
+}
