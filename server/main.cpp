@@ -12,7 +12,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <pthread.h>
 
@@ -29,6 +32,7 @@ int usage() {
                     "Uso:\n"
                     "  cot-server --listen ENDEREÇO:PORTA --database ARQUIVO.db|postgresql://usuario@servidor:porta/banco\n"
                     "             [--token-file ARQUIVO] [--demo] [--threads N] [--max-body BYTES]\n"
+                    "             [--max-connections N] [--max-per-address N] [--idle-timeout SEGUNDOS]\n"
                     "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
                     "\n"
                     "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
@@ -114,6 +118,14 @@ int main(int argc, char **argv) {
         } else if (a == QLatin1String("--max-body")) {
             bool ok = false;
             if (!takeValue(args, i, &v) || (options.maxBodyBytes = v.toLongLong(&ok), !ok)) return usage();
+        } else if (a == QLatin1String("--max-connections") || a == QLatin1String("--max-per-address") ||
+                   a == QLatin1String("--idle-timeout")) {
+            bool ok = false;
+            const int n = takeValue(args, i, &v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 0 || (n == 0 && a != QLatin1String("--max-per-address"))) return usage();
+            (a == QLatin1String("--max-connections") ? options.maxConnections
+             : a == QLatin1String("--max-per-address") ? options.maxConnectionsPerAddress
+                                                       : options.idleTimeoutSeconds) = n;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             usage();
             return 0;
@@ -152,9 +164,25 @@ int main(int argc, char **argv) {
     }
     say(stdout, QStringLiteral("cot-server escutando em http://%1:%2").arg(options.listenHost).arg(server.port()));
 
+    // The first signal stops the server gracefully on another thread: requests
+    // under way finish, every other connection closes. A second one exits at
+    // once; the database keeps only whole transactions either way.
     int sig = 0;
     sigwait(&stopSignals, &sig);
     say(stderr, QStringLiteral("cot-server encerrando."));
-    server.stop();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        server.stop();
+        stopped = true;
+    });
+    const timespec tick{0, 20 * 1000 * 1000};
+    while (!stopped) {
+        siginfo_t info;
+        if (sigtimedwait(&stopSignals, &info, &tick) > 0) {
+            say(stderr, QStringLiteral("cot-server encerrado sem esperar as requisições em andamento."));
+            std::_Exit(3);
+        }
+    }
+    stopper.join();
     return 0;
 }
