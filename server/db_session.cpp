@@ -178,6 +178,10 @@ Query &Query::bind(const QVariant &value) {
         m_q.bindValue(m_bound++, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     else if (value.typeId() == QMetaType::QString && value.toString().isNull())
         m_q.bindValue(m_bound++, QStringLiteral(""));  // an empty text, not SQL NULL (null is an invalid QVariant)
+    else if (value.typeId() == QMetaType::QString && !m_session.isPostgres() && value.toString().startsWith(QChar(0xFEFF)))
+        // SQLite takes a leading U+FEFF of UTF-16 text for a byte-order mark and
+        // drops it: one more keeps the text's own.
+        m_q.bindValue(m_bound++, QChar(0xFEFF) + value.toString());
     else
         m_q.bindValue(m_bound++, value);
     return *this;

@@ -1,6 +1,7 @@
 #include "rpc_dispatcher.h"
 
 #include "codes.h"
+#include "wire_values.h"
 #include "methods/packets.h"
 
 #include <QJsonDocument>
@@ -33,7 +34,7 @@ QString parseProblem(QJsonParseError::ParseError error) {
 
 QByteArray resultBody(const QJsonValue &id, const QByteArray &data, const QJsonArray &params) {
     QByteArray out;
-    const QByteArray paramsText = QJsonDocument(params).toJson(QJsonDocument::Compact);
+    const QByteArray paramsText = JsonText::encode(params);
     out.reserve(data.size() + paramsText.size() + 64);
     out += "{\"jsonrpc\":\"2.0\",\"id\":";
     out += JsonText::encode(id);
@@ -167,6 +168,11 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
                                                 .arg(def->name)
                                                 .arg(def->args.size())
                                                 .arg(params.size()));
+    try {
+        WireValues::checkArguments(params, def->name);
+    } catch (const RpcError &e) {
+        return fail(e.code(), e.message());
+    }
     QVector<std::optional<Delta>> deltas(params.size());
     for (int i = 0; i < params.size(); ++i) {
         const QJsonValue v = params.at(i);
@@ -177,6 +183,9 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         if ((def->args[i] == ArgKind::Delta || def->args[i] == ArgKind::DeltaOrNull) && v.isObject()) {
             try {
                 deltas[i] = PacketCodec::deltaFromJson(v);
+                WireValues::checkDelta(*deltas[i], i + 1, def->name);
+            } catch (const RpcError &e) {
+                return fail(e.code(), e.message());
             } catch (const PacketError &e) {
                 return fail(RpcCode::InvalidParams, QStringLiteral("Argumento %1 do método %2: %3").arg(i + 1).arg(def->name, e.message()));
             }

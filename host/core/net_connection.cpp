@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "errors.h"
+#include "packet_writer.h"
 #include "rpc_codes.h"
 
 #include <QJsonDocument>
@@ -116,7 +117,7 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
     for (const RpcArg &a : args) params.append(a.toJson());
     const qint64 id = m_nextId++;
     const QJsonObject request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
-    const std::string body = QJsonDocument(request).toJson(QJsonDocument::Compact).toStdString();
+    const std::string body = JsonText::encode(request).toStdString();
 
     httplib::Headers headers;
     if (!Token.isEmpty()) headers.emplace("Authorization", "Bearer " + Token.toStdString());
