@@ -8,6 +8,7 @@
 #include "schema.h"
 #include "codes.h"
 #include "http/http_server.h"
+#include "openrpc.h"
 
 #include <packet_writer.h>
 
@@ -95,6 +96,7 @@ struct AppServer::Impl : HttpService {
     RpcDispatcher dispatcher{registry};
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;
+    QByteArray description;  // GET /openrpc.json
     bool running = false;
 
     DbSession &session() {
@@ -128,6 +130,12 @@ struct AppServer::Impl : HttpService {
             return std::nullopt;
         }
         if (head.path == "/health" && (head.method == "GET" || head.method == "HEAD")) return std::nullopt;
+        if (head.path == "/openrpc.json" && (head.method == "GET" || head.method == "HEAD")) {
+            HttpAnswer a;
+            a.body = description;
+            logHttp(head, a.status);
+            return a;
+        }
         HttpAnswer a = rpc ? error(405, QStringLiteral("O módulo Cot00300.rdmTbPreProCom só aceita chamadas pelo método POST."))
                            : error(404, QStringLiteral("Recurso não encontrado no servidor de aplicação."));
         logHttp(head, a.status);
@@ -195,6 +203,7 @@ struct AppServer::Impl : HttpService {
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
     d->options = options;
     Methods::registerAll(d->registry);
+    d->description = OpenRpc::document(d->registry);
 }
 
 AppServer::~AppServer() { stop(); }

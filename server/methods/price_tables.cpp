@@ -183,7 +183,7 @@ void Methods::registerPriceTables(MethodRegistry &registry) {
                                                                 " FROM PRECOPROPOSTA ORDER BY CDPRECOPROP"),
                                                  {});
                   }});
-    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }});
+    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }, {}, Answer::Text});
     registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write, setIncTbPre});
     registry.add({QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::Write, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));

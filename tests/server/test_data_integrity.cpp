@@ -5,14 +5,21 @@
 //      record numbers handed out stay exact and unused.
 //   3. Text: invalid Unicode and NUL refused naming the field; valid text kept exactly.
 //   4. A delete made from a stale row is refused with the conflict code.
+//   5. A backup taken under writes restores every acknowledged write.
 
 #include "raw_client.h"
 #include "server_fixture.h"
 
 #include <rpc_codes.h>
 
+#include <db_config.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -193,3 +200,92 @@ TEST_P(DataIntegrity, ADeleteFromAStaleRowIsRefusedAsAConflict) {
 }
 
 COT_BOTH_BACKENDS(DataIntegrity);
+
+// 5 ------------------------------------------------------------------------
+// Backups taken while the server writes, and restored.
+class Backups : public DataIntegrity {};
+
+TEST_P(Backups, ABackupTakenUnderWritesRestoresEveryAcknowledgedWrite) {
+    if (isPostgres()) {
+        QProcess p;
+        p.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("backup"), QStringLiteral("/tmp/x.dump"), QStringLiteral("--database"), databaseName()});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("pg_dump")));
+        return;
+    }
+    ServerProcess server;
+    ASSERT_TRUE(server.start(databaseName()));
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    QStringList acknowledged;  // in order
+    std::thread writer([&] {
+        TNetConnection c;
+        c.Host = QStringLiteral("127.0.0.1");
+        c.Port = server.port();
+        for (int i = 0; !stop; ++i) {
+            const QString code = c.Call(QStringLiteral("PrxPrecoProp"), {}).data.toString();
+            if (c.Call(QStringLiteral("SetIncTbPre"), {insertDelta(ClientFields::priceTable(), priceTableRow(code, QStringLiteral("T%1").arg(i)))}).ok) {
+                std::lock_guard<std::mutex> g(lock);
+                acknowledged << code;
+            }
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    QStringList before;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        before = acknowledged;
+    }
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("copia.db"));
+    QProcess backup;
+    backup.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("backup"), copy, QStringLiteral("--database"), databaseName()});
+    ASSERT_TRUE(backup.waitForFinished(30000));
+    EXPECT_EQ(backup.exitCode(), 0) << backup.readAllStandardError().toStdString();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = true;
+    writer.join();
+    ASSERT_GT(before.size(), 5);
+    ASSERT_GT(acknowledged.size(), before.size());
+
+    // Restored into a database of its own, with no server on it.
+    const QString restored = dir.filePath(QStringLiteral("restaurado.db"));
+    QProcess restore;
+    restore.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("restore"), copy, QStringLiteral("--database"), restored});
+    ASSERT_TRUE(restore.waitForFinished(30000));
+    ASSERT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
+    DbConfig config;
+    QString error;
+    ASSERT_TRUE(DbConfig::parse(restored, &config, &error));
+    DbSession db(config, uniqueName("restored"));
+    db.open();
+    QSet<QString> codes;
+    {
+        Query q(db, QStringLiteral("SELECT CDPRECOPROP FROM PRECOPROPOSTA"));
+        q.exec();
+        while (q.next()) codes.insert(q.text(0));
+    }
+    for (const QString &code : before) EXPECT_TRUE(codes.contains(code)) << code.toStdString();
+    Query check(db, QStringLiteral("PRAGMA integrity_check"));
+    check.exec();
+    ASSERT_TRUE(check.next());
+    EXPECT_EQ(check.text(0), QStringLiteral("ok"));
+
+    // A file that is not a copy is refused and the database stays as it was.
+    const QString junk = dir.filePath(QStringLiteral("lixo.db"));
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(8192, 'x'));
+    f.close();
+    QProcess bad;
+    bad.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("restore"), junk, QStringLiteral("--database"), restored});
+    ASSERT_TRUE(bad.waitForFinished(30000));
+    EXPECT_EQ(bad.exitCode(), 1);
+    Query still(db, QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA"));
+    still.exec();
+    ASSERT_TRUE(still.next());
+    EXPECT_EQ(still.value(0).toInt(), codes.size());
+}
+
+COT_BOTH_BACKENDS(Backups);

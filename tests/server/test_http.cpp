@@ -7,11 +7,14 @@
 //   4. SIGTERM finishes what is under way and exits promptly; a second one at once.
 //   5. What a caller reads is Portuguese, also for unreadable JSON.
 //   6. /health answers ok only when the schema really reads.
+//   7. GET /openrpc.json describes the method registry.
 
 #include "raw_client.h"
 #include "server_fixture.h"
 
+#include <methods/methods.h>
 #include <rpc_codes.h>
+#include <rpc_dispatcher.h>
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -306,6 +309,53 @@ TEST_P(Http, HealthIs503OverADamagedDatabaseFile) {
         SCOPED_TRACE(i);
         EXPECT_EQ(health(), 503);
     }
+}
+
+// 7 ------------------------------------------------------------------------
+TEST_P(Http, OpenRpcDocumentDescribesEveryRegisteredMethodAndNothingElse) {
+    MethodRegistry registry;
+    Methods::registerAll(registry);
+    RawSocket s(server->port());
+    s.send("GET /openrpc.json HTTP/1.1\r\nHost: x\r\n\r\n");
+    const QList<HttpAnswerText> a = splitAnswers(s.readAnswers(1, 3000));
+    ASSERT_EQ(a.size(), 1);
+    ASSERT_EQ(a[0].status, 200);
+    const QJsonObject doc = QJsonDocument::fromJson(a[0].body).object();
+    EXPECT_FALSE(doc.value("openrpc").toString().isEmpty());
+    QStringList described;
+    QHash<QString, QJsonObject> byName;
+    for (const QJsonValue &m : doc.value("methods").toArray()) {
+        described << m.toObject().value("name").toString();
+        byName.insert(described.last(), m.toObject());
+    }
+    QStringList registered = registry.names();
+    registered.sort();
+    described.sort();
+    EXPECT_EQ(described, registered);
+    for (const QString &name : registered) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(byName[name].value("params").toArray().size(), registry.find(name)->args.size());
+    }
+    // By-reference arguments and what comes back, as the module relies on them.
+    auto byRef = [&](const char *method, int i) {
+        return byName[QLatin1String(method)].value("params").toArray().at(i).toObject().value("x-by-reference").toBool();
+    };
+    EXPECT_TRUE(byRef("getQtMaxFin", 1));
+    EXPECT_FALSE(byRef("getQtMaxFin", 0));
+    EXPECT_TRUE(byRef("getLuSist", 0));
+    EXPECT_TRUE(byRef("Insere_OperDesc", 6));
+    EXPECT_FALSE(byRef("Insere_OperDesc", 2));
+    auto data = [&](const char *method) {
+        return byName[QLatin1String(method)].value("result").toObject().value("schema").toObject().value("properties").toObject().value("data").toObject();
+    };
+    EXPECT_EQ(data("PrxPrecoProp").value("type").toString(), "string");
+    EXPECT_EQ(data("setDescSis").value("type").toString(), "null");
+    EXPECT_TRUE(data("getDescSis").value("$ref").toString().endsWith("DataPacket"));
+    QList<int> codes;
+    for (const QJsonValue &e : doc.value("components").toObject().value("errors").toObject()) codes << e.toObject().value("code").toInt();
+    for (int code : {RpcCode::ParseError, RpcCode::InvalidRequest, RpcCode::MethodNotFound, RpcCode::InvalidParams, RpcCode::Refused,
+                     RpcCode::Conflict, RpcCode::Storage})
+        EXPECT_TRUE(codes.contains(code)) << code;
 }
 
 COT_BOTH_BACKENDS(Http);
