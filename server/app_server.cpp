@@ -6,6 +6,11 @@
 #include "methods/methods.h"
 #include "rpc_dispatcher.h"
 #include "schema.h"
+#include "codes.h"
+#include "http/http_server.h"
+#include "openrpc.h"
+
+#include <packet_writer.h>
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -14,7 +19,6 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
-#include <httplib.h>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -33,15 +37,6 @@ struct ThreadSessions {
     std::unordered_map<quint64, std::unique_ptr<DbSession>> sessions;
 };
 thread_local ThreadSessions t_sessions;
-// Set by the RPC handler so the access log does not write the request twice.
-thread_local bool t_logged = false;
-
-bool isLoopback(const QString &host) {
-    const QString h = host.trimmed().toLower();
-    return h == QLatin1String("localhost") || h == QLatin1String("::1") || h == QLatin1String("[::1]") ||
-           h.startsWith(QLatin1String("127."));
-}
-
 bool sameToken(const std::string &given, const std::string &expected) {
     // Compares in time independent of where the texts differ.
     unsigned char diff = given.size() == expected.size() ? 0 : 1;
@@ -78,23 +73,30 @@ void logLine(const QString &what, double ms, const QString &outcome) {
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 
-std::string errorJson(const QString &message) {
-    return QStringLiteral("{\"jsonrpc\":\"2.0\",\"id\":null,\"error\":{\"code\":-32600,\"message\":\"%1\"}}")
-        .arg(QString(message).replace(QLatin1Char('"'), QLatin1Char('\'')))
-        .toStdString();
-}
-
 }  // namespace
 
-struct AppServer::Impl {
+QByteArray rpcErrorBody(const QJsonValue &id, int code, const QString &message) {
+    QByteArray out;
+    out.reserve(message.size() * 2 + 64);
+    out += "{\"jsonrpc\":\"2.0\",\"id\":";
+    out += JsonText::encode(id);
+    out += ",\"error\":{\"code\":";
+    out += QByteArray::number(code);
+    out += ",\"message\":";
+    JsonText::appendString(out, message);
+    out += "}}";
+    return out;
+}
+
+struct AppServer::Impl : HttpService {
     ServerOptions options;
     DbConfig db;
     quint64 id = g_nextServerId++;
     MethodRegistry registry;
     RpcDispatcher dispatcher{registry};
-    std::unique_ptr<httplib::Server> http;
-    std::thread listener;
-    int port = 0;
+    std::unique_ptr<HttpServer> http;
+    QByteArray expectedAuthorization;
+    QByteArray description;  // GET /openrpc.json
     bool running = false;
 
     DbSession &session() {
@@ -104,96 +106,116 @@ struct AppServer::Impl {
         return *slot;
     }
 
-    void routes();
-};
+    static HttpAnswer error(int status, const QString &message) {
+        HttpAnswer a;
+        a.status = status;
+        a.body = rpcErrorBody(QJsonValue::Null, RpcCode::InvalidRequest, message);
+        return a;
+    }
 
-void AppServer::Impl::routes() {
-    // The token is checked once the body has been read: refusing earlier would
-    // leave the body in the connection, to be taken for the next request.
-    http->set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
-        t_logged = false;
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
+    static void logHttp(const HttpRequest &r, int status) {
+        logLine(QStringLiteral("%1 %2").arg(QString::fromLatin1(r.method), Codes::shown(QString::fromUtf8(r.path), 80)), -1,
+                QStringLiteral("http %1").arg(status));
+    }
 
-    http->Post(kRpcPath, [this](const httplib::Request &req, httplib::Response &res) {
-        const auto started = std::chrono::steady_clock::now();
-        if (!options.token.isEmpty() &&
-            !sameToken(req.get_header_value("Authorization"), "Bearer " + options.token.toStdString())) {
-            res.status = 401;
-            res.set_header("WWW-Authenticate", "Bearer");
-            res.set_content(errorJson(QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida.")), "application/json");
-            return;  // the access log writes the line
+    std::optional<HttpAnswer> admit(const HttpRequest &head) override {
+        const bool rpc = head.path == kRpcPath;
+        if (rpc && head.method == "POST") {
+            if (!expectedAuthorization.isEmpty() && !sameToken(head.authorization.toStdString(), expectedAuthorization.toStdString())) {
+                HttpAnswer a = error(401, QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida."));
+                a.askForKey = true;
+                logHttp(head, a.status);
+                return a;
+            }
+            return std::nullopt;
         }
+        if (head.path == "/health" && (head.method == "GET" || head.method == "HEAD")) return std::nullopt;
+        if (head.path == "/openrpc.json" && (head.method == "GET" || head.method == "HEAD")) {
+            HttpAnswer a;
+            a.body = description;
+            logHttp(head, a.status);
+            return a;
+        }
+        HttpAnswer a = rpc ? error(405, QStringLiteral("O módulo Cot00300.rdmTbPreProCom só aceita chamadas pelo método POST."))
+                           : error(404, QStringLiteral("Recurso não encontrado no servidor de aplicação."));
+        logHttp(head, a.status);
+        return a;
+    }
+
+    HttpAnswer answer(const HttpRequest &request) override {
+        if (request.path == "/health") return health();
+        const auto started = std::chrono::steady_clock::now();
         RpcDispatcher::Outcome out;
         try {
-            out = dispatcher.handle(QByteArray::fromStdString(req.body), session());
+            out = dispatcher.handle(request.body, session());
         } catch (...) {
             out.code = RpcCode::Storage;
-            out.body = QByteArrayLiteral("{\"jsonrpc\":\"2.0\",\"id\":null,\"error\":{\"code\":-32002,"
-                                         "\"message\":\"Falha interna do servidor de aplicação.\"}}");
+            out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));
         }
-        res.status = 200;
-        res.set_content(out.body.constData(), size_t(out.body.size()), "application/json");
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         logLine(QStringLiteral("rpc %1").arg(out.method.isEmpty() ? QStringLiteral("-") : out.method), ms,
                 out.code == 0 ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(out.code));
-        t_logged = true;
-    });
+        HttpAnswer a;
+        a.body = std::move(out.body);
+        return a;
+    }
 
-    http->Get("/health", [this](const httplib::Request &, httplib::Response &res) {
+    // Ok only when the schema really reads: a SQLite file is opened afresh (a
+    // kept connection may answer from pages cached before the file was damaged)
+    // and checked; a kept PostgreSQL connection lost under us is opened again once.
+    HttpAnswer health() {
         bool ok = false;
-        try {
-            DbSession &s = session();
-            s.open();
-            Query q(s, QStringLiteral("SELECT 1"));
-            q.exec();
-            ok = q.next();
-        } catch (...) {
-            session().close();
+        for (int attempt = 0; attempt < 2 && !ok; ++attempt) {
+            const bool fresh = db.dialect == Dialect::SQLite;
+            std::unique_ptr<DbSession> own;
+            if (fresh) own = std::make_unique<DbSession>(db, QStringLiteral("cot-server-%1-health-%2").arg(id).arg(g_nextConnection++));
+            DbSession &s = fresh ? *own : session();
+            try {
+                s.open();
+                ok = Schema::readable(s);
+            } catch (...) {
+                ok = false;
+            }
+            if (!ok) s.close();
+            if (fresh) break;
         }
-        res.status = ok ? 200 : 503;
-        res.set_content(ok ? "{\"status\":\"ok\"}" : "{\"status\":\"indisponivel\"}", "application/json");
-    });
+        HttpAnswer a;
+        a.status = ok ? 200 : 503;
+        a.body = ok ? QByteArrayLiteral("{\"status\":\"ok\"}") : QByteArrayLiteral("{\"status\":\"indisponivel\"}");
+        return a;
+    }
 
-    http->set_error_handler([](const httplib::Request &, httplib::Response &res) {
-        if (!res.body.empty()) return;
-        if (res.status == 413)
-            res.set_content(errorJson(QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.")),
-                            "application/json");
-        else if (res.status == 404)
-            res.set_content(errorJson(QStringLiteral("Recurso não encontrado no servidor de aplicação.")), "application/json");
-    });
-
-    http->set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
-        res.status = 500;
-        res.set_content(errorJson(QStringLiteral("Falha interna do servidor de aplicação.")), "application/json");
-    });
-
-    http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        if (t_logged) {
-            t_logged = false;
-            return;
+    HttpAnswer refusal(const HttpRequest &head, int status) override {
+        QString message;
+        switch (status) {
+        case 413: message = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação."); break;
+        case 415:
+            message = QStringLiteral("O servidor de aplicação não aceita corpo de requisição comprimido: envie o JSON sem Content-Encoding.");
+            break;
+        case 503: message = QStringLiteral("O servidor de aplicação está sendo encerrado. Tente novamente em instantes."); break;
+        default: message = QStringLiteral("Falha interna do servidor de aplicação."); break;
         }
-        logLine(QStringLiteral("%1 %2").arg(QString::fromStdString(req.method), QString::fromStdString(req.path).left(80)), -1,
-                QStringLiteral("http %1").arg(res.status));
-    });
-}
+        logHttp(head, status);
+        return error(status, message);
+    }
+};
 
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
     d->options = options;
     Methods::registerAll(d->registry);
+    d->description = OpenRpc::document(d->registry);
 }
 
 AppServer::~AppServer() { stop(); }
 
-int AppServer::port() const { return d->port; }
+int AppServer::port() const { return d->http ? d->http->port() : 0; }
 
 bool AppServer::start(QString *error) {
     QString dummy;
     if (!error) error = &dummy;
     if (d->running) return true;
     const ServerOptions &o = d->options;
-    if (o.token.isEmpty() && !isLoopback(o.listenHost)) {
+    if (o.token.isEmpty() && !resolvesToLoopbackOnly(o.listenHost)) {
         *error = QStringLiteral("Sem chave de acesso (token) o servidor de aplicação só pode escutar no endereço local "
                                 "(127.0.0.1); \"%1\" foi recusado.")
                      .arg(o.listenHost);
@@ -226,45 +248,27 @@ bool AppServer::start(QString *error) {
         }
     }
 
-    d->http = std::make_unique<httplib::Server>();
-    const int threads = o.threads;
-    d->http->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-    d->http->set_payload_max_length(size_t(std::max<qint64>(1024, o.maxBodyBytes)));
-    d->http->set_tcp_nodelay(true);
-    // A connection stays open while its client keeps calling (closing it after a
-    // count races with the client's next request); an idle one closes in 5 s.
-    d->http->set_keep_alive_max_count(std::numeric_limits<int>::max());
-    d->http->set_keep_alive_timeout(5);
-    d->http->set_read_timeout(30, 0);
-    d->http->set_write_timeout(30, 0);
-    d->routes();
-
-    const std::string host = o.listenHost.toStdString();
-    if (o.port == 0) {
-        d->port = d->http->bind_to_any_port(host);
-        if (d->port <= 0) d->port = 0;
-    } else if (d->http->bind_to_port(host, o.port)) {
-        d->port = o.port;
-    }
-    if (d->port == 0) {
-        *error = QStringLiteral("Não foi possível escutar em %1:%2 (endereço inválido ou porta em uso).").arg(o.listenHost).arg(o.port);
+    d->expectedAuthorization = o.token.isEmpty() ? QByteArray() : "Bearer " + o.token.toUtf8();
+    HttpLimits limits;
+    limits.maxBodyBytes = std::max<qint64>(1024, o.maxBodyBytes);
+    limits.workers = o.threads;
+    limits.maxConnections = o.maxConnections;
+    limits.maxPerAddress = o.maxConnectionsPerAddress;
+    limits.idleTimeoutSeconds = o.idleTimeoutSeconds;
+    d->http = std::make_unique<HttpServer>(*d);
+    if (!d->http->start(o.listenHost, o.port, limits, error)) {
         d->http.reset();
         return false;
     }
-    d->listener = std::thread([this] { d->http->listen_after_bind(); });
-    for (int i = 0; i < 500 && !d->http->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     d->running = true;
     logLine(QStringLiteral("inicio"), -1,
-            QStringLiteral("escutando em %1:%2, %3, %4 threads").arg(o.listenHost).arg(d->port).arg(d->db.describe()).arg(threads));
+            QStringLiteral("escutando em %1:%2, %3, %4 threads").arg(o.listenHost).arg(port()).arg(d->db.describe()).arg(o.threads));
     return true;
 }
 
 void AppServer::stop() {
     if (!d->running) return;
     d->running = false;
-    for (int i = 0; i < 1000 && !d->http->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     d->http->stop();
-    if (d->listener.joinable()) d->listener.join();
     d->http.reset();
-    d->port = 0;
 }

@@ -15,8 +15,11 @@ struct ServerOptions {
     QString database;  // SQLite path or postgresql://user@host:port/db[?schema=NAME]
     QString token;     // bearer token; empty = no token (then loopback only)
     bool demo = false; // fill an empty database with demonstration data
-    int threads = 8;   // worker threads, each with its own database connection
+    int threads = 8;   // database workers, each with its own database connection
     qint64 maxBodyBytes = 8 * 1024 * 1024;
+    int maxConnections = 4096;          // open at once; idle ones cost a socket, not a thread
+    int maxConnectionsPerAddress = 0;   // from one client address; 0: only the overall limit
+    int idleTimeoutSeconds = 30;        // a connection silent this long is closed
 };
 
 class AppServer {
@@ -31,7 +34,9 @@ public:
     // with a Portuguese reason in *error, when it cannot.
     bool start(QString *error);
     int port() const;  // the port listened on; 0 before start
-    void stop();       // stops listening and waits for requests under way
+    // Stops listening, lets the requests under way finish and answer, and closes
+    // every other connection.
+    void stop();
 
 private:
     struct Impl;

@@ -2,6 +2,9 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSqlResult>
+
+#include <libpq-fe.h>
 
 namespace {
 
@@ -178,9 +181,39 @@ Query &Query::bind(const QVariant &value) {
         m_q.bindValue(m_bound++, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     else if (value.typeId() == QMetaType::QString && value.toString().isNull())
         m_q.bindValue(m_bound++, QStringLiteral(""));  // an empty text, not SQL NULL (null is an invalid QVariant)
+    else if (value.typeId() == QMetaType::QString && !m_session.isPostgres() && value.toString().startsWith(QChar(0xFEFF)))
+        // SQLite takes a leading U+FEFF of UTF-16 text for a byte-order mark and
+        // drops it: one more keeps the text's own.
+        m_q.bindValue(m_bound++, QChar(0xFEFF) + value.toString());
     else
         m_q.bindValue(m_bound++, value);
     return *this;
+}
+
+// Qt's PostgreSQL driver decodes text with QString::fromUtf8, which drops a
+// leading byte-order mark; the raw value in the driver's result still has it.
+static QString withLeadingMark(const QSqlQuery &q, int column, const QString &decoded) {
+    const QVariant handle = q.result()->handle();
+    if (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0) return decoded;
+    const PGresult *result = *static_cast<const PGresult *const *>(handle.constData());
+    if (!result || PQntuples(result) < 1) return decoded;
+    // Forward-only queries hold one row per result (single-row mode); otherwise the current row.
+    const int row = PQntuples(result) == 1 ? 0 : q.at();
+    if (row < 0 || row >= PQntuples(result) || column >= PQnfields(result)) return decoded;
+    const char *raw = PQgetvalue(result, row, column);
+    if (!raw || qstrncmp(raw, "\xEF\xBB\xBF", 3) != 0) return decoded;
+    // Only when the rest is exactly what the driver gave: then it is this value's own mark.
+    return QString::fromUtf8(raw + 3) == decoded ? QChar(0xFEFF) + decoded : decoded;
+}
+
+QVariant Query::value(int i) const {
+    QVariant v = m_q.value(i);
+    if (m_session.isPostgres() && v.typeId() == QMetaType::QString) {
+        const QString s = v.toString();
+        const QString kept = withLeadingMark(m_q, i, s);
+        if (kept.size() != s.size()) return kept;
+    }
+    return v;
 }
 
 Query &Query::exec() {

@@ -99,8 +99,8 @@ public:
     Query &bind(const QVariant &value);
     Query &exec();  // throws DbError
     bool next() { return m_q.next(); }
-    QVariant value(int i) const { return m_q.value(i); }
-    QString text(int i) const { return m_q.value(i).toString(); }
+    QVariant value(int i) const;
+    QString text(int i) const { return value(i).toString(); }
     bool isNull(int i) const { return m_q.isNull(i); }
     int rowsAffected() const { return m_q.numRowsAffected(); }
     QSqlQuery &raw() { return m_q; }

@@ -156,6 +156,12 @@ bool unchangedSince(const TableLayout &layout, const DeltaRecord &oldRec, const 
     return true;
 }
 
+bool unchangedSinceRead(const TableLayout &layout, const DeltaRecord &oldRec, const Values &stored) {
+    for (int i = 0; i < layout.columns().size(); ++i)
+        if (oldRec.has(i) && !same(oldRec.values[i], stored[i], layout.columns()[i].type)) return false;
+    return true;
+}
+
 Values merged(const Values &stored, const DeltaRecord &newRec, const QVector<int> &changed) {
     Values row = stored;
     for (int i : changed) row[i] = newRec.values[i];

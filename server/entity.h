@@ -66,6 +66,9 @@ bool same(const QVariant &a, const QVariant &b, FieldType type);
 QVector<int> changedColumns(const TableLayout &layout, const DeltaRecord &oldRec, const DeltaRecord &newRec);
 // True when every changed column still holds, in the stored row, its old value.
 bool unchangedSince(const TableLayout &layout, const DeltaRecord &oldRec, const QVector<int> &changed, const Values &stored);
+// True when every column the old side carries still holds that value: a delete
+// made from a row another user has changed since is refused like an update.
+bool unchangedSinceRead(const TableLayout &layout, const DeltaRecord &oldRec, const Values &stored);
 // The stored row with the changed columns taking their new values.
 Values merged(const Values &stored, const DeltaRecord &newRec, const QVector<int> &changed);
 

@@ -2,8 +2,11 @@
 //
 //   cot-server --listen 127.0.0.1:8300 --database PATH.db|postgresql://... [--token-file FILE] [--demo] [--threads N]
 //   cot-server index set YYYY-MM VALUE --database PATH.db|postgresql://...
+//   cot-server backup FILE --database PATH.db      (online: the server may be running)
+//   cot-server restore FILE --database PATH.db     (with the server stopped)
 
 #include "app_server.h"
+#include "backup.h"
 #include "db_config.h"
 #include "db_session.h"
 #include "monthly_index.h"
@@ -12,7 +15,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <pthread.h>
 
@@ -29,7 +35,10 @@ int usage() {
                     "Uso:\n"
                     "  cot-server --listen ENDEREÇO:PORTA --database ARQUIVO.db|postgresql://usuario@servidor:porta/banco\n"
                     "             [--token-file ARQUIVO] [--demo] [--threads N] [--max-body BYTES]\n"
+                    "             [--max-connections N] [--max-per-address N] [--idle-timeout SEGUNDOS]\n"
                     "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
+                    "  cot-server backup ARQUIVO --database ARQUIVO.db   (cópia com o servidor no ar)\n"
+                    "  cot-server restore ARQUIVO --database ARQUIVO.db  (com o servidor parado)\n"
                     "\n"
                     "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
                     "A porta 0 escolhe uma porta livre, informada na saída padrão."));
@@ -80,6 +89,34 @@ int setIndex(const QStringList &args) {
     return 0;
 }
 
+// backup FILE --database DB | restore FILE --database DB
+int backupOrRestore(const QStringList &args) {
+    QString database;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--database")) {
+            if (!takeValue(args, i, &database)) return usage();
+        } else {
+            positional << args[i];
+        }
+    }
+    if (positional.size() != 2 || database.isEmpty()) return usage();
+    DbConfig config;
+    QString error;
+    if (!DbConfig::parse(database, &config, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    const bool save = positional[0] == QLatin1String("backup");
+    if (!(save ? Backup::save(config, positional[1], &error) : Backup::restore(config, positional[1], &error))) {
+        say(stderr, error);
+        return 1;
+    }
+    say(stdout, save ? QStringLiteral("Cópia gravada em %1.").arg(positional[1])
+                     : QStringLiteral("Banco de dados %1 restaurado da cópia %2.").arg(config.sqlitePath, positional[1]));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -94,6 +131,7 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
+    if (!args.isEmpty() && (args.first() == QLatin1String("backup") || args.first() == QLatin1String("restore"))) return backupOrRestore(args);
 
     ServerOptions options;
     QString listen = QStringLiteral("127.0.0.1:8300"), tokenFile;
@@ -114,6 +152,14 @@ int main(int argc, char **argv) {
         } else if (a == QLatin1String("--max-body")) {
             bool ok = false;
             if (!takeValue(args, i, &v) || (options.maxBodyBytes = v.toLongLong(&ok), !ok)) return usage();
+        } else if (a == QLatin1String("--max-connections") || a == QLatin1String("--max-per-address") ||
+                   a == QLatin1String("--idle-timeout")) {
+            bool ok = false;
+            const int n = takeValue(args, i, &v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 0 || (n == 0 && a != QLatin1String("--max-per-address"))) return usage();
+            (a == QLatin1String("--max-connections") ? options.maxConnections
+             : a == QLatin1String("--max-per-address") ? options.maxConnectionsPerAddress
+                                                       : options.idleTimeoutSeconds) = n;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             usage();
             return 0;
@@ -152,9 +198,25 @@ int main(int argc, char **argv) {
     }
     say(stdout, QStringLiteral("cot-server escutando em http://%1:%2").arg(options.listenHost).arg(server.port()));
 
+    // The first signal stops the server gracefully on another thread: requests
+    // under way finish, every other connection closes. A second one exits at
+    // once; the database keeps only whole transactions either way.
     int sig = 0;
     sigwait(&stopSignals, &sig);
     say(stderr, QStringLiteral("cot-server encerrando."));
-    server.stop();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        server.stop();
+        stopped = true;
+    });
+    const timespec tick{0, 20 * 1000 * 1000};
+    while (!stopped) {
+        siginfo_t info;
+        if (sigtimedwait(&stopSignals, &info, &tick) > 0) {
+            say(stderr, QStringLiteral("cot-server encerrado sem esperar as requisições em andamento."));
+            std::_Exit(3);
+        }
+    }
+    stopper.join();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "rpc_dispatcher.h"
 
 #include "codes.h"
+#include "wire_values.h"
 #include "methods/packets.h"
 
 #include <QJsonDocument>
@@ -9,14 +10,31 @@
 
 namespace {
 
-QByteArray errorBody(const QJsonValue &id, int code, const QString &message) {
-    const QJsonObject error{{"code", code}, {"message", message}};
-    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"error", error}}).toJson(QJsonDocument::Compact);
+// What the JSON reader found wrong, in the words shown to the user.
+QString parseProblem(QJsonParseError::ParseError error) {
+    switch (error) {
+    case QJsonParseError::UnterminatedObject: return QStringLiteral("objeto não terminado");
+    case QJsonParseError::MissingNameSeparator: return QStringLiteral("falta \":\" depois de um nome");
+    case QJsonParseError::UnterminatedArray: return QStringLiteral("lista não terminada");
+    case QJsonParseError::MissingValueSeparator: return QStringLiteral("falta \",\" entre valores");
+    case QJsonParseError::IllegalValue: return QStringLiteral("valor inválido");
+    case QJsonParseError::TerminationByNumber: return QStringLiteral("texto terminado no meio de um número");
+    case QJsonParseError::IllegalNumber: return QStringLiteral("número inválido");
+    case QJsonParseError::IllegalEscapeSequence: return QStringLiteral("sequência de escape inválida");
+    case QJsonParseError::IllegalUTF8String: return QStringLiteral("texto com UTF-8 inválido");
+    case QJsonParseError::UnterminatedString: return QStringLiteral("texto entre aspas não terminado");
+    case QJsonParseError::MissingObject: return QStringLiteral("falta o objeto da requisição");
+    case QJsonParseError::DeepNesting: return QStringLiteral("aninhamento profundo demais");
+    case QJsonParseError::DocumentTooLarge: return QStringLiteral("documento grande demais");
+    case QJsonParseError::GarbageAtEnd: return QStringLiteral("conteúdo depois do fim do JSON");
+    case QJsonParseError::NoError: break;
+    }
+    return QStringLiteral("conteúdo inválido");
 }
 
 QByteArray resultBody(const QJsonValue &id, const QByteArray &data, const QJsonArray &params) {
     QByteArray out;
-    const QByteArray paramsText = QJsonDocument(params).toJson(QJsonDocument::Compact);
+    const QByteArray paramsText = JsonText::encode(params);
     out.reserve(data.size() + paramsText.size() + 64);
     out += "{\"jsonrpc\":\"2.0\",\"id\":";
     out += JsonText::encode(id);
@@ -101,7 +119,7 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
     QJsonValue id = QJsonValue::Null;
     auto fail = [&](int code, const QString &message) {
         out.code = code;
-        out.body = errorBody(id, code, message);
+        out.body = rpcErrorBody(id, code, message);
         return out;
     };
 
@@ -114,7 +132,7 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         if (inner.error == QJsonParseError::NoError && wrapped.array().size() == 1)
             return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
         return fail(RpcCode::ParseError, QStringLiteral("A requisição não é um JSON válido (%1, posição %2).")
-                                             .arg(perr.errorString())
+                                             .arg(parseProblem(perr.error))
                                              .arg(perr.offset));
     }
     if (doc.isArray()) return fail(RpcCode::InvalidRequest, QStringLiteral("Requisições em lote não são aceitas: envie uma chamada por vez."));
@@ -150,6 +168,11 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
                                                 .arg(def->name)
                                                 .arg(def->args.size())
                                                 .arg(params.size()));
+    try {
+        WireValues::checkArguments(params, def->name);
+    } catch (const RpcError &e) {
+        return fail(e.code(), e.message());
+    }
     QVector<std::optional<Delta>> deltas(params.size());
     for (int i = 0; i < params.size(); ++i) {
         const QJsonValue v = params.at(i);
@@ -160,6 +183,9 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         if ((def->args[i] == ArgKind::Delta || def->args[i] == ArgKind::DeltaOrNull) && v.isObject()) {
             try {
                 deltas[i] = PacketCodec::deltaFromJson(v);
+                WireValues::checkDelta(*deltas[i], i + 1, def->name);
+            } catch (const RpcError &e) {
+                return fail(e.code(), e.message());
             } catch (const PacketError &e) {
                 return fail(RpcCode::InvalidParams, QStringLiteral("Argumento %1 do método %2: %3").arg(i + 1).arg(def->name, e.message()));
             }

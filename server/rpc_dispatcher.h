@@ -47,11 +47,21 @@ private:
     QVector<std::optional<Delta>> m_deltas;
 };
 
+// What result.data holds, for the method's description (GET /openrpc.json).
+enum class Answer {
+    ByName,  // a data packet for get-methods, null for the others
+    Packet,
+    Text,
+    Nothing,
+};
+
 struct MethodDef {
     QString name;
     QVector<ArgKind> args;
     TxMode tx = TxMode::None;
     std::function<void(CallContext &)> run;
+    QVector<int> byReference;  // arguments (from 0) whose final value the caller copies back
+    Answer answer = Answer::ByName;
 };
 
 class MethodRegistry {

@@ -172,3 +172,15 @@ void Schema::migrate(DbSession &session) {
     }
     if (sqlite) session.execute(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
+
+bool Schema::readable(DbSession &session) {
+    {
+        Query q(session, QStringLiteral("SELECT MAX(NRVERSAO) FROM SCHEMAVERSAO"));
+        q.exec();
+        if (!q.next() || q.value(0).toInt() != currentVersion()) return false;
+    }
+    if (session.isPostgres()) return true;
+    Query q(session, QStringLiteral("PRAGMA quick_check(1)"));
+    q.exec();
+    return q.next() && q.text(0) == QLatin1String("ok");
+}

@@ -12,4 +12,8 @@ int currentVersion();
 // date, in one transaction; concurrent starts on one database wait for each other.
 void migrate(DbSession &session);  // throws DbError
 
+// True when the schema reads back at the current version and, on SQLite, the
+// file passes a quick check of its structure. Throws DbError when it cannot read.
+bool readable(DbSession &session);
+
 }  // namespace Schema

@@ -2,6 +2,8 @@
 
 #include "dialogs.h"
 #include "errors.h"
+#include "packet_writer.h"
+#include "rpc_codes.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -100,7 +102,7 @@ void TNetConnection::Close() {
 RpcReply TNetConnection::transportFailure(const QString &message) {
     if (ThrowException) throw EAppError(message);
     RpcReply reply;
-    reply.errorCode = -32098;
+    reply.errorCode = RpcCode::Transport;
     reply.errorMessage = message;
     return reply;
 }
@@ -115,7 +117,7 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
     for (const RpcArg &a : args) params.append(a.toJson());
     const qint64 id = m_nextId++;
     const QJsonObject request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
-    const std::string body = QJsonDocument(request).toJson(QJsonDocument::Compact).toStdString();
+    const std::string body = JsonText::encode(request).toStdString();
 
     httplib::Headers headers;
     if (!Token.isEmpty()) headers.emplace("Authorization", "Bearer " + Token.toStdString());
@@ -133,19 +135,19 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
     }
     RpcReply reply;
     if (res->status == 401) {
-        reply.errorCode = -32097;
+        reply.errorCode = RpcCode::Unauthorized;
         reply.errorMessage = QStringLiteral("O servidor de aplicação recusou o acesso: chave de acesso inválida.");
         return reply;
     }
     if (res->status == 413) {
-        reply.errorCode = -32096;
+        reply.errorCode = RpcCode::TooLarge;
         reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
         return reply;
     }
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(res->body), &perr);
     if (perr.error != QJsonParseError::NoError || !doc.isObject()) {
-        reply.errorCode = -32700;
+        reply.errorCode = RpcCode::ParseError;
         reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(res->status);
         return reply;
     }

@@ -29,9 +29,16 @@ namespace JsonText {
 void appendString(QByteArray &out, const QString &s) {
     const QByteArray utf8 = s.toUtf8();
     out += '"';
-    for (const char c : utf8) {
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"') out += "\\\"";
+        // A byte-order mark goes escaped: Qt's UTF-8 decoding drops one that
+        // starts a text, and a text may well start with one.
+        if (u == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBB &&
+            static_cast<unsigned char>(utf8[i + 2]) == 0xBF) {
+            out += "\\ufeff";
+            i += 2;
+        } else if (c == '"') out += "\\\"";
         else if (c == '\\') out += "\\\\";
         else if (u < 0x20) {
             static const char hex[] = "0123456789abcdef";
@@ -114,8 +121,26 @@ QByteArray encode(const QJsonValue &value) {
         appendString(out, value.toString());
         return out;
     }
-    case QJsonValue::Array: return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
-    case QJsonValue::Object: return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    case QJsonValue::Array: {
+        QByteArray out = "[";
+        const QJsonArray a = value.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            if (i) out += ',';
+            out += encode(a.at(i));
+        }
+        return out + ']';
+    }
+    case QJsonValue::Object: {
+        QByteArray out = "{";
+        const QJsonObject o = value.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (out.size() > 1) out += ',';
+            appendString(out, it.key());
+            out += ':';
+            out += encode(it.value());
+        }
+        return out + '}';
+    }
     }
     return QByteArrayLiteral("null");
 }

@@ -235,5 +235,5 @@ void Methods::registerBands(MethodRegistry &registry) {
         registry.add({sys ? QStringLiteral("getVdFinSistEdit") : QStringLiteral("getVdFinUsuEdit"), {A::Text, A::Text, A::Text},
                       TxMode::None, [side](CallContext &ctx) { overlapOnEdit(ctx, *side); }});
     }
-    registry.add({QStringLiteral("getQtMaxFin"), {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow});
+    registry.add({QStringLiteral("getQtMaxFin"), {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow, {1}});
 }

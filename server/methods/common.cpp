@@ -57,6 +57,17 @@ void bump(DbSession &db, const QString &sequence, qint64 used) {
     q.bind(used).bind(sequence).bind(used).exec();
 }
 
+void restart(DbSession &db, const QString &sequence) {
+    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = 0 WHERE NMSEQUENCIA = ?"));
+    q.bind(sequence).exec();
+}
+
+qint64 count(DbSession &db, const QString &sql) {
+    Query q(db, sql);
+    q.exec();
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
 QString discountTypeName(const QString &code) {
     if (code == QLatin1String("L")) return QStringLiteral("Locação");
     if (code == QLatin1String("M")) return QStringLiteral("Manutenção");
@@ -115,7 +126,8 @@ QSet<QString> applyPriceTableRecords(DbSession &db, const Delta &delta, const Pr
         }
         case DeltaChange::Delete: {
             const Values oldKey = layout.keyOf(olds[i].values);
-            if (!Entity::fetch(db, layout, oldKey, false)) conflict(rules.conflictMessage(oldKey));
+            const auto stored = Entity::fetch(db, layout, oldKey, false);
+            if (!stored || !Entity::unchangedSinceRead(layout, olds[i], *stored)) conflict(rules.conflictMessage(oldKey));
             Entity::remove(db, layout, oldKey);
             break;
         }

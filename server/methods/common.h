@@ -24,9 +24,12 @@ QString operatorStatus(DbSession &db, const QString &code);
 QString operatorName(DbSession &db, const QString &code);
 
 // Sequences: the next number, never handed out twice; bump() keeps a number
-// used by an insert from being handed out later.
+// used by an insert from being handed out later; callers skip numbers in use
+// and restart() a sequence that passed its last number.
 qint64 nextNumber(DbSession &db, const QString &sequence);
 void bump(DbSession &db, const QString &sequence, qint64 used);
+void restart(DbSession &db, const QString &sequence);
+qint64 count(DbSession &db, const QString &sql);  // a SELECT COUNT(*) without parameters
 
 QString discountTypeName(const QString &code);  // "L" → "Locação", ...
 

@@ -89,5 +89,5 @@ void Methods::registerOperators(MethodRegistry &registry) {
                   }});
     registry.add({QStringLiteral("Insere_OperDesc"),
                   {A::Text, A::Text, A::NumberOrNull, A::Text, A::Text, A::NumberOrNull, A::Text, A::NumberOrNull},
-                  TxMode::Write, insereOperDesc});
+                  TxMode::Write, insereOperDesc, {0, 1, 4, 6}});
 }

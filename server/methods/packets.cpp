@@ -1,5 +1,7 @@
 #include "packets.h"
 
+#include "wire_values.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +12,12 @@
 namespace Packets {
 
 void Builder::addRows(Query &query) {
-    while (query.next()) addRowFrom([&query](int i) { return query.value(i); });
+    while (query.next())
+        addRowFrom([&](int i) {
+            QVariant v = query.value(i);
+            if (m_fields[i].type != FieldType::String) WireValues::checkStored(v, m_fields[i].name);
+            return v;
+        });
 }
 
 QByteArray select(DbSession &db, const QVector<FieldDef> &fields, const QString &sql, const QVariantList &binds) {

@@ -85,10 +85,20 @@ QString conflictMessage(const QString &code) {
         .arg(Codes::shown(code));
 }
 
+// The sequence skips codes already in use and, past the last ten-digit code
+// (one inserted by hand moves it there), starts again from 1: the codes run
+// out only when every ten-digit code is taken.
 QString nextCode(DbSession &db) {
-    for (;;) {
-        const qint64 n = Common::nextNumber(db, QStringLiteral("PRECOPROPOSTA"));
-        if (n > 9999999999LL) refuse(QStringLiteral("Os códigos de tabela de preço se esgotaram (limite de 10 dígitos)."));
+    const QString sequence = QStringLiteral("PRECOPROPOSTA");
+    for (bool restarted = false;;) {
+        const qint64 n = Common::nextNumber(db, sequence);
+        if (n > 9999999999LL) {
+            if (restarted || Common::count(db, QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")) >= 9999999999LL)
+                refuse(QStringLiteral("Os códigos de tabela de preço se esgotaram: todos os códigos de 10 dígitos estão em uso."));
+            Common::restart(db, sequence);
+            restarted = true;
+            continue;
+        }
         const QString code = QStringLiteral("%1").arg(n, Codes::PriceTableWidth, 10, QLatin1Char('0'));
         if (!Common::priceTableExists(db, code)) return code;
     }
@@ -119,7 +129,8 @@ void updateTable(DbSession &db, const DeltaRecord &oldRec, const DeltaRecord &ne
 
 void deleteTable(DbSession &db, const DeltaRecord &oldRec) {
     const QString code = Entity::text(oldRec.values[CODE]);
-    if (!Entity::fetch(db, layout(), {code}, true)) conflict(conflictMessage(code));
+    const auto stored = Entity::fetch(db, layout(), {code}, true);
+    if (!stored || !Entity::unchangedSinceRead(layout(), oldRec, *stored)) conflict(conflictMessage(code));
     // A price table takes its bands and permissions with it; its market
     // segments stay, without a price table. All of it in the deletion's
     // transaction, so a refused delta leaves every link in place.
@@ -173,7 +184,7 @@ void Methods::registerPriceTables(MethodRegistry &registry) {
                                                                 " FROM PRECOPROPOSTA ORDER BY CDPRECOPROP"),
                                                  {});
                   }});
-    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }});
+    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }, {}, Answer::Text});
     registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write, setIncTbPre});
     // Called before a price table's deletion is sent. Its market segments are
     // unlinked by the deletion itself, in the deletion's transaction: were they

@@ -158,9 +158,9 @@ void Methods::registerReports(MethodRegistry &registry) {
                                                  {code, code});
                   }});
     registry.add({QStringLiteral("getLuSist"), {A::Text, A::Count}, TxMode::Read,
-                  [](CallContext &ctx) { bandsForCount(ctx, systemsSide()); }});
+                  [](CallContext &ctx) { bandsForCount(ctx, systemsSide()); }, {0}});
     registry.add({QStringLiteral("getLuUsu"), {A::Text, A::Count}, TxMode::Read,
-                  [](CallContext &ctx) { bandsForCount(ctx, usersSide()); }});
+                  [](CallContext &ctx) { bandsForCount(ctx, usersSide()); }, {0}});
     registry.add({QStringLiteral("getIndiceBtn"), {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, {number("VRINDICE")},
                                                  QStringLiteral("SELECT VRINDICE FROM INDICEMENSAL WHERE MESINDICE = ?"),

@@ -7,6 +7,7 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "wire_values.h"
 
 #include <QList>
 #include <algorithm>
@@ -109,7 +110,7 @@ void setTipoServico(CallContext &ctx) {
         case DeltaChange::Delete: {
             const QString code = oldRec.values[T_CODE].toString();
             const auto stored = Entity::fetch(db, typeLayout(), {code}, true);
-            if (!stored) conflict(typeConflict(code));
+            if (!stored || !Entity::unchangedSinceRead(typeLayout(), oldRec, *stored)) conflict(typeConflict(code));
             Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE CDTIPOSERV = ?"));
             q.bind(code).exec();
             if (q.next())
@@ -170,6 +171,25 @@ QString discountConflict(const QVariant &number) {
         .arg(Entity::text(number));
 }
 
+// The next number for an operator's service discount: numbers in use are
+// skipped. Numbers travel as JSON numbers, exact only below 2^53: a sequence
+// that reaches it (a number stored by hand) starts again from 1.
+qint64 nextDiscountNumber(DbSession &db) {
+    const QString sequence = QStringLiteral("OPERTIPOSERV");
+    for (bool restarted = false;;) {
+        const qint64 n = Common::nextNumber(db, sequence);
+        if (double(n) >= WireValues::MaxExactWhole) {
+            if (restarted) refuse(QStringLiteral("Os números de desconto de operador por tipo de serviço se esgotaram."));
+            Common::restart(db, sequence);
+            restarted = true;
+            continue;
+        }
+        Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE NROPERTIPOSERV = ?"));
+        q.bind(n).exec();
+        if (!q.next()) return n;
+    }
+}
+
 void applyDiscounts(DbSession &db, const Delta &delta) {
     const int n = int(delta.changes.size());
     QVector<DeltaRecord> olds(n), news(n);
@@ -199,7 +219,7 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
         switch (delta.changes[i].op) {
         case DeltaChange::Insert: {
             Values row = news[i].values;
-            if (missing(row[D_NUMBER])) row[D_NUMBER] = Common::nextNumber(db, QStringLiteral("OPERTIPOSERV"));
+            if (missing(row[D_NUMBER])) row[D_NUMBER] = nextDiscountNumber(db);
             if (row[D_NUMBER].toLongLong() <= 0)
                 refuse(QStringLiteral("%1: o número do registro deve ser maior que zero.").arg(describeDiscount(row)));
             validateDiscount(db, row, true);
@@ -224,7 +244,8 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
         }
         case DeltaChange::Delete: {
             const QVariant key = olds[i].values[D_NUMBER];
-            if (!Entity::fetch(db, discountLayout(), {key}, true)) conflict(discountConflict(key));
+            const auto stored = Entity::fetch(db, discountLayout(), {key}, true);
+            if (!stored || !Entity::unchangedSinceRead(discountLayout(), olds[i], *stored)) conflict(discountConflict(key));
             Entity::remove(db, discountLayout(), {key});
             break;
         }
@@ -271,7 +292,7 @@ void Methods::registerServiceTypes(MethodRegistry &registry) {
                   }});
     registry.add({QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
                       Packets::Builder b({number("NROPERTIPOSERV")});
-                      b.addRow({double(Common::nextNumber(ctx.db, QStringLiteral("OPERTIPOSERV")))});
+                      b.addRow({double(nextDiscountNumber(ctx.db))});
                       ctx.data = b.toJson();
                   }});
     registry.add({QStringLiteral("GetPesqTipoServ"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {

@@ -62,6 +62,25 @@ TEST_P(Cli, RefusesToListenBeyondTheLoopbackWithoutAToken) {
     const ProcessRun r = runServer({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--database"), databaseName()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("127.0.0.1"))) << r.err.toStdString();
+    // Names are resolved, not read as text: these only look local.
+    for (const char *listen : {"127.attacker.example:0", "127.0.0.1.nip.io:0", "localhost.example:0"}) {
+        SCOPED_TRACE(listen);
+        const ProcessRun named = runServer({QStringLiteral("--listen"), QString::fromLatin1(listen), QStringLiteral("--database"), databaseName()});
+        EXPECT_EQ(named.exitCode, 1);
+        EXPECT_TRUE(named.err.contains(QStringLiteral("127.0.0.1"))) << named.err.toStdString();
+    }
+}
+
+TEST_P(Cli, ListensOnLoopbackNamesWithoutAToken) {
+    for (const char *host : {"localhost", "127.0.0.2", "::1"}) {
+        SCOPED_TRACE(host);
+        ServerOptions o = options;
+        o.listenHost = QString::fromLatin1(host);
+        o.port = 0;
+        AppServer s(o);
+        QString error;
+        EXPECT_TRUE(s.start(&error)) << error.toStdString();
+    }
 }
 
 TEST_P(Cli, LogsOneLinePerRequestWithoutTheData) {

@@ -1,0 +1,73 @@
+#pragma once
+// The HTTP side of the application server, on libmicrohttpd: a few event
+// threads (epoll) own every socket, so an idle, slow or trickling client costs
+// a socket and a few KiB, never a thread. A request whose body has fully
+// arrived is handed to a bounded pool of workers (the database work) while its
+// connection is suspended; the answer resumes it. Limits hold while the bytes
+// arrive: the key is checked and an oversized Content-Length refused before
+// any body is read, and a body is never kept past the limit.
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct HttpLimits {
+    qint64 maxBodyBytes = 8 * 1024 * 1024;
+    int workers = 8;               // threads doing database work
+    int eventThreads = 0;          // 0: one per processor, at most 4
+    int maxConnections = 4096;     // open at once
+    int maxPerAddress = 0;         // from one client address; 0: no limit of its own
+    int idleTimeoutSeconds = 30;   // a connection with no traffic for this long is closed
+};
+
+struct HttpRequest {
+    QByteArray method;
+    QByteArray path;
+    QByteArray authorization;
+    QByteArray body;
+};
+
+struct HttpAnswer {
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = QByteArrayLiteral("application/json");
+    bool askForKey = false;  // 401: sends WWW-Authenticate: Bearer
+};
+
+// What the server answers. admit() runs on an event thread, must be quick and
+// must not touch the database; answer() runs on a worker.
+class HttpService {
+public:
+    virtual ~HttpService() = default;
+    // Once the headers are in: an answer here is sent without reading the body.
+    virtual std::optional<HttpAnswer> admit(const HttpRequest &head) = 0;
+    // Once the whole body is in.
+    virtual HttpAnswer answer(const HttpRequest &request) = 0;
+    // A refusal of the HTTP layer itself (413, 415, 503 while stopping).
+    virtual HttpAnswer refusal(const HttpRequest &head, int status) = 0;
+};
+
+class HttpServer {
+public:
+    explicit HttpServer(HttpService &service);
+    ~HttpServer();  // stops
+    HttpServer(const HttpServer &) = delete;
+    HttpServer &operator=(const HttpServer &) = delete;
+
+    // Listens on the address (a numeric address or a name resolved to one) and
+    // port (0: a free one). False with a Portuguese reason when it cannot.
+    bool start(const QString &host, int port, const HttpLimits &limits, QString *error);
+    int port() const;
+    // Stops taking connections, lets the requests already handed to a worker
+    // finish and send their answers, then closes every connection.
+    void stop();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The addresses a host name or numeric address resolves to are all loopback ones
+// (127.0.0.0/8, ::1). False when it does not resolve.
+bool resolvesToLoopbackOnly(const QString &host, QString *resolveError = nullptr);
