@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTimer>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QToolButton>
@@ -411,9 +412,18 @@ TEST_F(ClosingTest, EveryMenuShortcutOfTheScreenAndTheHostFiresItsActionOnce) {
         }
         a->setEnabled(true);  // whatever the enabling rule says about the current row
         QSignalSpy fired(a, &QAction::triggered);
+        // A shortcut that opens a modal screen (the report) gets it closed again,
+        // from inside its own event loop.
+        QTimer closeModal;
+        QObject::connect(&closeModal, &QTimer::timeout, [] {
+            if (QWidget *modal = QApplication::activeModalWidget()) modal->close();
+        });
+        closeModal.start(50);
         const QKeyCombination key = a->shortcut()[0];
         Press(key.key(), key.keyboardModifiers());
         settle();
+        closeModal.stop();
+        ShowActive(HostApplication::instance().mainWindow());  // back from a closed modal screen
         EXPECT_EQ(fired.count(), 1);
     }
     qInstallMessageHandler(previous);
