@@ -58,6 +58,11 @@ ColumnSpec WithEllipsis(ColumnSpec spec) {
     return spec;
 }
 
+ColumnSpec WithHint(ColumnSpec spec, const QString &hint) {
+    spec.hint = hint;
+    return spec;
+}
+
 void DefineFields(TClientTable *table, const ColumnSpecs &specs) {
     for (const ColumnSpec &s : specs) {
         TField *f = table->AddField(s.field, s.type, s.size, s.title);
@@ -84,6 +89,7 @@ void DefineColumns(TDBGrid *grid, const ColumnSpecs &specs) {
             c.PickCodes << item.code;
         }
         if (s->ellipsis) c.ButtonStyle = cbsEllipsis;
+        c.Hint = s->hint;
     }
     grid->LayoutChanged();
 }

@@ -32,6 +32,7 @@ struct ColumnSpec {
     QList<PickItem> pick;  // not empty: a drop-down of captions that stores codes
     bool ellipsis = false; // a "..." button in the cell editor
     bool hidden = false;   // a field no list or search shows
+    QString hint;          // the title's tooltip: how the figure is read
 };
 
 using ColumnSpecs = QList<ColumnSpec>;
@@ -55,6 +56,7 @@ ColumnSpec PlainField(const QString &field, FieldType type, int size, const QStr
 // The same spec, read-only / with a "..." button in its cell editor.
 ColumnSpec ReadOnly(ColumnSpec spec);
 ColumnSpec WithEllipsis(ColumnSpec spec);
+ColumnSpec WithHint(ColumnSpec spec, const QString &hint);
 
 // Adds the specs' fields to the table, in the specs' order.
 void DefineFields(TClientTable *table, const ColumnSpecs &specs);

@@ -45,6 +45,7 @@ public:
     bool CodeOf(const QString &text, QString *code) const;
     TColumnButtonStyle ButtonStyle = cbsAuto;  // cbsEllipsis: a "..." button in the cell editor
     bool Visible = true;
+    QString Hint;  // the title's tooltip
 
     TField *Field() const;  // the field of the grid's current table; nullptr when absent
     int Index() const { return m_index; }

@@ -74,6 +74,7 @@ public:
                 return f ? f->DisplayLabel : c.FieldName;
             }
             if (role == Qt::TextAlignmentRole) return QVariant::fromValue(c.TitleAlignment);
+            if (role == Qt::ToolTipRole && !c.Hint.isEmpty()) return c.Hint;
             return QVariant();
         }
         if (role != Qt::DisplayRole) return QVariant();

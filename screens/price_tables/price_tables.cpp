@@ -23,7 +23,11 @@ const ColumnSpecs &Columns() {
         DateColumn("DTINIPRECOPROP", "Início Vigência", 84, 2),
         DateColumn("DTFINPRECOPROP", "Fim Vigência", 80, 3),
         NumberColumn("VRPRECOUNITSIST", "Preço Unitário", 73, 4, NumberFormat::Money),
-        NumberColumn("VRPERCMANUTANO", "% Manutenção Anual", 107, 5, NumberFormat::Money),
+        // Stored as the yearly maintenance amount per system; the price report
+        // turns it into a percentage of the unit price.
+        WithHint(NumberColumn("VRPERCMANUTANO", "% Manutenção Anual", 107, 5, NumberFormat::Money),
+                 "Valor anual da manutenção por sistema, na moeda do Preço Unitário. O relatório de preços usa "
+                 "o percentual Valor ÷ Preço Unitário × 100, arredondado a duas casas."),
         NumberColumn("NRMESPRAZOLOCA", "Prazo Locação(Meses)", 112, 6),
         // The grid shows the branch/branch discount before the branch/head-office one.
         NumberColumn("VRPEDESFILIMATR", "% Desconto Filial / Matriz", 128, 8, NumberFormat::Money),

@@ -133,6 +133,11 @@ qint64 ServerProcess::statusKiB(const char *field) const {
     return -1;
 }
 
-void ServerProcess::signal(int sig) { ::kill(pid_t(pid()), sig); }
+// Once the process has ended QProcess reports pid 0, and kill(0, ...) would
+// signal this whole process group (the test runner with it).
+void ServerProcess::signal(int sig) {
+    const pid_t target = pid_t(pid());
+    if (target > 0) ::kill(target, sig);
+}
 
 bool ServerProcess::waitForExit(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }

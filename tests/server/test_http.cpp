@@ -234,8 +234,9 @@ TEST_P(Http, ASecondSigtermExitsAtOnceAndTheDatabaseKeepsWholeTransactions) {
     // Another process holds the write lock: the server's write waits on it.
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     RawSocket writer(p.port());
-    const QByteArray del = QByteArray(R"({"jsonrpc":"2.0","id":9,"method":"setTbPrecSegMer","params":[")") + code.toUtf8() + "\"]}";
-    ASSERT_TRUE(writer.send(rpcRequest(del)));
+    // Handing out a code is a write: it waits on the lock.
+    const QByteArray write = R"({"jsonrpc":"2.0","id":9,"method":"PrxPrecoProp","params":[]})";
+    ASSERT_TRUE(writer.send(rpcRequest(write)));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     p.signal(SIGTERM);
     EXPECT_FALSE(p.waitForExit(700)) << "the first SIGTERM waits for the write under way";
