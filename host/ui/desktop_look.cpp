@@ -34,7 +34,7 @@ void ApplyDesktopLook() {
         if (!paths.contains(dir) && QFileInfo(dir).isDir()) paths << dir;
     if (paths != QIcon::themeSearchPaths()) QIcon::setThemeSearchPaths(paths);
     const QString fallback = FallbackIconTheme();
-    // "hicolor" is the specification's base theme, not a real one: a desktop
+    // "hicolor" is the icon theme standard's base theme, not a real one: a desktop
     // that names it gives no action icons at all.
     const QString current = QIcon::themeName();
     if (current.isEmpty() || current == QLatin1String("hicolor") || !themeInstalled(current)) QIcon::setThemeName(fallback);

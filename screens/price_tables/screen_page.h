@@ -64,7 +64,7 @@ protected:
 bool HasRows(const TClientTable *t);
 
 // Building blocks of the sheets.
-#include "column_spec.h"
+#include "column_layout.h"
 #include "db_grid.h"
 
 // A grid with the screen's look (light yellow, the classic options) over a

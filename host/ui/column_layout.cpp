@@ -1,4 +1,4 @@
-#include "column_spec.h"
+#include "column_layout.h"
 
 #include "db_grid.h"
 
