@@ -51,17 +51,23 @@ bool takeValue(const QStringList &args, int &i, QString *out) {
     return true;
 }
 
+// The subcommands' arguments: "--database VALUE" anywhere, the rest in order.
+bool splitDatabaseArg(const QStringList &args, QString *database, QStringList *positional) {
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--database")) {
+            if (!takeValue(args, i, database)) return false;
+        } else {
+            *positional << args[i];
+        }
+    }
+    return true;
+}
+
 int setIndex(const QStringList &args) {
     // index set YYYY-MM VALUE --database FILE|URL
     QString database, month, valueText;
     QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--database")) {
-            if (!takeValue(args, i, &database)) return usage();
-        } else {
-            positional << args[i];
-        }
-    }
+    if (!splitDatabaseArg(args, &database, &positional)) return usage();
     if (positional.size() != 4 || positional[1] != QLatin1String("set") || database.isEmpty()) return usage();
     QString error;
     double value = 0;
@@ -93,13 +99,7 @@ int setIndex(const QStringList &args) {
 int backupOrRestore(const QStringList &args) {
     QString database;
     QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--database")) {
-            if (!takeValue(args, i, &database)) return usage();
-        } else {
-            positional << args[i];
-        }
-    }
+    if (!splitDatabaseArg(args, &database, &positional)) return usage();
     if (positional.size() != 2 || database.isEmpty()) return usage();
     DbConfig config;
     QString error;

@@ -46,16 +46,6 @@ ColumnSpecs ServiceSearchColumns() {
     return {TextColumn("CDTIPOSERV", 3, "Código", 0, 0), TextColumn("NMTIPOSERV", 80, "Serviço", 0, 1)};
 }
 
-bool Is(const TField *field, const QString &name) {
-    return field && field->FieldName().compare(name, Qt::CaseInsensitive) == 0;
-}
-
-// Keys that move or confirm: Tab, Enter and the characters 37 to 40.
-bool Passes(QChar key) {
-    const ushort c = key.unicode();
-    return c == 9 || c == 13 || (c >= 37 && c <= 40);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- the grids

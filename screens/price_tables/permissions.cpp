@@ -22,10 +22,6 @@ const QString kPriceTable = QStringLiteral("CDPRECOPROP");
 const QString kType = QStringLiteral("IDTIPODESCOPER");
 const QString kPercent = QStringLiteral("VRPERCDESCOPER");
 
-bool Is(const TField *field, const QString &name) {
-    return field && field->FieldName().compare(name, Qt::CaseInsensitive) == 0;
-}
-
 bool IsDigit(QChar key) { return key >= QLatin1Char('0') && key <= QLatin1Char('9'); }
 
 constexpr ushort kBackspace = 8;

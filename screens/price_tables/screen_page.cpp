@@ -10,6 +10,15 @@ TScreenPage::TScreenPage(TfrmTbPreProCom &frame) : QObject(&frame), f(frame) {}
 
 bool HasRows(const TClientTable *t) { return t && t->Active() && t->RecordCount() > 0; }
 
+bool Is(const TField *field, const QString &name) {
+    return field && field->FieldName().compare(name, Qt::CaseInsensitive) == 0;
+}
+
+bool Passes(QChar key) {
+    const ushort c = key.unicode();
+    return c == 9 || c == 13 || (c >= 37 && c <= 40);
+}
+
 namespace {
 
 const TDBGridOptions kGridOptions = dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |

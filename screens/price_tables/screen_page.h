@@ -62,6 +62,10 @@ protected:
 
 // True when the table is open and holds a row.
 bool HasRows(const TClientTable *t);
+// True when the field is the one named (field names compare without case).
+bool Is(const TField *field, const QString &name);
+// Keys a key filter lets through untouched: Tab, Enter and the characters 37 to 40.
+bool Passes(QChar key);
 
 // Building blocks of the sheets.
 #include "column_layout.h"

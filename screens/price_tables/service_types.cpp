@@ -38,16 +38,6 @@ ColumnSpecs ServiceTypeColumns(const TMessages &msg) {
     };
 }
 
-bool Is(const TField *field, const QString &name) {
-    return field && field->FieldName().compare(name, Qt::CaseInsensitive) == 0;
-}
-
-// Keys that move or confirm: Tab, Enter and the characters 37 to 40.
-bool Passes(QChar key) {
-    const ushort c = key.unicode();
-    return c == 9 || c == 13 || (c >= 37 && c <= 40);
-}
-
 }  // namespace
 
 TServiceTypesPage::TServiceTypesPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
