@@ -1,15 +1,18 @@
 #include "report_options.h"
 
 #include "routines.h"
+#include "user_settings.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace ReportCommand {
 
 QString helpText() {
     return QStringLiteral(
-        "Uso: cot-report (--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL)\n"
+        "Uso: cot-report [--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL]\n"
         "                [--tables T|CODIGO,CODIGO...] [--systems N] [--users U] [--types U,M,L]\n"
         "                [--location MM|FF|FM] [--format pdf|xlsx|csv] --output ARQUIVO|-\n"
         "\n"
@@ -28,6 +31,10 @@ QString helpText() {
         "  --format FORMATO    pdf, xlsx ou csv; sem ele, a extensão do arquivo de saída decide\n"
         "  --output ARQUIVO    arquivo gerado; - para a saída padrão\n"
         "  --help              mostra esta ajuda\n"
+        "\n"
+        "Sem --server nem --database, vale o que o cot-host usa: o arquivo de configurações do usuário\n"
+        "(~/.config/cot/cot-host.ini, ou a pasta em COT_CONFIG_DIR), seção [server]: url e token; sem\n"
+        "servidor configurado, o banco local do cot-host (~/.local/share/cot/cot-host/cot.db).\n"
         "\n"
         "Saída: 0 relatório gravado; 1 recusado (a mensagem diz o motivo, nenhum arquivo é gravado);\n"
         "2 argumentos inválidos.\n");
@@ -96,6 +103,19 @@ bool parseLocation(const QString &value, PriceSimulation::LocationMode *mode, QS
 
 }  // namespace
 
+// Where cot-host reads: its remembered server, else its local database when
+// there is one. Nothing found leaves both empty.
+static void fromSettings(ReportOptions *o) {
+    const auto settings = UserSettings();
+    o->server = settings->value(QStringLiteral("server/url")).toString();
+    if (!o->server.isEmpty()) {
+        if (o->token.isEmpty()) o->token = settings->value(QStringLiteral("server/token")).toString();
+        return;
+    }
+    const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/cot/cot-host/cot.db");
+    if (QFileInfo::exists(local)) o->database = local;
+}
+
 bool parse(const QStringList &args, ReportOptions *out, QString *error) {
     const QString kValued[] = {QStringLiteral("server"), QStringLiteral("token"),  QStringLiteral("database"),
                                QStringLiteral("tables"), QStringLiteral("systems"), QStringLiteral("users"),
@@ -145,6 +165,7 @@ bool parse(const QStringList &args, ReportOptions *out, QString *error) {
         *error = QStringLiteral("Formato inválido em --format: \"%1\" (use pdf, xlsx ou csv).").arg(value);
         return false;
     }
+    if (o.server.isEmpty() && o.database.isEmpty()) fromSettings(&o);
     if (o.server.isEmpty() == o.database.isEmpty()) {
         *error = QStringLiteral("Informe --server ou --database (um dos dois).");
         return false;

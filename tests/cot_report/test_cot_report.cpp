@@ -20,6 +20,8 @@
 #include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -30,8 +32,15 @@ struct Outcome {
     QByteArray out, err;
 };
 
-Outcome run(const QStringList &args) {
+// Settings and the local database come from the given folder (an empty one
+// by default), never from the user running the tests.
+Outcome run(const QStringList &args, const QString &home = QString()) {
+    static QTemporaryDir empty;
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("COT_CONFIG_DIR", home.isEmpty() ? empty.path() : home);
+    env.insert("XDG_DATA_HOME", home.isEmpty() ? empty.path() : home);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(COT_REPORT_BIN), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
@@ -168,6 +177,38 @@ TEST_F(CotReportTest, ThroughARunningServerWithItsToken) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(QString::fromUtf8(refused.err).contains("chave de acesso")) << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("x.pdf")));
+}
+
+TEST_F(CotReportTest, WithoutArgumentsItReadsWhereTheDesktopReads) {
+    addTable("0000000009", "Exemplo; com ponto e vírgula");
+    session.reset();
+    ServerOptions o;
+    o.database = db;
+    o.token = "segredo";
+    o.threads = 1;
+    AppServer server(o);
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+    QTemporaryDir home;
+    QSettings ini(home.filePath("cot-host.ini"), QSettings::IniFormat);
+    ini.setValue("server/url", QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
+    ini.setValue("server/token", "segredo");
+    ini.sync();
+    const QStringList args{"--systems", "3", "--users", "2", "--types", "U,M", "--format", "csv", "--output", "-"};
+    Outcome r = run(args, home.path());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList quoted;
+    for (QString l : kLicenceAndMaintenance) quoted << l.replace("Exemplo; com ponto e vírgula", "\"Exemplo; com ponto e vírgula\"");
+    EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).mid(1), quoted);
+    // No server configured: the desktop's local database.
+    ini.remove("server");
+    ini.sync();
+    ASSERT_TRUE(QDir().mkpath(home.filePath("cot/cot-host")));
+    ASSERT_TRUE(QFile::copy(db, home.filePath("cot/cot-host/cot.db")));
+    r = run(args, home.path());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).mid(1), quoted);
+    EXPECT_TRUE(QString::fromUtf8(run({"--help"}).out).contains("cot-host.ini"));
 }
 
 TEST_F(CotReportTest, DirectlyOnPostgreSQL) {
