@@ -7,7 +7,8 @@
 //      alterações?" with Sim / Não / Cancelar, and each answer does what it says.
 //   3. Sim that cannot save (a refused check, a server that refuses): the
 //      screen stays open with the work as it was.
-//   4. Changes the server refused earlier (pending): asked about as well.
+//   4. Changes the server refused earlier (pending): asked about as well;
+//      "Gravar" sends them again, "Verificar" asks before dropping them.
 //   5. Quitting the host asks every screen first; Cancelar keeps it all open.
 //   6. Every menu shortcut fires its action once (Ctrl+W closes).
 #include "screen_fixture.h"
@@ -328,6 +329,61 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
         } else {
             f = nullptr;
         }
+    }
+}
+
+TEST_F(ClosingTest, GravarSendsThePendingChangeAgainOnceTheServerCanTakeIt) {
+    TClientTable *t = f->priceTables->cdsTbPreco;
+    struct Case {
+        const char *name;
+        bool conflict;  // else the server is stopped
+    } cases[] = {{"server stopped and started again", false}, {"another user's change reverted", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString mine = QStringLiteral("Reenviado %1").arg(c.conflict);
+        if (c.conflict) renameOnServer("0000000001", "Mudado por outro");
+        else stopServerKeepingPort();
+        t->First();
+        t->Edit();
+        t->FieldByName("NMPRECOPROP")->SetAsString(mine);
+        f->sbtGravar->trigger();
+        settle();
+        ASSERT_EQ(t->ChangeCount(), 1);
+        EXPECT_TRUE(f->sbtGravar->isEnabled());
+        if (c.conflict) renameOnServer("0000000001", original);
+        else restartServer();
+        EXPECT_EQ(nameOnServer("0000000001"), original);
+        f->sbtGravar->trigger();
+        settle();
+        EXPECT_EQ(t->ChangeCount(), 0);
+        EXPECT_FALSE(f->sbtGravar->isEnabled());
+        EXPECT_EQ(nameOnServer("0000000001"), mine);
+        renameOnServer("0000000001", original);
+        f->sbtVerificar->trigger();
+        settle();
+    }
+}
+
+TEST_F(ClosingTest, VerificarAsksBeforeDroppingPendingChanges) {
+    TClientTable *t = f->priceTables->cdsTbPreco;
+    for (int answer : {MsgButton::No, MsgButton::Yes}) {
+        SCOPED_TRACE(answer);
+        stopServerKeepingPort();
+        t->First();
+        t->Edit();
+        t->FieldByName("NMPRECOPROP")->SetAsString("Pendente");
+        f->sbtGravar->trigger();
+        settle();
+        restartServer();
+        dialogs.clear();
+        dialogs.answers = {answer};
+        f->sbtVerificar->trigger();
+        settle();
+        EXPECT_EQ(dialogs.texts(), QStringList{"Há 1 alteração(ões) não gravada(s). Descartar e ler de novo do servidor?"});
+        EXPECT_EQ(t->ChangeCount(), answer == MsgButton::No ? 1 : 0);
+        t->First();
+        EXPECT_EQ(t->FieldByName("NMPRECOPROP")->AsString(), answer == MsgButton::No ? "Pendente" : original);
+        EXPECT_EQ(nameOnServer("0000000001"), original);
     }
 }
 
