@@ -20,7 +20,6 @@
 #include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,15 +31,10 @@ struct Outcome {
     QByteArray out, err;
 };
 
-// Settings and the local database come from the given folder (an empty one
-// by default), never from the user running the tests.
-Outcome run(const QStringList &args, const QString &home = QString()) {
-    static QTemporaryDir empty;
+// Settings and local database from the given folder, never the user's.
+Outcome run(const QStringList &args, const QString &home = QTemporaryDir().path()) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("COT_CONFIG_DIR", home.isEmpty() ? empty.path() : home);
-    env.insert("XDG_DATA_HOME", home.isEmpty() ? empty.path() : home);
-    p.setProcessEnvironment(env);
+    p.setEnvironment(QProcess::systemEnvironment() << "COT_CONFIG_DIR=" + home << "XDG_DATA_HOME=" + home);
     p.start(QStringLiteral(COT_REPORT_BIN), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
@@ -179,35 +173,24 @@ TEST_F(CotReportTest, ThroughARunningServerWithItsToken) {
     EXPECT_FALSE(QFile::exists(path("x.pdf")));
 }
 
+// Without --server or --database: the server of the desktop's settings, else its local database.
 TEST_F(CotReportTest, WithoutArgumentsItReadsWhereTheDesktopReads) {
     addTable("0000000009", "Exemplo; com ponto e vírgula");
     session.reset();
-    ServerOptions o;
-    o.database = db;
-    o.token = "segredo";
-    o.threads = 1;
-    AppServer server(o);
+    AppServer server(ServerOptions{.database = db, .token = "segredo", .threads = 1});
     QString error;
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
     QTemporaryDir home;
-    QSettings ini(home.filePath("cot-host.ini"), QSettings::IniFormat);
-    ini.setValue("server/url", QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
-    ini.setValue("server/token", "segredo");
-    ini.sync();
-    const QStringList args{"--systems", "3", "--users", "2", "--types", "U,M", "--format", "csv", "--output", "-"};
-    Outcome r = run(args, home.path());
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    QStringList quoted;
-    for (QString l : kLicenceAndMaintenance) quoted << l.replace("Exemplo; com ponto e vírgula", "\"Exemplo; com ponto e vírgula\"");
-    EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).mid(1), quoted);
-    // No server configured: the desktop's local database.
-    ini.remove("server");
-    ini.sync();
-    ASSERT_TRUE(QDir().mkpath(home.filePath("cot/cot-host")));
-    ASSERT_TRUE(QFile::copy(db, home.filePath("cot/cot-host/cot.db")));
-    r = run(args, home.path());
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).mid(1), quoted);
+    for (bool local : {false, true}) {
+        QSettings ini(home.filePath("cot-host.ini"), QSettings::IniFormat);
+        ini.setValue("server/url", local ? "" : QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
+        ini.setValue("server/token", "segredo");
+        ini.sync();
+        if (local) ASSERT_TRUE(QDir().mkpath(home.filePath("cot/cot-host")) && QFile::copy(db, home.filePath("cot/cot-host/cot.db")));
+        const Outcome r = run({"--systems", "3", "--users", "2", "--types", "U", "--format", "csv", "--output", "-"}, home.path());
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).value(1), "Licença de Uso;0000000009;\"Exemplo; com ponto e vírgula\";Matriz/Matriz;1;1000;2000;2900");
+    }
     EXPECT_TRUE(QString::fromUtf8(run({"--help"}).out).contains("cot-host.ini"));
 }
 

@@ -332,58 +332,38 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
     }
 }
 
-TEST_F(ClosingTest, GravarSendsThePendingChangeAgainOnceTheServerCanTakeIt) {
+// "Gravar" sends a pending rename again once the server can take it; "Verificar"
+// asks first, "Não" keeps it, "Sim" reads the server's name again.
+TEST_F(ClosingTest, GravarSendsPendingChangesAgainAndVerificarAsksBeforeDroppingThem) {
     TClientTable *t = f->priceTables->cdsTbPreco;
-    struct Case {
-        const char *name;
-        bool conflict;  // else the server is stopped
-    } cases[] = {{"server stopped and started again", false}, {"another user's change reverted", true}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString mine = QStringLiteral("Reenviado %1").arg(c.conflict);
-        if (c.conflict) renameOnServer("0000000001", "Mudado por outro");
+    enum { StoppedServer, Conflict, VerificarNao, VerificarSim };
+    for (int c : {StoppedServer, Conflict, VerificarNao, VerificarSim}) {
+        SCOPED_TRACE(c);
+        const QString mine = QStringLiteral("Pendente %1").arg(c);
+        if (c == Conflict) renameOnServer("0000000001", "Mudado por outro");
         else stopServerKeepingPort();
         t->First();
         t->Edit();
         t->FieldByName("NMPRECOPROP")->SetAsString(mine);
         f->sbtGravar->trigger();
-        settle();
         ASSERT_EQ(t->ChangeCount(), 1);
         EXPECT_TRUE(f->sbtGravar->isEnabled());
-        if (c.conflict) renameOnServer("0000000001", original);
+        if (c == Conflict) renameOnServer("0000000001", original);  // the other user's change reverted
         else restartServer();
-        EXPECT_EQ(nameOnServer("0000000001"), original);
-        f->sbtGravar->trigger();
-        settle();
-        EXPECT_EQ(t->ChangeCount(), 0);
-        EXPECT_FALSE(f->sbtGravar->isEnabled());
-        EXPECT_EQ(nameOnServer("0000000001"), mine);
-        renameOnServer("0000000001", original);
-        f->sbtVerificar->trigger();
-        settle();
-    }
-}
-
-TEST_F(ClosingTest, VerificarAsksBeforeDroppingPendingChanges) {
-    TClientTable *t = f->priceTables->cdsTbPreco;
-    for (int answer : {MsgButton::No, MsgButton::Yes}) {
-        SCOPED_TRACE(answer);
-        stopServerKeepingPort();
-        t->First();
-        t->Edit();
-        t->FieldByName("NMPRECOPROP")->SetAsString("Pendente");
-        f->sbtGravar->trigger();
-        settle();
-        restartServer();
         dialogs.clear();
-        dialogs.answers = {answer};
-        f->sbtVerificar->trigger();
+        dialogs.answers = {c == VerificarNao ? MsgButton::No : MsgButton::Yes};
+        (c < VerificarNao ? f->sbtGravar : f->sbtVerificar)->trigger();
         settle();
-        EXPECT_EQ(dialogs.texts(), QStringList{"Há 1 alteração(ões) não gravada(s). Descartar e ler de novo do servidor?"});
-        EXPECT_EQ(t->ChangeCount(), answer == MsgButton::No ? 1 : 0);
+        EXPECT_EQ(dialogs.texts(), c < VerificarNao ? QStringList()
+                                   : QStringList{"Há 1 alteração(ões) não gravada(s). Descartar e ler de novo do servidor?"});
+        EXPECT_EQ(t->ChangeCount(), c == VerificarNao ? 1 : 0);
+        EXPECT_EQ(f->sbtGravar->isEnabled(), c == VerificarNao);
         t->First();
-        EXPECT_EQ(t->FieldByName("NMPRECOPROP")->AsString(), answer == MsgButton::No ? "Pendente" : original);
-        EXPECT_EQ(nameOnServer("0000000001"), original);
+        EXPECT_EQ(t->FieldByName("NMPRECOPROP")->AsString(), c == VerificarSim ? original : mine);
+        EXPECT_EQ(nameOnServer("0000000001"), c < VerificarNao ? mine : original);
+        renameOnServer("0000000001", original);
+        t->CancelUpdates();
+        f->sbtVerificar->trigger();
     }
 }
 
