@@ -34,7 +34,8 @@ QString helpText() {
         "\n"
         "Sem --server nem --database, vale o que o cot-host usa: o arquivo de configurações do usuário\n"
         "(~/.config/cot/cot-host.ini, ou a pasta em COT_CONFIG_DIR), seção [server]: url e token; sem\n"
-        "servidor configurado, o banco local do cot-host (~/.local/share/cot/cot-host/cot.db).\n"
+        "url, o banco em database; sem nenhum dos dois, o banco local do cot-host\n"
+        "(~/.local/share/cot/cot-host/cot.db).\n"
         "\n"
         "Saída: 0 relatório gravado; 1 recusado (a mensagem diz o motivo, nenhum arquivo é gravado);\n"
         "2 argumentos inválidos.\n");
@@ -112,8 +113,10 @@ static void fromSettings(ReportOptions *o) {
         if (o->token.isEmpty()) o->token = settings->value(QStringLiteral("server/token")).toString();
         return;
     }
+    // A shared database named there, else the desktop's own when it has one.
+    o->database = settings->value(QStringLiteral("server/database")).toString();
     const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/cot/cot-host/cot.db");
-    if (QFileInfo::exists(local)) o->database = local;
+    if (o->database.isEmpty() && QFileInfo::exists(local)) o->database = local;
 }
 
 bool parse(const QStringList &args, ReportOptions *out, QString *error) {

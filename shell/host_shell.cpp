@@ -132,8 +132,12 @@ void HostShell::rememberServer() const {
     if (m_options.database.isEmpty()) s->remove(QStringLiteral("server/database"));
     else s->setValue(QStringLiteral("server/database"), m_options.database);
     s->sync();
-    // The key opens the shared database to whoever reads it: the user alone may.
-    QFile::setPermissions(s->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    keepSettingsPrivate();
+}
+
+// The key opens the shared data to whoever reads it: the user alone may.
+void HostShell::keepSettingsPrivate() const {
+    QFile::setPermissions(SettingsFilePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 bool HostShell::startEmbeddedServer(QString *error) {
@@ -227,6 +231,7 @@ bool HostShell::start(QString *error) {
             }
         }
         if (m_options.serverGiven) rememberServer();
+        else if (!m_options.token.isEmpty()) keepSettingsPrivate();  // a key written there by hand
     }
     if (!m_options.database.isEmpty()) {
         QString dbError;

@@ -45,6 +45,7 @@ private:
     bool loadModule(QString *error);
     bool reachServer(QString *reason) const;
     void rememberServer() const;
+    void keepSettingsPrivate() const;
     void buildMainWindow();
 
     ShellOptions m_options;
