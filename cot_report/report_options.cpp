@@ -1,14 +1,18 @@
 #include "report_options.h"
 
 #include "routines.h"
+#include "user_settings.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace ReportCommand {
 
 QString helpText() {
     return QStringLiteral(
-        "Uso: cot-report (--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL)\n"
+        "Uso: cot-report [--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL]\n"
         "                [--tables T|CODIGO,CODIGO...] [--systems N] [--users U] [--types U,M,L]\n"
         "                [--location MM|FF|FM] [--format pdf|xlsx|csv] --output ARQUIVO|-\n"
         "\n"
@@ -28,101 +32,143 @@ QString helpText() {
         "  --output ARQUIVO    arquivo gerado; - para a saída padrão\n"
         "  --help              mostra esta ajuda\n"
         "\n"
+        "Sem --server nem --database, vale o que o cot-host usa: o arquivo de configurações do usuário\n"
+        "(~/.config/cot/cot-host.ini, ou a pasta em COT_CONFIG_DIR), seção [server]: url e token; sem\n"
+        "url, o banco em database; sem nenhum dos dois, o banco local do cot-host\n"
+        "(~/.local/share/cot/cot-host/cot.db).\n"
+        "\n"
         "Saída: 0 relatório gravado; 1 recusado (a mensagem diz o motivo, nenhum arquivo é gravado);\n"
         "2 argumentos inválidos.\n");
 }
 
-bool parse(const QStringList &args, ReportOptions *out, QString *error) {
-    ReportOptions o;
-    bool formatGiven = false;
-    QSet<QString> seen;
-    for (int i = 0; i < args.size(); ++i) {
-        QString name = args[i], value;
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            o.help = true;
-            continue;
-        }
-        if (!name.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("Argumento não reconhecido: \"%1\".").arg(name);
-            return false;
-        }
-        const int eq = name.indexOf(QLatin1Char('='));
-        if (eq > 0) {
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-        } else {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("Falta o valor de %1.").arg(name);
-                return false;
-            }
-            value = args[++i];
-        }
-        if (seen.contains(name)) {
-            *error = QStringLiteral("A opção %1 foi informada mais de uma vez.").arg(name);
-            return false;
-        }
-        seen.insert(name);
-        if (name == QLatin1String("--server")) o.server = value;
-        else if (name == QLatin1String("--token")) o.token = value;
-        else if (name == QLatin1String("--database")) o.database = value;
-        else if (name == QLatin1String("--systems")) o.systems = value;
-        else if (name == QLatin1String("--users")) o.users = value;
-        else if (name == QLatin1String("--output")) o.output = value;
-        else if (name == QLatin1String("--tables")) {
-            const QString v = value.trimmed();
-            if (v.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0) {
-                o.tables = QStringLiteral("T");
-            } else {
-                QStringList codes;
-                for (const QString &c : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                    const QString code = c.trimmed();
-                    if (!QRegularExpression(QStringLiteral("^[0-9]{1,10}$")).match(code).hasMatch()) {
-                        *error = QStringLiteral("Código de tabela de preço inválido em --tables: \"%1\" (use até 10 dígitos).").arg(code);
-                        return false;
-                    }
-                    const QString padded = Ajusta(code, 10);
-                    if (!codes.contains(padded)) codes.append(padded);
-                }
-                o.tables = codes.join(QLatin1Char(','));  // empty: nothing chosen, refused by the checks
-            }
-        } else if (name == QLatin1String("--types")) {
-            o.types.clear();
-            for (const QString &t : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const QString c = t.trimmed().toUpper();
-                PriceSimulation::PriceType type;
-                if (c == QLatin1String("U")) type = PriceSimulation::PriceType::Licence;
-                else if (c == QLatin1String("M")) type = PriceSimulation::PriceType::Maintenance;
-                else if (c == QLatin1String("L")) type = PriceSimulation::PriceType::Rental;
-                else {
-                    *error = QStringLiteral("Tipo de preço inválido em --types: \"%1\" (use U, M ou L).").arg(t.trimmed());
-                    return false;
-                }
-                if (!o.types.contains(type)) o.types.append(type);
-            }
-        } else if (name == QLatin1String("--location")) {
-            const QString m = value.trimmed().toUpper();
-            if (m == QLatin1String("MM")) o.mode = PriceSimulation::LocationMode::HeadHead;
-            else if (m == QLatin1String("FF")) o.mode = PriceSimulation::LocationMode::BranchBranch;
-            else if (m == QLatin1String("FM")) o.mode = PriceSimulation::LocationMode::BranchHead;
-            else {
-                *error = QStringLiteral("Modo/local inválido em --location: \"%1\" (use MM, FF ou FM).").arg(value);
-                return false;
-            }
-        } else if (name == QLatin1String("--format")) {
-            if (!ReportFiles::formatFromName(value, &o.format)) {
-                *error = QStringLiteral("Formato inválido em --format: \"%1\" (use pdf, xlsx ou csv).").arg(value);
-                return false;
-            }
-            formatGiven = true;
-        } else {
-            *error = QStringLiteral("Opção desconhecida: %1.").arg(name);
-            return false;
-        }
+namespace {
+
+QString dashed(const QString &name) { return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name; }
+
+// QCommandLineParser's own messages are English: say in Portuguese what it refused.
+QString parserRefusal(const QCommandLineParser &parser, const QStringList &args) {
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("Opção desconhecida: %1.").arg(dashed(parser.unknownOptionNames().first()));
+    // Otherwise an option that takes a value ended the command line.
+    return QStringLiteral("Falta o valor de %1.").arg(args.isEmpty() ? QString() : args.last());
+}
+
+bool parseTables(const QString &value, QString *tables, QString *error) {
+    const QString v = value.trimmed();
+    if (v.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0) {
+        *tables = QStringLiteral("T");
+        return true;
     }
-    if (o.help) {
+    QStringList codes;
+    for (const QString &c : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString code = c.trimmed();
+        if (!QRegularExpression(QStringLiteral("^[0-9]{1,10}$")).match(code).hasMatch()) {
+            *error = QStringLiteral("Código de tabela de preço inválido em --tables: \"%1\" (use até 10 dígitos).").arg(code);
+            return false;
+        }
+        const QString padded = Ajusta(code, 10);
+        if (!codes.contains(padded)) codes.append(padded);
+    }
+    *tables = codes.join(QLatin1Char(','));  // empty: nothing chosen, refused by the checks
+    return true;
+}
+
+bool parseTypes(const QString &value, QVector<PriceSimulation::PriceType> *types, QString *error) {
+    types->clear();
+    for (const QString &t : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString c = t.trimmed().toUpper();
+        PriceSimulation::PriceType type;
+        if (c == QLatin1String("U")) type = PriceSimulation::PriceType::Licence;
+        else if (c == QLatin1String("M")) type = PriceSimulation::PriceType::Maintenance;
+        else if (c == QLatin1String("L")) type = PriceSimulation::PriceType::Rental;
+        else {
+            *error = QStringLiteral("Tipo de preço inválido em --types: \"%1\" (use U, M ou L).").arg(t.trimmed());
+            return false;
+        }
+        if (!types->contains(type)) types->append(type);
+    }
+    return true;
+}
+
+bool parseLocation(const QString &value, PriceSimulation::LocationMode *mode, QString *error) {
+    const QString m = value.trimmed().toUpper();
+    if (m == QLatin1String("MM")) *mode = PriceSimulation::LocationMode::HeadHead;
+    else if (m == QLatin1String("FF")) *mode = PriceSimulation::LocationMode::BranchBranch;
+    else if (m == QLatin1String("FM")) *mode = PriceSimulation::LocationMode::BranchHead;
+    else {
+        *error = QStringLiteral("Modo/local inválido em --location: \"%1\" (use MM, FF ou FM).").arg(value);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Where cot-host reads: its remembered server, else its local database when
+// there is one. Nothing found leaves both empty.
+static void fromSettings(ReportOptions *o) {
+    const auto settings = UserSettings();
+    o->server = settings->value(QStringLiteral("server/url")).toString();
+    if (!o->server.isEmpty()) {
+        if (o->token.isEmpty()) o->token = settings->value(QStringLiteral("server/token")).toString();
+        return;
+    }
+    // A shared database named there, else the desktop's own when it has one.
+    o->database = settings->value(QStringLiteral("server/database")).toString();
+    const QString local = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/cot/cot-host/cot.db");
+    if (o->database.isEmpty() && QFileInfo::exists(local)) o->database = local;
+}
+
+bool parse(const QStringList &args, ReportOptions *out, QString *error) {
+    const QString kValued[] = {QStringLiteral("server"), QStringLiteral("token"),  QStringLiteral("database"),
+                               QStringLiteral("tables"), QStringLiteral("systems"), QStringLiteral("users"),
+                               QStringLiteral("types"),  QStringLiteral("location"), QStringLiteral("format"),
+                               QStringLiteral("output")};
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QString &name : kValued) parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("valor")));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    if (!parser.parse(QStringList{QStringLiteral("cot-report")} + args)) {
+        *error = parserRefusal(parser, args);
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("Argumento não reconhecido: \"%1\".").arg(parser.positionalArguments().first());
+        return false;
+    }
+    ReportOptions o;
+    if (parser.isSet(QStringLiteral("help"))) {
+        o.help = true;
         *out = o;
         return true;
     }
+    for (const QString &name : parser.optionNames()) {
+        if (parser.optionNames().count(name) > 1) {
+            *error = QStringLiteral("A opção %1 foi informada mais de uma vez.").arg(dashed(name));
+            return false;
+        }
+    }
+    auto given = [&](const char *name, QString *value) {
+        if (!parser.isSet(QLatin1String(name))) return false;
+        *value = parser.value(QLatin1String(name));
+        return true;
+    };
+    QString value;
+    given("server", &o.server);
+    given("token", &o.token);
+    given("database", &o.database);
+    given("systems", &o.systems);
+    given("users", &o.users);
+    given("output", &o.output);
+    if (given("tables", &value) && !parseTables(value, &o.tables, error)) return false;
+    if (given("types", &value) && !parseTypes(value, &o.types, error)) return false;
+    if (given("location", &value) && !parseLocation(value, &o.mode, error)) return false;
+    const bool formatGiven = given("format", &value);
+    if (formatGiven && !ReportFiles::formatFromName(value, &o.format)) {
+        *error = QStringLiteral("Formato inválido em --format: \"%1\" (use pdf, xlsx ou csv).").arg(value);
+        return false;
+    }
+    if (o.server.isEmpty() && o.database.isEmpty()) fromSettings(&o);
     if (o.server.isEmpty() == o.database.isEmpty()) {
         *error = QStringLiteral("Informe --server ou --database (um dos dois).");
         return false;

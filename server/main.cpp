@@ -12,12 +12,15 @@
 #include "monthly_index.h"
 #include "schema.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QFile>
 #include <QStringList>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <cstdio>
 #include <pthread.h>
@@ -45,21 +48,25 @@ int usage() {
     return 2;
 }
 
-bool takeValue(const QStringList &args, int &i, QString *out) {
-    if (i + 1 >= args.size()) return false;
-    *out = args[++i];
-    return true;
+// A parser for one of the command lines; its help and messages are ours, in Portuguese.
+void declare(QCommandLineParser *parser, const QStringList &valued, const QStringList &flags) {
+    parser->setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QString &name : valued) parser->addOption(QCommandLineOption(name, QString(), QStringLiteral("valor")));
+    for (const QString &name : flags) parser->addOption(QCommandLineOption(name));
+    parser->addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
 }
 
 // The subcommands' arguments: "--database VALUE" anywhere, the rest in order.
+// A negative number is a value, not an option: it goes after "--".
 bool splitDatabaseArg(const QStringList &args, QString *database, QStringList *positional) {
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--database")) {
-            if (!takeValue(args, i, database)) return false;
-        } else {
-            *positional << args[i];
-        }
-    }
+    static const QRegularExpression number(QStringLiteral("^-[0-9.,]"));
+    QStringList options{QStringLiteral("cot-server")}, numbers;
+    for (const QString &a : args) (number.match(a).hasMatch() ? numbers : options) << a;
+    QCommandLineParser parser;
+    declare(&parser, {QStringLiteral("database")}, {});
+    if (!parser.parse(options + QStringList{QStringLiteral("--")} + numbers) || parser.isSet(QStringLiteral("help"))) return false;
+    *database = parser.value(QStringLiteral("database"));
+    *positional = parser.positionalArguments();
     return true;
 }
 
@@ -133,40 +140,44 @@ int main(int argc, char **argv) {
     if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
     if (!args.isEmpty() && (args.first() == QLatin1String("backup") || args.first() == QLatin1String("restore"))) return backupOrRestore(args);
 
-    ServerOptions options;
-    QString listen = QStringLiteral("127.0.0.1:8300"), tokenFile;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        QString v;
-        if (a == QLatin1String("--listen")) {
-            if (!takeValue(args, i, &listen)) return usage();
-        } else if (a == QLatin1String("--database")) {
-            if (!takeValue(args, i, &options.database)) return usage();
-        } else if (a == QLatin1String("--token-file")) {
-            if (!takeValue(args, i, &tokenFile)) return usage();
-        } else if (a == QLatin1String("--demo")) {
-            options.demo = true;
-        } else if (a == QLatin1String("--threads")) {
-            bool ok = false;
-            if (!takeValue(args, i, &v) || (options.threads = v.toInt(&ok), !ok)) return usage();
-        } else if (a == QLatin1String("--max-body")) {
-            bool ok = false;
-            if (!takeValue(args, i, &v) || (options.maxBodyBytes = v.toLongLong(&ok), !ok)) return usage();
-        } else if (a == QLatin1String("--max-connections") || a == QLatin1String("--max-per-address") ||
-                   a == QLatin1String("--idle-timeout")) {
-            bool ok = false;
-            const int n = takeValue(args, i, &v) ? v.toInt(&ok) : 0;
-            if (!ok || n < 0 || (n == 0 && a != QLatin1String("--max-per-address"))) return usage();
-            (a == QLatin1String("--max-connections") ? options.maxConnections
-             : a == QLatin1String("--max-per-address") ? options.maxConnectionsPerAddress
-                                                       : options.idleTimeoutSeconds) = n;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            usage();
-            return 0;
-        } else {
-            say(stderr, QStringLiteral("Opção desconhecida: %1").arg(a));
-            return usage();
+    QCommandLineParser parser;
+    declare(&parser,
+            {QStringLiteral("listen"), QStringLiteral("database"), QStringLiteral("token-file"), QStringLiteral("threads"),
+             QStringLiteral("max-body"), QStringLiteral("max-connections"), QStringLiteral("max-per-address"),
+             QStringLiteral("idle-timeout")},
+            {QStringLiteral("demo")});
+    if (!parser.parse(app.arguments())) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString name = parser.unknownOptionNames().first();
+            say(stderr, QStringLiteral("Opção desconhecida: %1%2").arg(name.size() == 1 ? "-" : "--", name));
         }
+        return usage();  // or a value missing at the end
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        usage();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        say(stderr, QStringLiteral("Opção desconhecida: %1").arg(parser.positionalArguments().first()));
+        return usage();
+    }
+    ServerOptions options;
+    const QString listen = parser.isSet(QStringLiteral("listen")) ? parser.value(QStringLiteral("listen")) : QStringLiteral("127.0.0.1:8300");
+    const QString tokenFile = parser.value(QStringLiteral("token-file"));
+    options.database = parser.value(QStringLiteral("database"));
+    options.demo = parser.isSet(QStringLiteral("demo"));
+    bool ok = true;
+    if (parser.isSet(QStringLiteral("threads"))) options.threads = parser.value(QStringLiteral("threads")).toInt(&ok);
+    if (!ok) return usage();
+    if (parser.isSet(QStringLiteral("max-body"))) options.maxBodyBytes = parser.value(QStringLiteral("max-body")).toLongLong(&ok);
+    if (!ok) return usage();
+    for (auto [name, target] : {std::pair{"max-connections", &options.maxConnections},
+                                std::pair{"max-per-address", &options.maxConnectionsPerAddress},
+                                std::pair{"idle-timeout", &options.idleTimeoutSeconds}}) {
+        if (!parser.isSet(QLatin1String(name))) continue;
+        const int n = parser.value(QLatin1String(name)).toInt(&ok);
+        if (!ok || n < 0 || (n == 0 && std::strcmp(name, "max-per-address") != 0)) return usage();
+        *target = n;
     }
     if (options.database.isEmpty()) return usage();
     const int colon = listen.lastIndexOf(QLatin1Char(':'));

@@ -5,12 +5,16 @@
 #include "dialogs.h"
 #include "host_application.h"
 #include "host_services.h"
+#include "net_connection.h"
+#include "rpc_codes.h"
 #include "ui_dispatch.h"
 #include "user_settings.h"
 
 #include <QAction>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMainWindow>
@@ -21,43 +25,71 @@
 #include <QStatusBar>
 #include <QUrl>
 
+namespace {
+
+QString usageText(const QString &settingsFile) {
+    return QStringLiteral(
+               "Uso: cot-host [--server http://HOST:PORTA] [--token CHAVE] [--database ARQUIVO|postgresql://...]\n"
+               "              [--data-dir PASTA] [--no-open]\n"
+               "Com --server (e --token), o servidor informado fica gravado em %1 (seção [server]: url, token,\n"
+               "database; arquivo legível só pelo usuário) e as próximas partidas sem argumentos usam o mesmo servidor;\n"
+               "um novo --server substitui o anterior. Com um servidor configurado que não responde, o programa avisa e\n"
+               "oferece tentar de novo ou sair: nunca abre o banco local no lugar dele.\n"
+               "Sem servidor configurado (ou com --data-dir), inicia o servidor de aplicação embutido sobre um arquivo\n"
+               "SQLite na pasta de dados do usuário.")
+        .arg(settingsFile);
+}
+
+QUrl serverUrl(const QString &text) {
+    return QUrl(text.contains(QLatin1String("://")) ? text : QStringLiteral("http://") + text);
+}
+
+}  // namespace
+
 bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *message) {
-    // The settings file gives the defaults; the command line overrides them.
     const auto settings = UserSettings();
-    o->serverUrl = settings->value(QStringLiteral("server/url")).toString();
-    o->token = settings->value(QStringLiteral("server/token")).toString();
-    o->database = settings->value(QStringLiteral("server/database")).toString();
-    for (int i = 1; i < args.size(); ++i) {
-        const QString a = args[i];
-        auto value = [&](QString *out) {
-            if (i + 1 >= args.size()) {
-                *message = QStringLiteral("Falta o valor de %1.").arg(a);
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
-        if (a == QLatin1String("--server")) { if (!value(&o->serverUrl)) return false; }
-        else if (a == QLatin1String("--token")) { if (!value(&o->token)) return false; }
-        else if (a == QLatin1String("--database")) { if (!value(&o->database)) return false; }
-        else if (a == QLatin1String("--data-dir")) { if (!value(&o->dataDir)) return false; }
-        else if (a == QLatin1String("--no-open")) o->openModule = false;
-        else if (a == QLatin1String("--measure-startup")) o->measureStartup = true;
-        else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            *message = QStringLiteral(
-                "Uso: cot-host [--server http://HOST:PORTA] [--token CHAVE] [--database ARQUIVO|postgresql://...]\n"
-                "              [--data-dir PASTA] [--no-open]\n"
-                "Sem --server, inicia o servidor de aplicação embutido sobre um arquivo SQLite na pasta de dados do usuário.\n"
-                "Padrões também podem vir de %1 (seção [server]: url, token, database).")
-                           .arg(settings->fileName());
-            return false;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char *name : {"server", "token", "database", "data-dir"})
+        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("valor")));
+    for (const char *name : {"no-open", "measure-startup"}) parser.addOption(QCommandLineOption(QLatin1String(name)));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    if (!parser.parse(args.isEmpty() ? QStringList{QStringLiteral("cot-host")} : args)) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString name = parser.unknownOptionNames().first();
+            *message = QStringLiteral("Argumento desconhecido: %1%2. Use --help.").arg(name.size() == 1 ? "-" : "--", name);
         } else {
-            *message = QStringLiteral("Argumento desconhecido: %1. Use --help.").arg(a);
-            return false;
+            *message = QStringLiteral("Falta o valor de %1.").arg(args.last());
         }
+        return false;
     }
+    if (parser.isSet(QStringLiteral("help"))) {
+        *message = usageText(settings->fileName());
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *message = QStringLiteral("Argumento desconhecido: %1. Use --help.").arg(parser.positionalArguments().first());
+        return false;
+    }
+    o->dataDir = parser.value(QStringLiteral("data-dir"));
+    o->openModule = !parser.isSet(QStringLiteral("no-open"));
+    o->measureStartup = parser.isSet(QStringLiteral("measure-startup"));
+    o->serverGiven = parser.isSet(QStringLiteral("server"));
+    // A server on the command line replaces the remembered one with all it
+    // came with; --data-dir asks for the embedded server whatever is remembered.
+    if (o->serverGiven) {
+        o->serverUrl = parser.value(QStringLiteral("server"));
+        o->token = parser.value(QStringLiteral("token"));
+        o->database = parser.value(QStringLiteral("database"));
+    } else if (o->dataDir.isEmpty()) {
+        o->serverUrl = settings->value(QStringLiteral("server/url")).toString();
+        o->token = settings->value(QStringLiteral("server/token")).toString();
+        o->database = settings->value(QStringLiteral("server/database")).toString();
+    }
+    if (parser.isSet(QStringLiteral("token"))) o->token = parser.value(QStringLiteral("token"));
+    if (parser.isSet(QStringLiteral("database"))) o->database = parser.value(QStringLiteral("database"));
     if (!o->serverUrl.isEmpty()) {
-        const QUrl url(o->serverUrl.contains(QLatin1String("://")) ? o->serverUrl : QStringLiteral("http://") + o->serverUrl);
+        const QUrl url = serverUrl(o->serverUrl);
         if (!url.isValid() || url.host().isEmpty() || url.port() <= 0) {
             *message = QStringLiteral("Endereço de servidor inválido: %1 (use http://HOST:PORTA).").arg(o->serverUrl);
             return false;
@@ -73,7 +105,40 @@ HostShell::~HostShell() {
     if (m_server) m_server->stop();
 }
 
-QString HostShell::serverDescription() const { return m_serverDescription; }
+QString HostShell::dataLocation() const { return m_dataLocation; }
+
+bool HostShell::reachServer(QString *reason) const {
+    TNetConnection connection;
+    connection.Host = CurrentHostSettings().webUrl;
+    connection.Port = CurrentHostSettings().webPort;
+    connection.Token = CurrentHostSettings().token;
+    connection.TimeoutMs = 10000;
+    connection.ThrowException = false;
+    if (!connection.Open()) {
+        *reason = connection.LastError();
+        return false;
+    }
+    // Any method tells whether the key is taken; this one reads one row.
+    const RpcReply reply = connection.Call(QStringLiteral("getIndiceBtn"), {});
+    if (reply.ok || (reply.errorCode != RpcCode::Unauthorized && reply.errorCode != RpcCode::Transport)) return true;
+    *reason = reply.errorMessage;
+    return false;
+}
+
+void HostShell::rememberServer() const {
+    auto s = UserSettings();
+    s->setValue(QStringLiteral("server/url"), m_options.serverUrl);
+    s->setValue(QStringLiteral("server/token"), m_options.token);
+    if (m_options.database.isEmpty()) s->remove(QStringLiteral("server/database"));
+    else s->setValue(QStringLiteral("server/database"), m_options.database);
+    s->sync();
+    keepSettingsPrivate();
+}
+
+// The key opens the shared data to whoever reads it: the user alone may.
+void HostShell::keepSettingsPrivate() const {
+    QFile::setPermissions(SettingsFilePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
 
 bool HostShell::startEmbeddedServer(QString *error) {
     QString dir = m_options.dataDir;
@@ -100,7 +165,7 @@ bool HostShell::startEmbeddedServer(QString *error) {
     hs.token = so.token;
     SetHostSettings(hs);
     if (m_options.database.isEmpty()) m_options.database = database;
-    m_serverDescription = QStringLiteral("Servidor embutido em 127.0.0.1:%1 — %2").arg(hs.webPort).arg(database);
+    m_dataLocation = QStringLiteral("banco local em %1").arg(QDir::toNativeSeparators(database));
     return true;
 }
 
@@ -129,7 +194,8 @@ bool HostShell::loadModule(QString *error) {
 
 void HostShell::buildMainWindow() {
     QMainWindow *w = HostApplication::instance().mainWindow();
-    w->setWindowTitle(QStringLiteral("COT — Proposta Comercial"));
+    // Where the data lives is always in sight: a private copy must never pass for the shared one.
+    w->setWindowTitle(QStringLiteral("COT — Proposta Comercial — %1").arg(m_dataLocation));
     w->resize(1100, 720);
     WindowMemory::restoreMainWindow(w);
     QMenu *cadastros = w->menuBar()->addMenu(QStringLiteral("&Cadastros"));
@@ -139,21 +205,33 @@ void HostShell::buildMainWindow() {
     cadastros->addSeparator();
     QAction *quit = cadastros->addAction(QIcon::fromTheme(QStringLiteral("application-exit")), QStringLiteral("&Sair"));
     QObject::connect(quit, &QAction::triggered, w, &QMainWindow::close);
-    HostApplication::instance().setStatusText(m_serverDescription);
+    HostApplication::instance().setStatusText(QStringLiteral("Dados: %1").arg(m_dataLocation));
 }
 
 bool HostShell::start(QString *error) {
     if (m_options.serverUrl.isEmpty()) {
         if (!startEmbeddedServer(error)) return false;
     } else {
-        const QUrl url(m_options.serverUrl.contains(QLatin1String("://")) ? m_options.serverUrl
-                                                                           : QStringLiteral("http://") + m_options.serverUrl);
+        const QUrl url = serverUrl(m_options.serverUrl);
         HostSettings hs;
         hs.webUrl = url.host();
         hs.webPort = url.port();
         hs.token = m_options.token;
         SetHostSettings(hs);
-        m_serverDescription = QStringLiteral("Servidor de aplicação em %1:%2").arg(hs.webUrl).arg(hs.webPort);
+        m_dataLocation = QStringLiteral("servidor %1:%2").arg(hs.webUrl).arg(hs.webPort);
+        // Never the embedded server instead: the user would type into a private copy.
+        QString reason;
+        while (!reachServer(&reason)) {
+            const QString text = QStringLiteral("%1\n\nO programa não abre o banco local no lugar do servidor configurado (%2). "
+                                                "Verifique a rede, o servidor e a chave de acesso.")
+                                     .arg(reason, m_dataLocation);
+            if (!m_askRetry || !m_askRetry(text)) {
+                error->clear();  // the user chose to leave: nothing more to say
+                return false;
+            }
+        }
+        if (m_options.serverGiven) rememberServer();
+        else if (!m_options.token.isEmpty()) keepSettingsPrivate();  // a key written there by hand
     }
     if (!m_options.database.isEmpty()) {
         QString dbError;

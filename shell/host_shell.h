@@ -4,12 +4,14 @@
 
 #include <QLibrary>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class AppServer;
 
 struct ShellOptions {
     QString serverUrl;     // empty: start the embedded server
+    bool serverGiven = false;  // on the command line: remembered once reached
     QString token;         // for a remote server
     QString database;      // shared database: SQLite path or postgresql:// URL
     QString dataDir;       // embedded server's folder (default: the user's data folder)
@@ -17,7 +19,8 @@ struct ShellOptions {
     bool measureStartup = false;  // print the time to the price tables shown, then quit
 };
 
-// Reads the command line and the settings file (command line wins).
+// Reads the command line and the settings file (command line wins; a server
+// given there replaces the remembered one with its token and database).
 // Returns false, with a message, for bad arguments.
 bool ParseShellOptions(const QStringList &args, ShellOptions *options, QString *message);
 
@@ -28,14 +31,21 @@ public:
 
     // Starts or reaches the server, opens the shared database, builds the main
     // window and loads the module. False, with a Portuguese reason, when the
-    // program cannot go on.
+    // program cannot go on; with none when the user chose to leave.
     bool start(QString *error);
     void openPriceTables();  // the menu entry: the module's IniProc
-    QString serverDescription() const;
+    // "servidor HOST:PORTA" or "banco local em CAMINHO".
+    QString dataLocation() const;
+    // Asked when the configured server cannot be reached or refuses the key:
+    // true to try again, false to leave.
+    void setAskRetry(std::function<bool(const QString &)> ask) { m_askRetry = std::move(ask); }
 
 private:
     bool startEmbeddedServer(QString *error);
     bool loadModule(QString *error);
+    bool reachServer(QString *reason) const;
+    void rememberServer() const;
+    void keepSettingsPrivate() const;
     void buildMainWindow();
 
     ShellOptions m_options;
@@ -43,5 +53,6 @@ private:
     QLibrary m_module;
     void (*m_iniProc)() = nullptr;
     void (*m_finalize)() = nullptr;
-    QString m_serverDescription;
+    QString m_dataLocation;
+    std::function<bool(const QString &)> m_askRetry;
 };

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -38,9 +39,17 @@ int main(int argc, char **argv) {
     WidgetDialogs dialogs;
     SetDialogs(&dialogs);
     HostShell shell(options);
+    shell.setAskRetry([](const QString &text) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("COT — Proposta Comercial"), text);
+        QPushButton *retry = box.addButton(QStringLiteral("Tentar novamente"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Sair"), QMessageBox::RejectRole);
+        box.setDefaultButton(retry);
+        box.exec();
+        return box.clickedButton() == retry;
+    });
     QString error;
     if (!shell.start(&error)) {
-        QMessageBox::critical(nullptr, QStringLiteral("COT — Proposta Comercial"), error);
+        if (!error.isEmpty()) QMessageBox::critical(nullptr, QStringLiteral("COT — Proposta Comercial"), error);
         return 1;
     }
     QMainWindow *window = HostApplication::instance().mainWindow();
@@ -48,7 +57,7 @@ int main(int argc, char **argv) {
     if (options.openModule) shell.openPriceTables();
     if (options.measureStartup) {
         QTimer::singleShot(0, [&] {
-            std::printf("startup_ms=%lld\n", static_cast<long long>(clock.elapsed()));
+            std::printf("startup_ms=%lld\ndados=%s\n", static_cast<long long>(clock.elapsed()), qPrintable(shell.dataLocation()));
             std::fflush(stdout);
             QApplication::quit();
         });

@@ -8,7 +8,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QScreen>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -60,10 +63,10 @@ public:
         return dialog.exec() == QDialog::Accepted;
     }
     bool askText(const QString &caption, const QString &prompt, QString *text, QWidget *parent) override {
-        bool ok = false;
-        const QString answer = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, *text, &ok);
-        if (ok) *text = answer;
-        return ok;
+        const auto dialog = CreateTitleDialog(caption, prompt, *text, parent);
+        if (dialog->exec() != QDialog::Accepted) return false;
+        *text = dialog->textValue();
+        return true;
     }
     QString saveFileName(const QString &suggested, ReportFiles::Format *format, QWidget *parent) override {
         const QString pdf = QStringLiteral("Documento PDF (*.pdf)"), xlsx = QStringLiteral("Planilha Excel (*.xlsx)"),
@@ -84,6 +87,32 @@ public:
 IReportDialogs *g_dialogs = nullptr;
 
 }  // namespace
+
+std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent) {
+    auto dialog = std::make_unique<QInputDialog>(parent);
+    dialog->setInputMode(QInputDialog::TextInput);
+    dialog->setWindowTitle(caption);
+    dialog->setLabelText(prompt);
+    dialog->setTextValue(text.left(ReportTitleMaxLength));
+    dialog->setOkButtonText(QStringLiteral("OK"));
+    dialog->setCancelButtonText(QStringLiteral("Cancelar"));
+    QLineEdit *field = dialog->findChild<QLineEdit *>();
+    field->setMaxLength(ReportTitleMaxLength);
+    // Qt sizes the prompt for a short answer: the caption was cut in the
+    // title bar and a full title scrolled out of its field.
+    const QFontMetrics fieldFont(field->font());
+    const int margins = field->contentsMargins().left() + field->contentsMargins().right() + 16;
+    const int fieldWidth = std::max(fieldFont.horizontalAdvance(QString(ReportTitleMaxLength, QLatin1Char('x'))),
+                                    fieldFont.horizontalAdvance(dialog->textValue())) + margins;
+    // The title bar also holds the window's icon and buttons.
+    const int captionWidth = QFontMetrics(dialog->font()).horizontalAdvance(caption) + 160;
+    int width = std::max(fieldWidth + 40, captionWidth);
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    field->setMinimumWidth(std::min(fieldWidth, width - 40));
+    dialog->setMinimumWidth(width);
+    return dialog;
+}
 
 IReportDialogs &ReportDialogs() {
     static DesktopReportDialogs desktop;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QInputDialog;
 class QPrinter;
 class QWidget;
 struct DataPacket;
@@ -28,6 +29,11 @@ const ReportDefinition *find(const QString &code);  // nullptr when none has tha
 }  // namespace ReportDefinitions
 
 class ReportEngine;
+
+// The longest report title the "Salvar Como" prompt takes.
+constexpr int ReportTitleMaxLength = 80;
+// That prompt, wide enough for its caption and for a title of that length.
+std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent);
 
 // The windows of the report actions. The desktop's implementation opens Qt's
 // print preview, print, page set-up, input and save dialogs.

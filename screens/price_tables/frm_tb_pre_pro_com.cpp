@@ -138,8 +138,8 @@ void TfrmTbPreProCom::updatePendingNotice() {
     const int pending = t && t->Active() ? t->ChangeCount() : 0;
     lblPendentes->setText(pending == 0 ? QString()
                           : pending == 1
-                              ? QStringLiteral("1 alteração não gravada no servidor (Verificar descarta)")
-                              : QStringLiteral("%1 alterações não gravadas no servidor (Verificar descarta)").arg(pending));
+                              ? QStringLiteral("1 alteração não gravada no servidor (Gravar envia de novo; Verificar descarta)")
+                              : QStringLiteral("%1 alterações não gravadas no servidor (Gravar envia de novo; Verificar descarta)").arg(pending));
 }
 
 // ---------------------------------------------------------------- connection and loading
@@ -222,8 +222,43 @@ void TfrmTbPreProCom::sbtIncluirClick() {
         grid->setFocus(Qt::OtherFocusReason);
 }
 
+int TfrmTbPreProCom::pendingOnPage() {
+    TScreenPage *page = activePage();
+    int count = 0;
+    if (page)
+        for (const SavedList &list : page->savedLists())
+            if (list.table->Active()) count += list.table->ChangeCount();
+    return count;
+}
+
+// Reading again drops what the server has not taken: only when the user says so.
 void TfrmTbPreProCom::sbtVerificarClick() {
-    if (TScreenPage *page = activePage()) page->refresh(activeSheet());
+    TScreenPage *page = activePage();
+    if (!page) return;
+    if (const int pending = pendingOnPage()) {
+        if (!Confirma(QStringLiteral("Há %1 alteração(ões) não gravada(s). Descartar e ler de novo do servidor?").arg(pending))) return;
+        for (const SavedList &list : page->savedLists())
+            if (list.table->Active() && list.table->ChangeCount() > 0) list.table->CancelUpdates();
+    }
+    page->refresh(activeSheet());
+    UpdateActions();
+}
+
+void TfrmTbPreProCom::sbtGravarClick() {
+    TClientTable *t = dtsPadrao->DataSet();
+    TScreenPage *page = activePage();
+    if (!page || (t && t->IsEditing())) {
+        TfrmPadraoGrid::sbtGravarClick();
+        return;
+    }
+    // The same delta again, with the values it was read with: the server's
+    // optimistic check holds as it did the first time.
+    struct Refresh {
+        TfrmTbPreProCom *f;
+        ~Refresh() { f->UpdateActions(); f->updatePendingNotice(); }
+    } refresh{this};
+    for (const SavedList &list : page->savedLists())
+        if (list.table->Active() && list.table->ChangeCount() > 0) list.send();
 }
 
 // The automatic registration works through this screen's connection on the
@@ -244,7 +279,7 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
     const DataSetState state = dtsPadrao->State();
     const bool browse = state == DataSetState::Browse;
     const bool editing = state == DataSetState::Edit || state == DataSetState::Insert;
-    sbtGravar->setEnabled(editing);
+    sbtGravar->setEnabled(editing || (browse && pendingOnPage() > 0));
     sbtCancelar->setEnabled(editing);
 
     QWidget *sheet = activeSheet();

@@ -99,6 +99,7 @@ public:
     void pgcTipoServicoChange();
     void sbtIncluirClick() override;
     void sbtVerificarClick() override;
+    void sbtGravarClick() override;  // also sends again what the server did not take
     void sbtCadAutoClick();  // "Cadastramento Automático", also mnuCadAuto
     void sbtImprimirClick() override;  // the report screen, on this screen's connection
     void dtsPadraoStateChange();
@@ -129,6 +130,7 @@ private:
     void addPages(TPageControl *pages, TScreenPage *page);
     void sheetShown(TPageControl *pages);
     void updatePendingNotice();
+    int pendingOnPage();  // changes of the shown page's lists the server has not taken
 
     QHash<QWidget *, TScreenPage *> m_pageOfSheet;
     QHash<QWidget *, TPageControl *> m_sheetsOf;  // a page of pgcPadrao -> its page control

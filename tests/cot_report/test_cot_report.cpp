@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -30,8 +31,10 @@ struct Outcome {
     QByteArray out, err;
 };
 
-Outcome run(const QStringList &args) {
+// Settings and local database from the given folder, never the user's.
+Outcome run(const QStringList &args, const QString &home = QTemporaryDir().path()) {
     QProcess p;
+    p.setEnvironment(QProcess::systemEnvironment() << "COT_CONFIG_DIR=" + home << "XDG_DATA_HOME=" + home);
     p.start(QStringLiteral(COT_REPORT_BIN), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
@@ -168,6 +171,27 @@ TEST_F(CotReportTest, ThroughARunningServerWithItsToken) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(QString::fromUtf8(refused.err).contains("chave de acesso")) << refused.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("x.pdf")));
+}
+
+// Without --server or --database: the server of the desktop's settings, else its local database.
+TEST_F(CotReportTest, WithoutArgumentsItReadsWhereTheDesktopReads) {
+    addTable("0000000009", "Exemplo; com ponto e vírgula");
+    session.reset();
+    AppServer server(ServerOptions{.database = db, .token = "segredo", .threads = 1});
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+    QTemporaryDir home;
+    for (bool local : {false, true}) {
+        QSettings ini(home.filePath("cot-host.ini"), QSettings::IniFormat);
+        ini.setValue("server/url", local ? "" : QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
+        ini.setValue("server/token", "segredo");
+        ini.sync();
+        if (local) ASSERT_TRUE(QDir().mkpath(home.filePath("cot/cot-host")) && QFile::copy(db, home.filePath("cot/cot-host/cot.db")));
+        const Outcome r = run({"--systems", "3", "--users", "2", "--types", "U", "--format", "csv", "--output", "-"}, home.path());
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts).value(1), "Licença de Uso;0000000009;\"Exemplo; com ponto e vírgula\";Matriz/Matriz;1;1000;2000;2900");
+    }
+    EXPECT_TRUE(QString::fromUtf8(run({"--help"}).out).contains("cot-host.ini"));
 }
 
 TEST_F(CotReportTest, DirectlyOnPostgreSQL) {

@@ -7,7 +7,8 @@
 //      alterações?" with Sim / Não / Cancelar, and each answer does what it says.
 //   3. Sim that cannot save (a refused check, a server that refuses): the
 //      screen stays open with the work as it was.
-//   4. Changes the server refused earlier (pending): asked about as well.
+//   4. Changes the server refused earlier (pending): asked about as well;
+//      "Gravar" sends them again, "Verificar" asks before dropping them.
 //   5. Quitting the host asks every screen first; Cancelar keeps it all open.
 //   6. Every menu shortcut fires its action once (Ctrl+W closes).
 #include "screen_fixture.h"
@@ -328,6 +329,41 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
         } else {
             f = nullptr;
         }
+    }
+}
+
+// "Gravar" sends a pending rename again once the server can take it; "Verificar"
+// asks first, "Não" keeps it, "Sim" reads the server's name again.
+TEST_F(ClosingTest, GravarSendsPendingChangesAgainAndVerificarAsksBeforeDroppingThem) {
+    TClientTable *t = f->priceTables->cdsTbPreco;
+    enum { StoppedServer, Conflict, VerificarNao, VerificarSim };
+    for (int c : {StoppedServer, Conflict, VerificarNao, VerificarSim}) {
+        SCOPED_TRACE(c);
+        const QString mine = QStringLiteral("Pendente %1").arg(c);
+        if (c == Conflict) renameOnServer("0000000001", "Mudado por outro");
+        else stopServerKeepingPort();
+        t->First();
+        t->Edit();
+        t->FieldByName("NMPRECOPROP")->SetAsString(mine);
+        f->sbtGravar->trigger();
+        ASSERT_EQ(t->ChangeCount(), 1);
+        EXPECT_TRUE(f->sbtGravar->isEnabled());
+        if (c == Conflict) renameOnServer("0000000001", original);  // the other user's change reverted
+        else restartServer();
+        dialogs.clear();
+        dialogs.answers = {c == VerificarNao ? MsgButton::No : MsgButton::Yes};
+        (c < VerificarNao ? f->sbtGravar : f->sbtVerificar)->trigger();
+        settle();
+        EXPECT_EQ(dialogs.texts(), c < VerificarNao ? QStringList()
+                                   : QStringList{"Há 1 alteração(ões) não gravada(s). Descartar e ler de novo do servidor?"});
+        EXPECT_EQ(t->ChangeCount(), c == VerificarNao ? 1 : 0);
+        EXPECT_EQ(f->sbtGravar->isEnabled(), c == VerificarNao);
+        t->First();
+        EXPECT_EQ(t->FieldByName("NMPRECOPROP")->AsString(), c == VerificarSim ? original : mine);
+        EXPECT_EQ(nameOnServer("0000000001"), c < VerificarNao ? mine : original);
+        renameOnServer("0000000001", original);
+        t->CancelUpdates();
+        f->sbtVerificar->trigger();
     }
 }
 

@@ -6,7 +6,8 @@
 //   2. Pages: matrices split with their headers, small ones sharing a page.
 //   3. The engine lays a report out once per page size.
 //   4. Files: CSV quoting and columns, a failed save leaves nothing.
-//   5. The base screen: unknown report code, actions before a preview.
+//   5. The base screen: unknown report code, actions before a preview, the
+//      "Salvar Como" title prompt.
 
 #include "forms.h"
 #include "recording_dialogs.h"
@@ -14,6 +15,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPrinter>
@@ -238,4 +241,17 @@ TEST(ReportBaseScreen, DefinitionRunsOnTheScreensRows) {
     EXPECT_EQ(screen->report.document().title, "Quatro linhas");
     SetReportDialogs(nullptr);
     delete screen;
+}
+
+TEST(ReportBaseScreen, TitlePromptFitsItsCaptionAndAWholeTitle) {
+    const QString caption = "Título do relatório", longest(ReportTitleMaxLength, QChar('x'));
+    for (const QString &title : {QString("Relatório de Tabela de Preço - Proposta Comercial"), longest, longest + "cortado"}) {
+        SCOPED_TRACE(title.toStdString());
+        const auto dialog = CreateTitleDialog(caption, "Informe o título do relatório:", title, nullptr);
+        dialog->show();
+        QLineEdit *field = dialog->findChild<QLineEdit *>();
+        EXPECT_EQ(field->text(), title.left(ReportTitleMaxLength));
+        EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(field->text()));
+        EXPECT_GT(dialog->width(), dialog->fontMetrics().horizontalAdvance(caption) + 100);  // with the title bar's icon and buttons
+    }
 }

@@ -1,0 +1,72 @@
+// cot-host and its server: a server given once is remembered (in a file the
+// user alone reads), a later --server replaces it, and a configured server
+// that cannot be reached is never replaced by the embedded one.
+#include "app_server.h"
+#include "host_shell.h"
+#include "user_settings.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+struct HostShellTest : ::testing::Test {
+    void SetUp() override { SetSettingsFolder(config.path()); }
+    void TearDown() override { SetSettingsFolder(QString()); }
+    std::unique_ptr<AppServer> startServer(int port = 0) {
+        auto server = std::make_unique<AppServer>(ServerOptions{.port = port, .database = db.filePath("cot.db"), .token = "segredo"});
+        QString error;
+        EXPECT_TRUE(server->start(&error)) << error.toStdString();
+        return server;
+    }
+    QString remembered(const char *key) { return UserSettings()->value(key).toString(); }
+    QTemporaryDir config, data, db;
+};
+
+TEST_F(HostShellTest, AServerGivenOnceIsRememberedAndReplacedByTheNext) {
+    auto runHost = [&](const QStringList &args) {  // the real program: what it printed
+        QProcess p;
+        p.setEnvironment(QProcess::systemEnvironment() << "COT_CONFIG_DIR=" + config.path() << "XDG_DATA_HOME=" + data.path());
+        p.start(COT_HOST_BIN, args + QStringList{"--no-open", "--measure-startup"});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    auto first = startServer(), second = startServer();
+    for (AppServer *s : {first.get(), second.get()}) {
+        const QString url = QString("http://127.0.0.1:%1").arg(s->port()), where = "dados=servidor 127.0.0.1:" + QString::number(s->port());
+        EXPECT_TRUE(runHost({"--server", url, "--token", "segredo"}).contains(where));
+        EXPECT_EQ(remembered("server/url") + remembered("server/token"), url + "segredo");
+        EXPECT_TRUE(runHost({}).contains(where));  // a plain start goes to the same server
+    }
+    EXPECT_FALSE(QFile::exists(data.filePath("cot/cot-host/cot.db")));
+    // Read and written by its owner alone, also after the windows were remembered in it.
+    EXPECT_EQ(int(QFile::permissions(SettingsFilePath()) & 0x6077), 0x6000);
+}
+
+TEST_F(HostShellTest, AnUnreachableOrRefusingServerIsAskedAboutNeverReplaced) {
+    const int port = startServer()->port();  // stopped again: nobody listens there
+    std::unique_ptr<AppServer> later;
+    struct Case {
+        const char *token;
+        bool retry;  // the first answer; any later one is "Sair"
+        QString reason;
+    } cases[] = {{"segredo", false, "Não foi possível conectar"}, {"errada", false, "chave de acesso"},
+                 {"segredo", true, "Não foi possível conectar"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.token + std::to_string(c.retry));
+        if (QString(c.token) == "errada") later = startServer(port);
+        HostShell shell(ShellOptions{.serverUrl = QString("http://127.0.0.1:%1").arg(port), .serverGiven = true, .token = c.token});
+        QStringList asked;
+        shell.setAskRetry([&](const QString &text) {
+            asked << text;
+            if (c.retry && asked.size() == 1) later = startServer(port);
+            return c.retry && asked.size() == 1;
+        });
+        QString error = "não apagado";
+        EXPECT_EQ(shell.start(&error), c.retry);
+        EXPECT_TRUE(asked.value(0).contains(c.reason)) << asked.value(0).toStdString();
+        EXPECT_EQ(error.isEmpty(), !c.retry);  // "Sair": nothing more to say
+        EXPECT_EQ(shell.dataLocation(), "servidor 127.0.0.1:" + QString::number(port));
+        EXPECT_EQ(remembered("server/url").isEmpty(), !c.retry);  // remembered once reached
+        later.reset();
+    }
+}
