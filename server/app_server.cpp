@@ -9,6 +9,7 @@
 #include "codes.h"
 #include "http/http_server.h"
 #include "openrpc.h"
+#include "request_log.h"
 
 #include <packet_writer.h>
 
@@ -70,7 +71,7 @@ void logLine(const QString &what, double ms, const QString &outcome) {
     line += ' ';
     line += outcome.toUtf8();
     line += '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    RequestLog::write(line);
 }
 
 }  // namespace
@@ -271,4 +272,5 @@ void AppServer::stop() {
     d->running = false;
     d->http->stop();
     d->http.reset();
+    RequestLog::flush(2000);
 }
