@@ -24,6 +24,7 @@ struct Exchange {
     HttpRequest request;
     bool refused = false;    // an answer was queued before the body was read
     bool tooLarge = false;   // the body passed the limit: it is drained, not kept
+    qint64 drained = 0;      // bytes of such a body read and dropped
     std::atomic<bool> answered{false};
     HttpAnswer answer;       // written by the worker before it resumes the connection
 };
@@ -166,13 +167,25 @@ struct HttpServer::Impl {
         qint64 n = 0;
         if (length && parseLength(length, &n)) {
             if (n > limits.maxBodyBytes) {
-                ex->refused = true;
-                return send(connection, service.refusal(ex->request, 413));
+                // A client that waits for "100 Continue" has sent nothing yet, and
+                // one announcing more than we would read gets its answer now.
+                const char *expect = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_EXPECT);
+                if ((expect && qstricmp(expect, "100-continue") == 0) || n > drainLimit()) {
+                    ex->refused = true;
+                    return send(connection, service.refusal(ex->request, 413));
+                }
+                ex->tooLarge = true;
+                return MHD_YES;
             }
             ex->request.body.reserve(qsizetype(n));
         }
         return MHD_YES;
     }
+
+    // How much of an over-limit body is read and dropped before the 413 goes
+    // out: most clients write their whole body before reading, and closing on
+    // unread bytes makes the kernel reset the connection, answer and all.
+    qint64 drainLimit() const { return limits.maxDrainBytes > 0 ? limits.maxDrainBytes : 4 * limits.maxBodyBytes; }
 
     // Whole request in: hands it to a worker and suspends the connection.
     void dispatch(MHD_Connection *connection, Exchange *ex) {
@@ -211,16 +224,26 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
     }
     if (*uploadSize) {
         const qint64 room = self->limits.maxBodyBytes - ex->request.body.size();
-        if (ex->tooLarge || qint64(*uploadSize) > room) {
+        if (!ex->tooLarge && qint64(*uploadSize) > room) {
             // Over the limit while arriving (chunked, or longer than announced):
-            // nothing more is kept, and the connection is dropped.
+            // nothing more is kept.
             ex->tooLarge = true;
+            ex->drained = ex->request.body.size();
             ex->request.body = QByteArray();
-            return MHD_NO;
+        }
+        if (ex->tooLarge) {
+            ex->drained += qint64(*uploadSize);
+            *uploadSize = 0;
+            // Past what is worth reading, the connection is dropped unanswered.
+            return ex->drained > self->drainLimit() ? MHD_NO : MHD_YES;
         }
         ex->request.body.append(uploadData, qsizetype(*uploadSize));
         *uploadSize = 0;
         return MHD_YES;
+    }
+    if (ex->tooLarge) {
+        ex->refused = true;
+        return self->send(connection, self->service.refusal(ex->request, 413));
     }
     if (ex->answered) return self->send(connection, ex->answer);
     if (self->stopping) {
