@@ -199,6 +199,14 @@ struct AppServer::Impl : HttpService {
         logHttp(head, status);
         return error(status, message);
     }
+
+    HttpAnswer busy(const HttpRequest &head) override {
+        logHttp(head, 503);
+        HttpAnswer a = error(503, QStringLiteral("O servidor de aplicação está processando outra requisição grande. Tente novamente em "
+                                                 "instantes."));
+        a.retryAfterSeconds = 1;
+        return a;
+    }
 };
 
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
