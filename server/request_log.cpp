@@ -13,12 +13,16 @@ namespace {
 // About ten thousand lines: enough to ride out a slow reader, small enough
 // that a reader gone for good costs little memory.
 constexpr qsizetype kMaxQueued = 1024 * 1024;
+// Lines go out at least this often, or as soon as this much is waiting.
+constexpr int kPeriodMs = 20;
+constexpr qsizetype kWakeAt = 32 * 1024;
 
 class Writer {
 public:
     Writer() { std::thread([this] { run(); }).detach(); }
 
     void write(const QByteArray &line) {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> g(m_lock);
             if (m_queued.size() + line.size() > kMaxQueued) {
@@ -26,14 +30,20 @@ public:
                 return;
             }
             m_queued += line;
+            // The writer wakes by itself every few milliseconds; waking it for
+            // each line cost a thread switch per request.
+            wake = m_queued.size() >= kWakeAt || m_flushing;
         }
-        m_wake.notify_one();
+        if (wake) m_wake.notify_one();
     }
 
     void flush(int timeoutMs) {
         std::unique_lock<std::mutex> g(m_lock);
         const quint64 target = m_enqueuedUpTo();
+        m_flushing = true;
+        m_wake.notify_one();
         m_written.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return m_done >= target; });
+        m_flushing = false;
     }
 
 private:
@@ -45,7 +55,8 @@ private:
             QByteArray batch;
             {
                 std::unique_lock<std::mutex> g(m_lock);
-                m_wake.wait(g, [&] { return !m_queued.isEmpty() || m_dropped > 0; });
+                m_wake.wait_for(g, std::chrono::milliseconds(kPeriodMs), [&] { return m_queued.size() >= kWakeAt || m_flushing || m_dropped > 0; });
+                if (m_queued.isEmpty() && m_dropped == 0) continue;
                 if (m_dropped > 0) {
                     m_queued += "cot-server: " + QByteArray::number(m_dropped) +
                                 " linhas do registro descartadas: a saída de erros não estava sendo lida\n";
@@ -79,6 +90,7 @@ private:
     QByteArray m_queued;
     quint64 m_dropped = 0;
     quint64 m_taken = 0, m_done = 0;
+    bool m_flushing = false;
 };
 
 // Never destroyed: its thread may still be blocked on the output at exit.

@@ -1,9 +1,10 @@
 #pragma once
 // The server's log of one line per request, written to the standard error by
-// a thread of its own. A request only appends its line to a buffer: when
-// whatever reads the log stops reading (a full pipe, a stalled terminal), the
-// requests go on being answered, lines beyond the buffer are dropped and the
-// number dropped is written once the log flows again.
+// a thread of its own every few milliseconds. A request only appends its line
+// to a buffer, with no thread switch: when whatever reads the log stops
+// reading (a full pipe, a stalled terminal), the requests go on being
+// answered, lines beyond the buffer are dropped and the number dropped is
+// written once the log flows again.
 
 #include <QByteArray>
 
