@@ -36,14 +36,35 @@ endforeach()
 install(FILES ${pkg}/cot-server.service DESTINATION /lib/systemd/system)
 install(FILES ${pkg}/cot-server.default DESTINATION /etc/default RENAME cot-server)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${pkg}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The package's history, compressed as Debian's tools expect it.
+set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(
+  OUTPUT ${changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND sh -c "gzip -9nc '${pkg}/debian/changelog' > '${changelog}'"
+  DEPENDS ${pkg}/debian/changelog
+  VERBATIM)
+add_custom_target(cot_changelog ALL DEPENDS ${changelog})
+install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+include(${pkg}/manpages.cmake)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/help/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/ajuda FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cot)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Equipe COT <cot@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Preços e Descontos para Proposta Comercial: programa de mesa e servidor de aplicação")
-set(CPACK_PACKAGE_DESCRIPTION "Tabelas de preço das propostas comerciais, faixas de desconto por sistemas e por usuários, permissões de desconto dos operadores, tipos de serviço e o relatório de simulação de preços. Inclui o programa de mesa cot-host e o servidor cot-server, que roda como serviço do systemd.")
+# The address Debian's tools show for the package; set it to the team's own.
+set(COT_MAINTAINER "Equipe COT <maintainers@users.noreply.c-seed-5076b313.example>" CACHE STRING "Maintainer of the Debian package")
+set(CPACK_PACKAGE_CONTACT "${COT_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "preços e descontos para propostas comerciais")
+# Lines under 80 columns: dpkg shows the description as written.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tabelas de preço das propostas comerciais, faixas de desconto por
+sistemas e por usuários, permissões de desconto dos operadores, tipos
+de serviço e o relatório de simulação de preços.
+.
+Inclui o programa de mesa cot-host, o relatório de linha de comando
+cot-report e o servidor de aplicação cot-server, que roda como serviço
+do systemd.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -9,6 +9,7 @@
 #include "codes.h"
 #include "http/http_server.h"
 #include "openrpc.h"
+#include "request_log.h"
 
 #include <packet_writer.h>
 
@@ -70,7 +71,7 @@ void logLine(const QString &what, double ms, const QString &outcome) {
     line += ' ';
     line += outcome.toUtf8();
     line += '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    RequestLog::write(line);
 }
 
 }  // namespace
@@ -198,6 +199,14 @@ struct AppServer::Impl : HttpService {
         logHttp(head, status);
         return error(status, message);
     }
+
+    HttpAnswer busy(const HttpRequest &head) override {
+        logHttp(head, 503);
+        HttpAnswer a = error(503, QStringLiteral("O servidor de aplicação está processando outra requisição grande. Tente novamente em "
+                                                 "instantes."));
+        a.retryAfterSeconds = 1;
+        return a;
+    }
 };
 
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
@@ -271,4 +280,5 @@ void AppServer::stop() {
     d->running = false;
     d->http->stop();
     d->http.reset();
+    RequestLog::flush(2000);
 }

@@ -90,6 +90,23 @@ static QString describe(const FieldDef &f, int row) {
                     : QStringLiteral("campo %1").arg(f.name);
 }
 
+// What a wire date-time carries beyond a local time to the second, or null.
+// Qt would read "...Z", "...-03:00" and ".123" and then drop the zone or the
+// fraction without a word, storing another instant than the one sent.
+static const char *notLocalToTheSecond(const QString &text) {
+    const int n = int(text.size());
+    if (n <= 19) return nullptr;
+    const QChar last = text[n - 1];
+    if (last == QLatin1Char('Z') || last == QLatin1Char('z')) return "fuso horário";
+    const int t = int(text.indexOf(QLatin1Char('T'), 0, Qt::CaseInsensitive));
+    const int time = t >= 0 ? t + 1 : int(text.indexOf(QLatin1Char(' '))) + 1;
+    if (time > 0 && (text.indexOf(QLatin1Char('+'), time) >= 0 || text.indexOf(QLatin1Char('-'), time) >= 0))
+        return "deslocamento de fuso horário";
+    if (time > 0 && (text.indexOf(QLatin1Char('.'), time) >= 0 || text.indexOf(QLatin1Char(','), time) >= 0))
+        return "frações de segundo";
+    return nullptr;
+}
+
 // Reads one cell; V is QJsonValue or the array's const reference, which saves
 // a copy per cell when a large packet is decoded.
 template <typename V>
@@ -106,7 +123,12 @@ static QVariant cellFromJson(const V &json, const FieldDef &field, int row) {
             return s;
         }
         if (field.type == FieldType::DateTime) {
-            QDateTime dt = dateTimeFromIso(json.toString());
+            const QString text = json.toString();
+            if (const char *why = notLocalToTheSecond(text))
+                throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem %2 (\"%3\"); as datas e horas são locais, até o segundo "
+                                                 "(aaaa-mm-ddThh:mm:ss).")
+                                      .arg(describe(field, row), QString::fromUtf8(why), text.left(40)));
+            QDateTime dt = dateTimeFromIso(text);
             if (!dt.isValid())
                 throw PacketError(QStringLiteral("Pacote de dados inválido: %1 tem uma data inválida (\"%2\").")
                                       .arg(describe(field, row), json.toString().left(40)));

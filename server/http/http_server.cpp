@@ -14,6 +14,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +25,9 @@ struct Exchange {
     HttpRequest request;
     bool refused = false;    // an answer was queued before the body was read
     bool tooLarge = false;   // the body passed the limit: it is drained, not kept
+    qint64 drained = 0;      // bytes of such a body read and dropped
+    bool busy = false;       // no room in the budget for large bodies: drained, then 503
+    qint64 reserved = 0;     // this body's share of that budget
     std::atomic<bool> answered{false};
     HttpAnswer answer;       // written by the worker before it resumes the connection
 };
@@ -127,6 +131,7 @@ struct HttpServer::Impl {
     std::unique_ptr<WorkerPool> pool;
     std::atomic<bool> stopping{false};
     std::atomic<int> unfinished{0};  // handed to a worker and not yet sent
+    std::atomic<qint64> largeInFlight{0};  // bytes reserved by large bodies
     int port = 0;
 
     explicit Impl(HttpService &s) : service(s) {}
@@ -141,6 +146,8 @@ struct HttpServer::Impl {
         if (!response) return MHD_NO;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.constData());
         if (answer.askForKey) MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
+        if (answer.retryAfterSeconds > 0)
+            MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, QByteArray::number(answer.retryAfterSeconds).constData());
         const MHD_Result rc = MHD_queue_response(connection, unsigned(answer.status), response);
         MHD_destroy_response(response);
         return rc;
@@ -166,13 +173,49 @@ struct HttpServer::Impl {
         qint64 n = 0;
         if (length && parseLength(length, &n)) {
             if (n > limits.maxBodyBytes) {
-                ex->refused = true;
-                return send(connection, service.refusal(ex->request, 413));
+                // A client that waits for "100 Continue" has sent nothing yet, and
+                // one announcing more than we would read gets its answer now.
+                const char *expect = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_EXPECT);
+                if ((expect && qstricmp(expect, "100-continue") == 0) || n > drainLimit()) {
+                    ex->refused = true;
+                    return send(connection, service.refusal(ex->request, 413));
+                }
+                ex->tooLarge = true;
+                return MHD_YES;
             }
+            if (n >= limits.largeBodyBytes && !reserve(ex, n)) return MHD_YES;
             ex->request.body.reserve(qsizetype(n));
         }
         return MHD_YES;
     }
+
+    qint64 largeBudget() const { return limits.largeBodyBudget > 0 ? limits.largeBodyBudget : limits.maxBodyBytes; }
+
+    // Takes n more bytes of the budget for large bodies; without room the body
+    // is drained instead and answered 503.
+    bool reserve(Exchange *ex, qint64 n) {
+        qint64 now = largeInFlight.load();
+        do {
+            if (now + n > largeBudget() && !(now == 0 && ex->reserved == 0)) {
+                release(ex);
+                ex->busy = true;
+                ex->request.body = QByteArray();
+                return false;
+            }
+        } while (!largeInFlight.compare_exchange_weak(now, now + n));
+        ex->reserved += n;
+        return true;
+    }
+
+    void release(Exchange *ex) {
+        if (ex->reserved) largeInFlight -= ex->reserved;
+        ex->reserved = 0;
+    }
+
+    // How much of an over-limit body is read and dropped before the 413 goes
+    // out: most clients write their whole body before reading, and closing on
+    // unread bytes makes the kernel reset the connection, answer and all.
+    qint64 drainLimit() const { return limits.maxDrainBytes > 0 ? limits.maxDrainBytes : 4 * limits.maxBodyBytes; }
 
     // Whole request in: hands it to a worker and suspends the connection.
     void dispatch(MHD_Connection *connection, Exchange *ex) {
@@ -186,6 +229,12 @@ struct HttpServer::Impl {
                 a = service.refusal(ex->request, 500);
             }
             ex->answer = std::move(a);
+            if (ex->reserved) {
+                // The decode of a large body leaves freed memory in the
+                // allocator's arenas; hand it back to the system.
+                ex->request.body = QByteArray();
+                malloc_trim(0);
+            }
             ex->answered = true;
             MHD_resume_connection(connection);
         });
@@ -211,16 +260,36 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
     }
     if (*uploadSize) {
         const qint64 room = self->limits.maxBodyBytes - ex->request.body.size();
-        if (ex->tooLarge || qint64(*uploadSize) > room) {
+        if (!ex->tooLarge && qint64(*uploadSize) > room) {
             // Over the limit while arriving (chunked, or longer than announced):
-            // nothing more is kept, and the connection is dropped.
+            // nothing more is kept.
             ex->tooLarge = true;
+            ex->drained = ex->request.body.size();
             ex->request.body = QByteArray();
-            return MHD_NO;
+        }
+        // A body of unknown length takes its share of the budget as it grows.
+        if (!ex->tooLarge && !ex->busy) {
+            const qint64 grown = ex->request.body.size() + qint64(*uploadSize);
+            if (grown >= self->limits.largeBodyBytes && grown > ex->reserved && !self->reserve(ex, grown - ex->reserved))
+                ex->drained = grown - qint64(*uploadSize);
+        }
+        if (ex->tooLarge || ex->busy) {
+            ex->drained += qint64(*uploadSize);
+            *uploadSize = 0;
+            // Past what is worth reading, the connection is dropped unanswered.
+            return ex->drained > self->drainLimit() ? MHD_NO : MHD_YES;
         }
         ex->request.body.append(uploadData, qsizetype(*uploadSize));
         *uploadSize = 0;
         return MHD_YES;
+    }
+    if (ex->tooLarge) {
+        ex->refused = true;
+        return self->send(connection, self->service.refusal(ex->request, 413));
+    }
+    if (ex->busy) {
+        ex->refused = true;
+        return self->send(connection, self->service.busy(ex->request));
     }
     if (ex->answered) return self->send(connection, ex->answer);
     if (self->stopping) {
@@ -236,6 +305,7 @@ void HttpServer::Impl::onCompleted(void *cls, MHD_Connection *, void **slot, MHD
     auto *ex = static_cast<Exchange *>(*slot);
     if (!ex) return;
     if (ex->answered) --self->unfinished;
+    self->release(ex);
     delete ex;
     *slot = nullptr;
 }

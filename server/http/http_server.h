@@ -4,8 +4,15 @@
 // a socket and a few KiB, never a thread. A request whose body has fully
 // arrived is handed to a bounded pool of workers (the database work) while its
 // connection is suspended; the answer resumes it. Limits hold while the bytes
-// arrive: the key is checked and an oversized Content-Length refused before
-// any body is read, and a body is never kept past the limit.
+// arrive: the key is checked before any body is read, and a body is never
+// kept past the limit. An over-limit body is read and dropped (up to a bound)
+// before its 413, so that a client writing its whole body first reads it.
+//
+// Every answer the server writes is JSON-RPC in Portuguese. libmicrohttpd
+// (0.9.75) writes a few itself, before any of our code sees the request, and
+// offers no way to replace them: 400 for a malformed request line or header,
+// 431 for headers over the connection's memory, 505 for an unknown HTTP
+// version; a request line of one word is closed without an answer.
 
 #include <QByteArray>
 #include <QString>
@@ -14,6 +21,12 @@
 
 struct HttpLimits {
     qint64 maxBodyBytes = 8 * 1024 * 1024;
+    qint64 maxDrainBytes = 0;      // an over-limit body read and dropped before its 413; 0: 4 x maxBodyBytes
+    // Large bodies (from largeBodyBytes up) held at once, from their first byte
+    // until their answer is sent; one more gets 503 with Retry-After. Decoding
+    // a body takes many times its size: this bounds the process's memory.
+    qint64 largeBodyBudget = 0;    // 0: maxBodyBytes (one full-size call at a time)
+    qint64 largeBodyBytes = 256 * 1024;
     int workers = 8;               // threads doing database work
     int eventThreads = 0;          // 0: one per processor, at most 4
     int maxConnections = 4096;     // open at once
@@ -33,6 +46,7 @@ struct HttpAnswer {
     QByteArray body;
     QByteArray contentType = QByteArrayLiteral("application/json");
     bool askForKey = false;  // 401: sends WWW-Authenticate: Bearer
+    int retryAfterSeconds = 0;  // 503: sends Retry-After
 };
 
 // What the server answers. admit() runs on an event thread, must be quick and
@@ -46,6 +60,8 @@ public:
     virtual HttpAnswer answer(const HttpRequest &request) = 0;
     // A refusal of the HTTP layer itself (413, 415, 503 while stopping).
     virtual HttpAnswer refusal(const HttpRequest &head, int status) = 0;
+    // A large body while the budget for large bodies is spent (a 503).
+    virtual HttpAnswer busy(const HttpRequest &head) { return refusal(head, 503); }
 };
 
 class HttpServer {

@@ -4,7 +4,8 @@
 #     the desktop entry, the icon and the systemd unit, with its scripts;
 #  2. its programs start from the unpacked tree, finding their libraries and
 #     the module beside themselves (--help; the host also opens its window);
-#  3. the unit passes `systemd-analyze verify`, where the machine has it.
+#  3. the unit passes `systemd-analyze verify`, where the machine has it;
+#  4. Debian's checker, lintian, finds no error and no warning, where installed.
 set -euo pipefail
 build="$1"
 work="$(mktemp -d /tmp/cot-package.XXXXXX)"
@@ -29,8 +30,12 @@ expect=(
   '^/usr/share/icons/hicolor/48x48/apps/cot-host\.png$'
   '^/lib/systemd/system/cot-server\.service$'
   '^/etc/default/cot-server$'
+  '^/usr/share/doc/cot/copyright$'
+  '^/usr/share/doc/cot/changelog\.gz$'
+  '^/usr/share/man/man1/cot-host\.1\.gz$'
+  '^/usr/share/man/man1/cot-server\.1\.gz$'
 )
-[ -x "$build/bin/cot-report" ] && expect+=('^/usr/bin/cot-report$')
+[ -x "$build/bin/cot-report" ] && expect+=('^/usr/bin/cot-report$' '^/usr/share/man/man1/cot-report\.1\.gz$')
 for pattern in "${expect[@]}"; do
   grep -Eq "$pattern" contents || fail "o pacote não contém $pattern"
 done
@@ -39,6 +44,7 @@ for script in postinst prerm postrm conffiles; do [ -f "control/$script" ] || fa
 grep -q '^Depends:.*libqt6sql6-sqlite' control/control || fail "Depends sem o driver SQLite"
 grep -q 'adduser --system' control/postinst || fail "postinst não cria o usuário do serviço"
 grep -q '/etc/cot/token' control/postinst || fail "postinst não cria a chave"
+grep -q 'deb-systemd-helper enable' control/postinst || fail "postinst não habilita o serviço pelo deb-systemd-helper"
 
 # 2. programs from the unpacked tree
 dpkg-deb -x "$deb" root
@@ -67,5 +73,14 @@ if command -v systemd-analyze >/dev/null 2>&1; then
   echo "systemd-analyze verify: ok"
 else
   echo "systemd-analyze ausente: verificação da unidade pulada"
+fi
+
+# 4. lintian
+if command -v lintian >/dev/null 2>&1; then
+  lintian --fail-on error,warning "$deb" >lintian.log 2>&1 || { cat lintian.log; fail "lintian"; }
+  if grep -E '^[EW]: ' lintian.log; then fail "lintian avisou"; fi
+  echo "lintian: ok"
+else
+  echo "lintian ausente: verificação do pacote pulada"
 fi
 echo "ok"

@@ -95,15 +95,19 @@ TEST_P(HttpLimitsTest, AWrongKeyIsRefusedBeforeTheBodyIsRead) {
 }
 
 TEST_P(HttpLimitsTest, AnAnnouncedLengthOverTheLimitIsAnswered413AtOnceAndABadOne400) {
+    // A body over the limit that is worth reading is read (and dropped) before
+    // the 413, so the 70000 bytes go too; one past that is answered at once.
     struct Case {
         QByteArray length;
         int status;
+        QByteArray body;
     };
-    for (const Case &c : {Case{"70000", 413}, Case{"99999999999999999999", 413}, Case{"-5", 400}, Case{"12abc", 400}}) {
+    for (const Case &c : {Case{"70000", 413, QByteArray(70000, ' ')}, Case{"99999999999999999999", 413, {}}, Case{"-5", 400, {}},
+                          Case{"12abc", 400, {}}}) {
         SCOPED_TRACE(c.length.toStdString());
         RawSocket s(server->port());
         ASSERT_TRUE(s.send("POST /rpc/Cot00300.rdmTbPreProCom HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + kToken +
-                           "\r\nContent-Length: " + c.length + "\r\n\r\n"));
+                           "\r\nContent-Length: " + c.length + "\r\n\r\n" + c.body));
         const QList<HttpAnswerText> a = splitAnswers(s.readAnswers(1, 2000));
         ASSERT_EQ(a.size(), 1);
         EXPECT_EQ(a[0].status, c.status);
