@@ -9,6 +9,7 @@
 #include "rpc_codes.h"
 #include "ui_dispatch.h"
 #include "user_settings.h"
+#include "window_memory.h"
 
 #include <QAction>
 #include <QCommandLineParser>

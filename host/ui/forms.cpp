@@ -10,6 +10,7 @@
 #include "page_control.h"
 #include "ui_dispatch.h"
 #include "user_settings.h"
+#include "window_memory.h"
 #include "widget_dialogs.h"
 
 #include <QAction>

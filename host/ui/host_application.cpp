@@ -4,6 +4,7 @@
 #include "forms.h"
 #include "ui_dispatch.h"
 #include "user_settings.h"
+#include "window_memory.h"
 
 #include <algorithm>
 

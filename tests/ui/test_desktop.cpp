@@ -19,6 +19,7 @@
 #include "page_control.h"
 #include "recording_dialogs.h"
 #include "user_settings.h"
+#include "window_memory.h"
 #include "widget_dialogs.h"
 #include "widget_test_helpers.h"
 

@@ -1,16 +1,13 @@
-#include "user_settings.h"
+#include "window_memory.h"
 
 #include "db_grid.h"
 #include "forms.h"
+#include "user_settings.h"
 
-#include <QDir>
 #include <QMainWindow>
 #include <QMdiSubWindow>
-#include <QStandardPaths>
 
 namespace {
-QString g_folder;
-
 // The key a screen is remembered by: its code, else its object name.
 QString formKey(const TForm *form) {
     QString key = form->lblCodTela ? form->lblCodTela->text().trimmed() : QString();
@@ -24,20 +21,6 @@ QWidget *frameOf(const TForm *form) {
     return const_cast<TForm *>(form);
 }
 }  // namespace
-
-void SetSettingsFolder(const QString &folder) { g_folder = folder; }
-
-QString SettingsFilePath() {
-    QString folder = g_folder;
-    if (folder.isEmpty()) folder = qEnvironmentVariable("COT_CONFIG_DIR");
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/cot");
-    return QDir(folder).filePath(QStringLiteral("cot-host.ini"));
-}
-
-std::unique_ptr<QSettings> UserSettings() {
-    return std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
-}
 
 namespace WindowMemory {
 
