@@ -1,14 +1,11 @@
 #include "report_source.h"
 
-#include "db_config.h"
-#include "db_session.h"
 #include "errors.h"
-#include "methods/methods.h"
-#include "rpc_dispatcher.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QLibrary>
 #include <QUrl>
 
 namespace {
@@ -35,43 +32,6 @@ private:
     TNetConnection m_net;
 };
 
-// The server's own dispatcher over a session of this process: the request
-// text goes in, the answer text comes out, exactly as over HTTP.
-class DatabaseSource : public ReportSource {
-public:
-    explicit DatabaseSource(const DbConfig &config) : m_session(config, QStringLiteral("cot-report")), m_dispatcher(m_registry) {
-        Methods::registerAll(m_registry);
-        try {
-            m_session.open();
-        } catch (const DbError &e) {
-            throw EAppError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2").arg(config.describe(), e.text()));
-        }
-    }
-    DataPacket call(const QString &method, const QVector<RpcArg> &args) override {
-        QJsonArray params;
-        for (const RpcArg &a : args) params.append(a.toJson());
-        const QJsonObject request{{"jsonrpc", "2.0"}, {"id", ++m_id}, {"method", method}, {"params", params}};
-        const RpcDispatcher::Outcome out = m_dispatcher.handle(QJsonDocument(request).toJson(QJsonDocument::Compact), m_session);
-        const QJsonObject answer = QJsonDocument::fromJson(out.body).object();
-        if (answer.contains(QLatin1String("error")))
-            throw EAppError(answer.value(QLatin1String("error")).toObject().value(QLatin1String("message")).toString());
-        const QJsonObject result = answer.value(QLatin1String("result")).toObject();
-        const QJsonArray finals = result.value(QLatin1String("params")).toArray();
-        for (int i = 0; i < args.size() && i < finals.size(); ++i) args[i].writeBack(finals[i]);
-        try {
-            return PacketCodec::packetFromJson(result.value(QLatin1String("data")));
-        } catch (const PacketError &e) {
-            throw EAppError(e.message());
-        }
-    }
-
-private:
-    DbSession m_session;
-    MethodRegistry m_registry;
-    RpcDispatcher m_dispatcher;
-    int m_id = 0;
-};
-
 }  // namespace
 
 std::unique_ptr<ReportSource> ReportSource::server(const QString &url, const QString &token) {
@@ -83,12 +43,20 @@ std::unique_ptr<ReportSource> ReportSource::server(const QString &url, const QSt
     return std::make_unique<ServerSource>(u.host(), u.port(80), token);
 }
 
+// The database side (report_database.cpp) brings the server library and Qt
+// Sql; it is loaded only here, so a report through a server never needs them.
 std::unique_ptr<ReportSource> ReportSource::database(const QString &location) {
-    DbConfig config;
+    using Open = ReportSource *(*)(const QString &, QString *);
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QString file = bin.filePath(QStringLiteral("libcot_report_database.so"));
+    if (!QFileInfo::exists(file)) file = bin.filePath(QStringLiteral("../lib/cot/libcot_report_database.so"));
+    static QLibrary library;  // stays loaded while the process runs
+    library.setFileName(file);
+    const auto open = reinterpret_cast<Open>(library.resolve("cot_report_open_database"));
+    if (!open)
+        throw EAppError(QStringLiteral("Não foi possível carregar o acesso ao banco de dados: %1").arg(library.errorString()));
     QString error;
-    if (!DbConfig::parse(location, &config, &error)) throw EAppError(error);
-    // A report reads: it never creates a database file that is not there.
-    if (config.dialect == Dialect::SQLite && !QFileInfo(config.sqlitePath).isFile())
-        throw EAppError(QStringLiteral("O banco de dados \"%1\" não existe.").arg(config.sqlitePath));
-    return std::make_unique<DatabaseSource>(config);
+    ReportSource *source = open(location, &error);
+    if (!source) throw EAppError(error);
+    return std::unique_ptr<ReportSource>(source);
 }
