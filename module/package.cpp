@@ -2,9 +2,9 @@
 // finalization (run once, guarded by a counter) and the host's way in.
 #include "package.h"
 
-#include "frm_cad_auto.h"
-#include "cli_cot00301.h"
-#include "frm_tb_pre_pro_com.h"
+#include "auto_registration/frm_cad_auto.h"
+#include "price_report/cli_cot00301.h"
+#include "price_tables/frm_tb_pre_pro_com.h"
 
 namespace {
 

@@ -5,8 +5,9 @@
 // It is modal over the maintenance screen and has no connection of its own:
 // it works through the connection and on the price table it was given.
 
+#include "client_table.h"
 #include "forms.h"
-#include "frm_tb_pre_pro_com.h"
+#include "price_table_context.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 #include "cli_cot00301.h"
 
+#include "errors.h"
 #include "frm_rel_tb_preco.h"
-#include "frm_tb_pre_pro_com.h"
 #include "host_application.h"
 #include "report_cot003.h"
 
@@ -14,13 +14,6 @@ qint32 inSist = 0, inUsu = 0;
 qint32 inMostraQtSis = 0, inMostraQtUsu = 0;
 double doVrPrecoUnit = 0, doResult = 0, doPercent = 0;
 QVector<double> arGravaResultSis, arGravaResultUsu;
-
-void CriaRelTbPreco() {
-    // The report has no connection of its own: it borrows the main screen's.
-    TfrmTbPreProCom *main = Cli_cot00300::frmTbPreProCom.data();
-    if (!main) throw EAppError(QStringLiteral("O relatório de tabela de preço só pode ser aberto pela tela de preços e descontos."));
-    CriaRelTbPreco(main->netTbPreProCom);
-}
 
 void CriaRelTbPreco(TNetConnection *connection) {
     HostApplication &app = HostApplication::instance();

@@ -19,7 +19,9 @@ extern double doVrPrecoUnit, doResult, doPercent;
 extern QVector<double> arGravaResultSis, arGravaResultUsu;
 
 // Opens the report screen, modal over the main screen, on the main screen's
-// connection. The variant with a connection is the factory proper.
+// connection. The variant with a connection is the factory proper; the other
+// lives with the main screen (price_tables/open_report.cpp), which this
+// folder does not see.
 void CriaRelTbPreco();
 void CriaRelTbPreco(TNetConnection *connection);
 void Initialization();

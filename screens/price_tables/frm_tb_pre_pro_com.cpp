@@ -4,11 +4,11 @@
 // business of the page family that fills it.
 #include "frm_tb_pre_pro_com.h"
 
+#include "auto_registration/frm_cad_auto.h"
 #include "bands.h"
 #include "catalogue.h"
-#include "cli_cot00301.h"
+#include "price_report/cli_cot00301.h"
 #include "desktop_look.h"
-#include "frm_cad_auto.h"
 #include "host_application.h"
 #include "host_services.h"
 #include "permissions.h"

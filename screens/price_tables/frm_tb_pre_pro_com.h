@@ -10,6 +10,7 @@
 // its refresh, what showing it does and its part of the enabling rule.
 
 #include "apply_changes.h"
+#include "auto_registration/price_table_context.h"
 #include "forms.h"
 #include "client_table.h"
 #include "db_geral.h"
@@ -44,15 +45,6 @@ void CriaTbPreProCom();
 void Initialization();
 void Finalization();
 }  // namespace Cli_cot00300
-
-// What a modal screen opened from the main screen (report, automatic
-// registration) receives: it has no connection of its own.
-struct PriceTableContext {
-    TNetConnection *net = nullptr;
-    QString priceTable;      // CDPRECOPROP of the current price table; empty when none
-    QString priceTableName;  // its NMPRECOPROP
-    QWidget *owner = nullptr;
-};
 
 class TfrmTbPreProCom : public TfrmPadraoGrid {
     Q_OBJECT

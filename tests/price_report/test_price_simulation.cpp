@@ -10,7 +10,7 @@
 //   6. Refusals: unit price or rental term of zero, bands that do not fit.
 
 #include "errors.h"
-#include "price_simulation.h"
+#include "price_report/price_simulation.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

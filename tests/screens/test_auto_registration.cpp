@@ -6,7 +6,7 @@
 //   1. the checks before confirming: the operator list, the percentages
 //   2. who receives the grants: "Todos", "Lista", F9
 //   3. after the confirm: the main screen's list, the close; a refusal
-#include "frm_cad_auto.h"
+#include "auto_registration/frm_cad_auto.h"
 #include "screen_fixture.h"
 #include "widget_test_helpers.h"
 

@@ -12,8 +12,8 @@
 //      calls, a gap in a table's bands refused with the server's message.
 //   6. Print, printer set-up and save as after (and before) a preview.
 
-#include "cli_cot00301.h"
-#include "frm_rel_tb_preco.h"
+#include "price_report/cli_cot00301.h"
+#include "price_report/frm_rel_tb_preco.h"
 #include "screen_fixture.h"
 
 #include <QDate>
