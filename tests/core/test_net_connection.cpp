@@ -1,6 +1,7 @@
 #include "errors.h"
 #include "net_connection.h"
 #include "recording_dialogs.h"
+#include "rpc_codes.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,7 +38,7 @@ public:
                                                                  {"rows", QJsonArray{QJsonArray{"00005"}}}}},
                                             {"params", params}};
             } else if (method == "setDescSis") {
-                out["error"] = QJsonObject{{"code", -32000}, {"message", "Faixa 00001 a 00005 sobrepõe outra faixa da tabela 0000000001."}};
+                out["error"] = QJsonObject{{"code", RpcCode::Refused}, {"message", "Faixa 00001 a 00005 sobrepõe outra faixa da tabela 0000000001."}};
             } else if (method == "slow") {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
                 out["result"] = QJsonObject{{"data", QJsonValue::Null}, {"params", params}};
@@ -143,7 +144,7 @@ TEST(NetConnection, ARefusedCallIsShownOnceAndRaisesTheSilentServerError) {
         CheckResultServ(r, true, 0);
         FAIL() << "no exception";
     } catch (const EServerError &e) {
-        EXPECT_EQ(e.code(), -32000);
+        EXPECT_EQ(e.code(), RpcCode::Refused);
     }
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, "Faixa 00001 a 00005 sobrepõe outra faixa da tabela 0000000001.");

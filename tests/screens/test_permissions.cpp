@@ -7,6 +7,7 @@
 //   3. the checks at posting: percentage, repeated operator and type
 //   4. editing and sending: a changed percentage, a refused send
 //   5. two hosts granting and editing at once
+#include "rpc_codes.h"
 #include "screen_fixture.h"
 #include "widget_test_helpers.h"
 
@@ -460,7 +461,7 @@ TEST_F(PermissionsTest, TwoHostsAtOnceNeverLeaveTwoPermissionsOfOneOperatorAndTy
                 reply = net->Call("setPerOper", {t.GetDelta()});
             }
             if (reply.ok) ++taken;
-            else if (reply.errorCode != -32000 && reply.errorCode != -32001) ++unclean;
+            else if (reply.errorCode != RpcCode::Refused && reply.errorCode != RpcCode::Conflict) ++unclean;
         }
     };
     std::thread a(host, 1), b(host, 2);

@@ -2,6 +2,7 @@
 #include "client_table.h"
 #include "errors.h"
 #include "recording_dialogs.h"
+#include "rpc_codes.h"
 #include "ui_dispatch.h"
 #include "widget_dialogs.h"
 #include "widget_test_helpers.h"
@@ -20,7 +21,7 @@ TEST(RunGuarded, SwallowsTheSilentAbortAndTheServerErrorWithoutAMessage) {
     RecordingDialogs dialogs;
     bool after = false;
     RunGuarded([] { Abort(); });
-    RunGuarded([] { throw EServerError(-32000, "Recusado pelo servidor."); });
+    RunGuarded([] { throw EServerError(RpcCode::Refused, "Recusado pelo servidor."); });
     EXPECT_FALSE(RunGuardedOk([] { throw EAbort(); }));
     RunGuarded([&] { after = true; });
     EXPECT_TRUE(after);
