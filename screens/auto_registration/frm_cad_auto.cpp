@@ -3,6 +3,9 @@
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
 
+#include "apply_changes.h"
+#include "net_connection.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QKeyEvent>
