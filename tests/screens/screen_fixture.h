@@ -13,6 +13,7 @@
 #include "host_application.h"
 #include "host_services.h"
 #include "package.h"
+#include "grid_test_helpers.h"
 #include "recording_dialogs.h"
 
 #include <QApplication>
@@ -78,9 +79,7 @@ protected:
         return Cli_cot00300::frmTbPreProCom.data();
     }
 
-    static void settle() {
-        for (int i = 0; i < 5; ++i) QApplication::processEvents();
-    }
+    static void settle() { Settle(); }
 
     // A second client on the same server, to read back what it holds.
     DataPacket serverCall(const QString &method, const QVector<RpcArg> &args = {}) {

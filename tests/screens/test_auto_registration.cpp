@@ -38,9 +38,7 @@ protected:
         ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", code));
         f->priceTables->dbgTabelaPreco->setFocus();
         settle();
-        const int index = f->pgcTabelaPreco->indexOf(f->permissions->tshPermOper);
-        QTest::mouseClick(f->pgcTabelaPreco->tabBar(), Qt::LeftButton, {}, f->pgcTabelaPreco->tabBar()->tabRect(index).center());
-        settle();
+        ClickTab(f->pgcTabelaPreco, f->permissions->tshPermOper);
         ASSERT_EQ(f->dtsPadrao->DataSet(), f->cdsPerOper);
         dialogs.clear();
     }
@@ -63,8 +61,7 @@ protected:
             }
         });
         EXPECT_TRUE(f->sbtCadAuto->isEnabled());
-        f->sbtCadAuto->trigger();
-        settle();
+        Trigger(f->sbtCadAuto);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_FALSE(boStCriado);
         return closedByItself;
@@ -78,8 +75,7 @@ protected:
         QTest::keyClicks(e, text);
     }
     static void confirm(TfrmCadAuto *s) {
-        s->sbtConfirma->trigger();
-        settle();
+        Trigger(s->sbtConfirma);
     }
 
     // The permissions the server holds on the test's table: "op/type=percent".
@@ -278,8 +274,7 @@ TEST_F(AutoRegistrationTest, APendingChangeOfTheListGoesFirstAndARefusalKeepsItA
         opened = true;
         w->close();
     });
-    f->sbtCadAuto->trigger();
-    settle();
+    Trigger(f->sbtCadAuto);
     EXPECT_FALSE(opened);
     EXPECT_FALSE(boStCriado);
     ASSERT_EQ(dialogs.shown.size(), 1);

@@ -225,8 +225,7 @@ TEST_F(ClosingTest, SimOnANewRowSendsItAndNaoLeavesNothingBehind) {
     for (int answer : {MsgButton::No, MsgButton::Yes}) {
         SCOPED_TRACE(answer == MsgButton::Yes ? "Sim" : "Não");
         if (!f) open();
-        f->sbtIncluir->trigger();
-        settle();
+        Trigger(f->sbtIncluir);
         for (int i = 0; i < cells.size(); ++i) {
             Type(cells[i]);
             if (i + 1 < cells.size()) Press(Qt::Key_Tab);
@@ -245,9 +244,7 @@ TEST_F(ClosingTest, SimOnANewRowSendsItAndNaoLeavesNothingBehind) {
 TEST_F(ClosingTest, SimPostsABandBeingTypedOnItsSubPage) {
     const QString code = f->currentPriceTable();
     // The sub-page opened as a user does, from the price grid.
-    QTabBar *tabs = f->pgcTabelaPreco->tabBar();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(f->pgcTabelaPreco->indexOf(f->bands->tshDescSist)).center());
-    settle();
+    ClickTab(f->pgcTabelaPreco, f->bands->tshDescSist);
     ASSERT_EQ(f->dtsPadrao->DataSet(), f->bands->cdsDescSist);
     ASSERT_GT(f->bands->cdsDescSist->RecordCount(), 0);
     f->bands->cdsDescSist->Last();
@@ -269,8 +266,7 @@ TEST_F(ClosingTest, SimPostsABandBeingTypedOnItsSubPage) {
 // ---------------------------------------------------------------- 3. Sim that cannot save
 
 TEST_F(ClosingTest, SimThatARecordCheckRefusesKeepsTheScreenOpenWithTheRow) {
-    f->sbtIncluir->trigger();
-    settle();
+    Trigger(f->sbtIncluir);
     Type("Sem datas");
     dialogs.answers = {MsgButton::Yes};
     EXPECT_FALSE(closeBy(Way::CtrlW));
@@ -312,8 +308,7 @@ TEST_F(ClosingTest, ChangesTheServerRefusedAreAskedAboutSimSendsThemNaoDropsThem
         f->priceTables->cdsTbPreco->First();
         f->priceTables->cdsTbPreco->Edit();
         f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP")->SetAsString(name);
-        f->sbtGravar->trigger();
-        settle();
+        Trigger(f->sbtGravar);
         ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
         ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
         restartServer();
@@ -373,14 +368,12 @@ TEST_F(ClosingTest, ARefusedDeletionStaysPendingWithItsSegmentsLinkedUntilNaoDro
     // is refused too.
     renameOnServer("0000000001", "Deles");
     typeNewName("Minha");
-    f->sbtGravar->trigger();
-    settle();
+    Trigger(f->sbtGravar);
     ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
     ASSERT_EQ(segmentsOf("0000000002"), 1);
     ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
     dialogs.confirmAnswer = MsgButton::Yes;
-    f->sbtExcluir->trigger();
-    settle();
+    Trigger(f->sbtExcluir);
     ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 2);
     EXPECT_EQ(segmentsOf("0000000002"), 1);  // the refused deletion unlinked nothing
 

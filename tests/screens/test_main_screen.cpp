@@ -1,7 +1,7 @@
 // The maintenance screen's frame against a real server: opening and closing,
 // activation, page changes, refresh, and the enabling rule.
 #include "screen_fixture.h"
-#include "widget_test_helpers.h"
+#include "grid_test_helpers.h"
 
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -18,12 +18,7 @@ protected:
         settle();
     }
     // Opens a sub-page the way a user does: focus in the current grid, click the tab.
-    void clickSubPage(TPageControl *pages, QWidget *page) {
-        const int index = pages->indexOf(page);
-        const QRect r = pages->tabBar()->tabRect(index);
-        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, r.center());
-        settle();
-    }
+    void clickSubPage(TPageControl *pages, QWidget *page) { ClickTab(pages, page); }
 };
 
 }  // namespace
@@ -122,8 +117,7 @@ TEST_F(MainScreenTest, RefreshReloadsTheTableOfTheFocusedGrid) {
     focusGrid(f->priceTables->dbgTabelaPreco);
     addPriceTableOnServer("Tabela Refrescada");
     const int notices = LocalCacheRegistry::instance().notices();
-    f->sbtVerificar->trigger();
-    settle();
+    Trigger(f->sbtVerificar);
     EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 4);
     EXPECT_EQ(LocalCacheRegistry::instance().notices(), notices + 1);
     EXPECT_TRUE(LocalCacheRegistry::instance().isStale("PRECOPROPOSTA"));
@@ -135,8 +129,7 @@ TEST_F(MainScreenTest, RefreshReloadsTheTableOfTheFocusedGrid) {
     f->bands->cdsDescSist->LoadPacket(DataPacket{f->bands->cdsDescSist->fieldDefs(), {}});
     f->sbtVerificar->setEnabled(true);
     focusGrid(f->bands->dbgDescSis);
-    f->sbtVerificar->trigger();
-    settle();
+    Trigger(f->sbtVerificar);
     EXPECT_EQ(f->bands->cdsDescSist->RecordCount(), bands);
 
     clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
@@ -144,8 +137,7 @@ TEST_F(MainScreenTest, RefreshReloadsTheTableOfTheFocusedGrid) {
     f->cdsPerOper->LoadPacket(DataPacket{f->cdsPerOper->fieldDefs(), {}});
     f->sbtVerificar->setEnabled(true);
     focusGrid(f->permissions->dbgPerOper);
-    f->sbtVerificar->trigger();
-    settle();
+    Trigger(f->sbtVerificar);
     EXPECT_EQ(f->cdsPerOper->RecordCount(), perms);
 }
 
@@ -253,8 +245,7 @@ TEST_F(MainScreenTest, AFailedCallHidesTheWaitAnimationAndShowsWhy) {
     focusGrid(f->priceTables->dbgTabelaPreco);
     server->stop();
     dialogs.clear();
-    f->sbtVerificar->trigger();
-    settle();
+    Trigger(f->sbtVerificar);
     EXPECT_EQ(dialogs.waitShown, 1);
     EXPECT_EQ(dialogs.waitHidden, 1);
     ASSERT_EQ(dialogs.shown.size(), 1);
@@ -333,8 +324,7 @@ TEST_F(MainScreenTest, ASubPageOpenedByMouseShowsTheCurrentPriceTablesRowsAndThe
         if (c.inserts) {
             const int priceTables = f->priceTables->cdsTbPreco->RecordCount();
             ASSERT_TRUE(f->sbtIncluir->isEnabled());
-            f->sbtIncluir->trigger();
-            settle();
+            Trigger(f->sbtIncluir);
             EXPECT_EQ(c.table->State(), DataSetState::Insert);
             EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
             EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), priceTables);

@@ -9,7 +9,7 @@
 //   5. two hosts granting and editing at once
 #include "rpc_codes.h"
 #include "screen_fixture.h"
-#include "widget_test_helpers.h"
+#include "grid_test_helpers.h"
 
 #include <QComboBox>
 #include <QAbstractItemView>
@@ -116,19 +116,13 @@ protected:
         ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", code));
         f->priceTables->dbgTabelaPreco->setFocus();
         settle();
-        const int index = f->pgcTabelaPreco->indexOf(f->permissions->tshPermOper);
-        QTest::mouseClick(f->pgcTabelaPreco->tabBar(), Qt::LeftButton, {},
-                          f->pgcTabelaPreco->tabBar()->tabRect(index).center());
-        settle();
+        ClickTab(f->pgcTabelaPreco, f->permissions->tshPermOper);
         ASSERT_EQ(f->dtsPadrao->DataSet(), table());
         ASSERT_TRUE(f->hasFocus(grid()));
         dialogs.clear();
     }
 
-    QString selected() const {
-        TField *sel = grid()->SelectedField();
-        return sel ? sel->FieldName() : QString();
-    }
+    QString selected() const { return SelectedColumn(grid()); }
     QString value(const char *field) const { return table()->FieldByName(field)->AsString(); }
 
     // The type chosen from the cell's list, as a user does with Alt+Down.
@@ -161,26 +155,10 @@ protected:
     }
     void save() {
         ASSERT_TRUE(f->sbtGravar->isEnabled());
-        f->sbtGravar->trigger();
-        settle();
+        Trigger(f->sbtGravar);
     }
-    void retype(const QString &text) {
-        if (grid()->EditorMode()) {
-            Press(Qt::Key_Home);
-            Press(Qt::Key_End, Qt::ShiftModifier);
-        } else {
-            Press(Qt::Key_F2);
-            Press(Qt::Key_Home);
-            Press(Qt::Key_End, Qt::ShiftModifier);
-        }
-        Type(text);
-    }
-    void goToRow(int index) {
-        Press(Qt::Key_Home, Qt::ControlModifier);
-        for (int i = 0; i < index; ++i) Press(Qt::Key_Down);
-        Press(Qt::Key_Home);
-        settle();
-    }
+    void retype(const QString &text) { Retype(grid(), text); }
+    void goToRow(int index) { GoToRow(index); }
 };
 
 }  // namespace
@@ -225,8 +203,7 @@ TEST_F(PermissionsTest, AnInactiveOrUnknownOperatorIsRefusedOnLeavingItsColumn) 
         EXPECT_EQ(selected(), "CDOPERADOR") << "the cursor left the refused column";
         EXPECT_EQ(value("CDOPERADOR"), c.kept);
         EXPECT_EQ(table()->State(), DataSetState::Insert);
-        f->sbtCancelar->trigger();
-        settle();
+        Trigger(f->sbtCancelar);
     }
     // An active one is completed and named.
     dialogs.clear();

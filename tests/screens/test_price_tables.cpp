@@ -2,7 +2,7 @@
 // code, the checks before post and their order, dates, the branch discount
 // limits, the numeric key filter, deletion and resending refused changes.
 #include "screen_fixture.h"
-#include "widget_test_helpers.h"
+#include "grid_test_helpers.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -25,22 +25,15 @@ protected:
     }
 
     TField *field(const char *name) { return f->priceTables->cdsTbPreco->FieldByName(name); }
-    QString selected() { return f->priceTables->dbgTabelaPreco->SelectedField() ? f->priceTables->dbgTabelaPreco->SelectedField()->FieldName() : QString(); }
+    QString selected() { return SelectedColumn(f->priceTables->dbgTabelaPreco); }
 
     // A new row through the tool bar, then the cells typed from "Nome" on,
     // Tab between them; an empty text leaves the cell untouched.
     void typeNewRow(const QStringList &cells) {
-        f->sbtIncluir->trigger();
-        settle();
-        for (int i = 0; i < cells.size(); ++i) {
-            Type(cells[i]);
-            if (i + 1 < cells.size()) Press(Qt::Key_Tab);
-        }
+        Trigger(f->sbtIncluir);
+        TypeCells(cells);
     }
-    void post() {
-        f->sbtGravar->trigger();
-        settle();
-    }
+    void post() { Trigger(f->sbtGravar); }
     // The server's price table with that code, read back through the protocol.
     Row serverRow(const QString &code, DataPacket *packet = nullptr) {
         const DataPacket p = serverCall("getTbPreco");
@@ -57,8 +50,7 @@ const QStringList kComplete = {"Tabela Teste", "01022026", "28022026", "1500", "
 }  // namespace
 
 TEST_F(PriceTableTest, ANewRowGetsItsCodeFromTheServerAndStartsInNome) {
-    f->sbtIncluir->trigger();
-    settle();
+    Trigger(f->sbtIncluir);
     EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Insert);
     EXPECT_EQ(field("CDPRECOPROP")->AsString(), "0000000004");
     EXPECT_EQ(selected(), "NMPRECOPROP");
@@ -261,8 +253,7 @@ TEST_F(PriceTableTest, DeletingToldTheMarketSegmentsFirstThenSendsAndReloads) {
     ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", "0000000002"));
     stopServerKeepingPort();
     dialogs.clear();
-    f->sbtExcluir->trigger();
-    settle();
+    Trigger(f->sbtExcluir);
     EXPECT_EQ(f->priceTables->cdsTbPreco->RecordCount(), 3);
     EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_TRUE(dialogs.last().startsWith("Não foi possível conectar"));
@@ -302,8 +293,7 @@ TEST_F(PriceTableTest, RefreshDiscardsAPendingChange) {
     ASSERT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 1);
     restartServer();
     f->priceTables->dbgTabelaPreco->setFocus();
-    f->sbtVerificar->trigger();
-    settle();
+    Trigger(f->sbtVerificar);
     EXPECT_EQ(f->priceTables->cdsTbPreco->ChangeCount(), 0);
     EXPECT_NE(field("NMPRECOPROP")->AsString(), "Nome que não chegou");
     EXPECT_TRUE(f->lblPendentes->text().isEmpty());

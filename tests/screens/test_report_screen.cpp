@@ -173,8 +173,7 @@ TEST_F(ReportScreenTest, PrintButtonOpensItModallyAndEachOpeningIsNew) {
         first->setProperty("aberta", 1);
         first->Close();
     });
-    main->sbtImprimir->trigger();
-    settle();
+    Trigger(main->sbtImprimir);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(boIdCriado);
     EXPECT_FALSE(first);  // released on close

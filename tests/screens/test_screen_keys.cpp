@@ -28,8 +28,7 @@ TEST_F(ScreenKeysTest, PageKeysMoveWhereTheEnablingRuleAllowsAndNowhereElse) {
     settle();
 
     // A price table row being changed: no key leaves it, and the tabs say why.
-    f->sbtAlterar->trigger();
-    settle();
+    Trigger(f->sbtAlterar);
     ASSERT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Edit);
     for (auto [key, mods] : {std::pair{Qt::Key_Tab, Qt::KeyboardModifiers(Qt::ControlModifier)},
                              std::pair{Qt::Key_Backtab, Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)},

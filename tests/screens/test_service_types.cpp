@@ -9,7 +9,7 @@
 //      checks in their order, the record number, deletes sent at once.
 //   3. Service types of an operator: the same records from the other side.
 #include "screen_fixture.h"
-#include "widget_test_helpers.h"
+#include "grid_test_helpers.h"
 
 #include <QImage>
 #include <QSqlDatabase>
@@ -49,24 +49,12 @@ protected:
         ASSERT_EQ(f->pgcTipoServico->ActivePage(), p->tshDadTipServ);
         dialogs.clear();
     }
-    void clickTab(TPageControl *pages, QWidget *page) {
-        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->tabBar()->tabRect(pages->indexOf(page)).center());
-        settle();
-    }
+    void clickTab(TPageControl *pages, QWidget *page) { ClickTab(pages, page); }
     // The focus into a grid, on a row and a column.
-    void at(TDBGrid *g, const QString &keyField, const QString &key, const QString &column) {
-        g->setFocus();
-        settle();
-        ASSERT_TRUE(g->DataSet()->Locate(keyField, key)) << key.toStdString();
-        g->SetSelectedField(g->DataSet()->FieldByName(column));
-        settle();
-    }
-    void save() {
-        f->sbtGravar->trigger();
-        settle();
-    }
+    void at(TDBGrid *g, const QString &keyField, const QString &key, const QString &column) { GoToCell(g, keyField, key, column); }
+    void save() { Trigger(f->sbtGravar); }
     QString value(TClientTable *t, const char *field) const { return t->FieldByName(field)->AsString(); }
-    QString selected(TDBGrid *g) const { return g->SelectedField() ? g->SelectedField()->FieldName() : QString(); }
+    QString selected(TDBGrid *g) const { return SelectedColumn(g); }
 
     // What the server holds.
     QString stored(const QString &sql) {
@@ -96,19 +84,12 @@ protected:
     }
 
     // Types over what the cell holds.
-    void retype(TDBGrid *g, const QString &text) {
-        if (!g->EditorMode()) Press(Qt::Key_F2);
-        auto *editor = qobject_cast<QLineEdit *>(g->InplaceEditor());
-        ASSERT_NE(editor, nullptr);
-        editor->selectAll();
-        Type(text);
-    }
+    void retype(TDBGrid *g, const QString &text) { Retype(g, text); }
     // A new row in a discount grid, its key typed and the column left.
     void typeNewKey(TDBGrid *g, const QString &key) {
         g->setFocus();
         settle();
-        f->sbtIncluir->trigger();
-        settle();
+        Trigger(f->sbtIncluir);
         Press(Qt::Key_Home);
         Type(key);
         Press(Qt::Key_Tab);
@@ -315,8 +296,7 @@ TEST_F(ServiceTypesScreen, AnInactiveUnknownOrRepeatedOperatorIsRefusedOnLeaving
         EXPECT_EQ(dialogs.texts(), QStringList{c.message});
         EXPECT_EQ(selected(p->dbgOperador), "CDOPERADOR") << "the cursor left the refused code";
         EXPECT_EQ(p->cdsOperTipoServ->State(), DataSetState::Insert);
-        f->sbtCancelar->trigger();
-        settle();
+        Trigger(f->sbtCancelar);
     }
     // An empty code passes the column and is refused when posted.
     dialogs.clear();
@@ -379,8 +359,7 @@ TEST_F(ServiceTypesScreen, ThePercentageIsCheckedForPresenceThenRange) {
             EXPECT_EQ(dialogs.texts(), QStringList{c.message});
             EXPECT_EQ(selected(p->dbgOperador), "VRPEDESOPERSERV");
             EXPECT_EQ(p->cdsOperTipoServ->State(), DataSetState::Insert);
-            f->sbtCancelar->trigger();
-            settle();
+            Trigger(f->sbtCancelar);
         }
     }
     EXPECT_EQ(stored("SELECT GROUP_CONCAT(VRPEDESOPERSERV, ';') FROM (SELECT VRPEDESOPERSERV FROM OPERTIPOSERV"
@@ -400,8 +379,7 @@ TEST_F(ServiceTypesScreen, AStoredRowKeepsItsOperatorAndEditsFromItsPercentage) 
     Press(Qt::Key_F2);
     EXPECT_FALSE(g->EditorMode()) << "a stored row's code opened for editing";
     EXPECT_EQ(t->State(), DataSetState::Browse);
-    f->sbtAlterar->trigger();
-    settle();
+    Trigger(f->sbtAlterar);
     EXPECT_EQ(t->State(), DataSetState::Edit);
     EXPECT_EQ(selected(g), "VRPEDESOPERSERV");
     EXPECT_EQ(g->Columns[code].ButtonStyle, cbsNone);
@@ -411,8 +389,7 @@ TEST_F(ServiceTypesScreen, AStoredRowKeepsItsOperatorAndEditsFromItsPercentage) 
     EXPECT_EQ(stored("SELECT CDOPERADOR || ':' || VRPEDESOPERSERV FROM OPERTIPOSERV WHERE NROPERTIPOSERV = 3"),
               "000000000002:4.0");
     // A new row has the search button on its code, and the search fills code and name.
-    f->sbtIncluir->trigger();
-    settle();
+    Trigger(f->sbtIncluir);
     EXPECT_EQ(g->Columns[code].ButtonStyle, cbsEllipsis);
     dialogs.onPesquisar = [](TDataSource *source) { return source->DataSet()->Locate("CDOPERADOR", "000000000007"); };
     Press(Qt::Key_Home);
@@ -425,8 +402,7 @@ TEST_F(ServiceTypesScreen, AStoredRowKeepsItsOperatorAndEditsFromItsPercentage) 
     EXPECT_EQ(dialogs.searchTitles, QStringList{QStringLiteral("Operador|Não existe Operador cadastrado.")});
     EXPECT_EQ(value(t, "CDOPERADOR"), "000000000007");
     EXPECT_EQ(value(t, "NMOPERADOR"), QStringLiteral("Juliana Martins Rocha"));
-    f->sbtCancelar->trigger();
-    settle();
+    Trigger(f->sbtCancelar);
     EXPECT_EQ(g->Columns[code].ButtonStyle, cbsNone);
 }
 
@@ -436,8 +412,7 @@ TEST_F(ServiceTypesScreen, ADeletionIsSentAtOnceFromEitherView) {
     Press(Qt::Key_Delete, Qt::ControlModifier);  // the grid's own delete is off
     settle();
     EXPECT_EQ(p->cdsOperTipoServ->RecordCount(), 2);
-    f->sbtExcluir->trigger();
-    settle();
+    Trigger(f->sbtExcluir);
     EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("Confirma exclusão?")});
     EXPECT_EQ(p->cdsOperTipoServ->ChangeCount(), 0);
     EXPECT_EQ(stored("SELECT COUNT(*) FROM OPERTIPOSERV WHERE CDTIPOSERV = '001'"), "1");
@@ -446,8 +421,7 @@ TEST_F(ServiceTypesScreen, ADeletionIsSentAtOnceFromEitherView) {
     ASSERT_EQ(value(p->cdsOperador, "CDOPERADOR"), "000000000001");
     at(p->dbgTpServOper, "CDTIPOSERV", "002", "VRPEDESOPERSERV");
     dialogs.clear();
-    f->sbtExcluir->trigger();
-    settle();
+    Trigger(f->sbtExcluir);
     EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("Confirma exclusão?")});
     EXPECT_EQ(p->cdsTipoServOper->ChangeCount(), 0);
     EXPECT_EQ(stored("SELECT COUNT(*) FROM OPERTIPOSERV WHERE CDOPERADOR = '000000000001'"), "1");
@@ -503,8 +477,7 @@ TEST_F(ServiceTypesScreen, AServiceTypeAddedToAnOperatorIsCompletedCheckedAndSen
         typeNewKey(g, QString::fromLatin1(c.typed));
         EXPECT_EQ(dialogs.texts(), QStringList{c.message});
         EXPECT_EQ(selected(g), "CDTIPOSERV");
-        f->sbtCancelar->trigger();
-        settle();
+        Trigger(f->sbtCancelar);
     }
     dialogs.clear();
     typeNewKey(g, "");
@@ -512,8 +485,7 @@ TEST_F(ServiceTypesScreen, AServiceTypeAddedToAnOperatorIsCompletedCheckedAndSen
     Type("3");
     save();
     EXPECT_EQ(dialogs.texts(), QStringList{kTsInf});
-    f->sbtCancelar->trigger();
-    settle();
+    Trigger(f->sbtCancelar);
 
     dialogs.clear();
     typeNewKey(g, "4");
