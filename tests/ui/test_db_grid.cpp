@@ -601,9 +601,17 @@ TEST_F(GridTest, APickListWithCodesShowsCaptionsAndStoresCodes) {
 
 // ---------------------------------------------------------------- number cells
 
-TEST_F(GridTest, TheFullStopTypesTheDecimalCommaInANumberCellOnly) {
+TEST_F(GridTest, TheKeypadDecimalKeyTypesTheCommaAndAFullStopOutOfPlaceIsRefused) {
     grid->SetSelectedIndex(2);  // "Valor"
     Type("2.5");
+    EXPECT_EQ(grid->EditorText(), "2.5");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(dialogs.last(), "Use a vírgula para os decimais: 2,5");
+    EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 10);
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Period, Qt::KeypadModifier);
+    Type("5");
     EXPECT_EQ(grid->EditorText(), "2,5");
     Press(Qt::Key_Return);
     EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 2.5);

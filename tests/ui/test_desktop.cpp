@@ -385,10 +385,24 @@ TEST_F(DesktopTest, F1OpensTheGuideOfTheScreenShown) {
     // A screen without a guide says so and opens nothing.
     delete help;
     s->lblCodTela->setText("COT99999");
+    ASSERT_TRUE(ShowActive(s->window()));  // the guide had taken the focus
     s->grids[0]->setFocus();
     Press(Qt::Key_F1);
     EXPECT_EQ(HelpWindow::current(), nullptr);
     EXPECT_EQ(dialogs.texts(), QStringList{"Não há ajuda disponível para a tela COT99999."});
+}
+
+TEST_F(DesktopTest, F1BringsTheGuideToTheFrontWithTheFocusAlsoWhenOpenBehind) {
+    PagedScreen *s = openScreen();
+    for (const char *round : {"new", "open behind the screen"}) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(ShowActive(s->window()));
+        s->grids[0]->setFocus();
+        Press(Qt::Key_F1);
+        ASSERT_NE(HelpWindow::current(), nullptr);
+        EXPECT_EQ(QApplication::activeWindow(), HelpWindow::current());
+        EXPECT_EQ(QApplication::focusWidget(), HelpWindow::current()->browser());
+    }
 }
 
 TEST(HelpGuides, EveryScreenHasItsGuideWithItsPicturesBuiltIn) {
