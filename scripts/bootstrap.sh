@@ -11,6 +11,7 @@ packages=(
   postgresql wrk
   xvfb xauth poppler-utils fonts-dejavu-core unzip
   adwaita-icon-theme dpkg-dev libcairo2-dev
+  qt6-translations-l10n
 )
 
 missing=()

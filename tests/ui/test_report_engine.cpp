@@ -11,6 +11,7 @@
 #include "forms.h"
 #include "recording_dialogs.h"
 #include "report_engine.h"
+#include "routines.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,6 +187,51 @@ TEST(ReportFilesTest, FailedSaveLeavesNothing) {
     ReportFiles::Format format;
     EXPECT_TRUE(ReportFiles::formatFromPath("a/B.XLSX", &format) && format == ReportFiles::Format::Xlsx);
     EXPECT_FALSE(ReportFiles::formatFromPath("a/b.txt", &format));
+}
+
+// CSV, XLSX and the PDF hold each value rounded to the cent as the paper
+// prints it; the workbook's column ranges never overlap.
+TEST(ReportFilesTest, ExportsHoldTheValueThePaperPrintsCellByCell) {
+    const QVector<double> values = {1345.6349999999998, 3087.045, 1.005, 0.125, 2.675, 283.3333333333333, -0.005, 1234567.891};
+    ReportDocument doc = document({1}, int(values.size()));
+    doc.matrices[0].values = values;
+    QTemporaryDir dir;
+    auto tool = [](const QString &program, const QStringList &args) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    for (const char *ext : {"pdf", "csv", "xlsx"}) {
+        ReportFiles::Format format;
+        ASSERT_TRUE(ReportFiles::formatFromName(ext, &format));
+        ReportFiles::save(doc, dir.filePath(QStringLiteral("r.%1").arg(ext)), format);
+    }
+    const QString pdf = tool("pdftotext", {"-layout", dir.filePath("r.pdf"), "-"});
+    QFile csvFile(dir.filePath("r.csv"));
+    ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
+    const QStringList csv = QString::fromUtf8(csvFile.readAll()).split('\n').value(1).split(';').mid(3);
+    const QString sheet = tool("unzip", {"-p", dir.filePath("r.xlsx"), "xl/worksheets/sheet1.xml"});
+    for (int k = 0; k < values.size(); ++k) {
+        SCOPED_TRACE(k);
+        const QString printed = ReportLayout::cellText(values[k]);
+        double paper = 0, data = 0;
+        ASSERT_TRUE(NumberText::parse(printed, &paper));
+        EXPECT_TRUE(pdf.contains(printed)) << printed.toStdString();
+        ASSERT_TRUE(NumberText::parse(csv.value(k), &data)) << csv.value(k).toStdString();
+        EXPECT_EQ(data, paper);
+        const QString cell = QStringLiteral("<c r=\"%1%2\"[^>]*><v>([^<]*)</v>").arg(QChar('D' + k)).arg(5);
+        const QRegularExpressionMatch m = QRegularExpression(cell).match(sheet);
+        ASSERT_TRUE(m.hasMatch()) << cell.toStdString();
+        EXPECT_EQ(m.captured(1).toDouble(), paper);
+    }
+    int lastMax = 0;
+    for (auto it = QRegularExpression("<col min=\"(\\d+)\" max=\"(\\d+)\"").globalMatch(sheet); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_GT(m.captured(1).toInt(), lastMax) << "overlapping column ranges";
+        lastMax = m.captured(2).toInt();
+    }
+    EXPECT_GT(lastMax, 0);
 }
 
 // 5. The base screen ----------------------------------------------------------------------------------
