@@ -328,6 +328,16 @@ TEST_F(ReportScreenTest, SystemsFieldTakesDigitsAndBackspaceOnly) {
 
 // 4. Selection of price tables ------------------------------------------------------------
 
+TEST_F(ReportScreenTest, TabAndShiftTabLeaveTheSystemsField) {
+    open();
+    for (const auto &[mods, next] : {std::pair<Qt::KeyboardModifiers, QWidget *>{Qt::NoModifier, screen->mskNrUsu},
+                                     std::pair<Qt::KeyboardModifiers, QWidget *>{Qt::ShiftModifier, screen->chkTipoLU}}) {
+        screen->mskNrSist->setFocus();
+        QTest::keyClick(screen->mskNrSist, mods ? Qt::Key_Backtab : Qt::Key_Tab, mods);
+        EXPECT_EQ(QApplication::focusWidget(), next) << QApplication::focusWidget()->objectName().toStdString();
+    }
+}
+
 TEST_F(ReportScreenTest, SelectionStatesAcrossTodosListaAndClosing) {
     open();
     auto click = [](QRadioButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); };

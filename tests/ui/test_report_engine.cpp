@@ -7,13 +7,24 @@
 //   3. The engine lays a report out once per page size.
 //   4. Files: CSV quoting and columns, a failed save leaves nothing.
 //   5. The base screen: unknown report code, actions before a preview.
+//   6. Qt's own dialogs (preview, file, print, page set-up) in Portuguese.
 
 #include "forms.h"
 #include "recording_dialogs.h"
 #include "report_engine.h"
+#include "report_preview.h"
 #include "routines.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -232,6 +243,53 @@ TEST(ReportFilesTest, ExportsHoldTheValueThePaperPrintsCellByCell) {
         lastMax = m.captured(2).toInt();
     }
     EXPECT_GT(lastMax, 0);
+}
+
+// 6. Qt's own dialogs in Portuguese ------------------------------------------------------------------
+
+namespace {
+// Every caption a person reads on the window: title, labels, buttons, actions, tool tips.
+QStringList captions(QWidget *w) {
+    QStringList out{w->windowTitle(), w->toolTip()};
+    for (QWidget *c : w->findChildren<QWidget *>()) {
+        if (!c->isVisibleTo(w)) continue;
+        out << c->toolTip();
+        if (auto *l = qobject_cast<QLabel *>(c)) out << l->text();
+        if (auto *b = qobject_cast<QAbstractButton *>(c)) out << b->text();
+        if (auto *g = qobject_cast<QGroupBox *>(c)) out << g->title();
+        for (QAction *a : c->actions()) out << a->text() << a->toolTip();
+    }
+    out.removeAll(QString());
+    return out;
+}
+}  // namespace
+
+TEST(QtDialogs, NoEnglishCaptionOnThePreviewFilePrintAndPageSetupDialogs) {
+    static const QRegularExpression english(
+        "\\b(Cancel|Save|Open|Look in|File name|Files of type|Next page|Previous page|First page|Last page|Zoom in|"
+        "Zoom out|Fit width|Fit page|Print|Page setup|Page Setup|Printer|Paper|Orientation|Portrait|Landscape|Margins|"
+        "Options|Properties|Close|Back|Forward|Copies|Name|Size|Type|Date Modified|Detail View|List View|"
+        "Create New Folder|Parent Directory)\\b");
+    ReportEngine engine;
+    engine.setDocument(document({40}));
+    QPrinter &printer = engine.printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QFileDialog file(nullptr, "Salvar Como");
+    file.setOption(QFileDialog::DontUseNativeDialog);
+    file.setAcceptMode(QFileDialog::AcceptSave);
+    QPrintDialog print(&printer);
+    QPageSetupDialog setup(&printer);
+    QInputDialog input;
+    input.setLabelText("Informe o título do relatório:");
+    ReportPreviewDialog preview(engine);
+    for (QDialog *d : std::initializer_list<QDialog *>{&preview, &file, &print, &setup, &input}) {
+        SCOPED_TRACE(d->metaObject()->className());
+        d->show();
+        QApplication::processEvents();
+        for (const QString &text : captions(d))
+            EXPECT_FALSE(english.match(QString(text).remove('&')).hasMatch()) << text.toStdString();
+        d->hide();
+    }
 }
 
 // 5. The base screen ----------------------------------------------------------------------------------
