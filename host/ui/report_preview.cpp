@@ -159,8 +159,8 @@ ReportPreviewDialog::ReportPreviewDialog(ReportEngine &engine, QWidget *parent) 
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    add(QStringLiteral("Ajustar à largura"), {"zoom-fit-width"}, QKeySequence(), [this] { m_view->fitWidth(); });
-    add(QStringLiteral("Página inteira"), {"zoom-fit-best"}, QKeySequence(), [this] { m_view->fitPage(); });
+    add(QStringLiteral("Ajustar à largura"), {"zoom-fit-width", "zoom-fit-best"}, QKeySequence(), [this] { m_view->fitWidth(); });
+    add(QStringLiteral("Página inteira"), {"zoom-fit-page", "zoom-original"}, QKeySequence(), [this] { m_view->fitPage(); });
     add(QStringLiteral("Ampliar"), {"zoom-in"}, QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { m_view->setZoom(m_view->zoom() * 1.25); });
     add(QStringLiteral("Reduzir"), {"zoom-out"}, QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { m_view->setZoom(m_view->zoom() / 1.25); });
     bar->addSeparator();
@@ -182,7 +182,8 @@ ReportPreviewDialog::ReportPreviewDialog(ReportEngine &engine, QWidget *parent) 
         relayOut();
     });
     add(QStringLiteral("Imprimir"), {"document-print"}, QKeySequence(Qt::CTRL | Qt::Key_P), [this] { m_engine.print(this); });
-    add(QStringLiteral("Fechar"), {"window-close"}, QKeySequence(Qt::Key_Escape), [this] { reject(); });
+    // Esc closes it as any dialog; no shortcut of its own to compete with that.
+    add(QStringLiteral("Fechar"), {"window-close"}, QKeySequence(), [this] { reject(); });
     layout->addWidget(bar);
     layout->addWidget(m_view, 1);
 
