@@ -198,6 +198,7 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         try {
             session.open();
             CallContext ctx(session, def->name, params, deltas);
+            ctx.observer = m_observer;
             Transaction tx(session, def->tx);
             started = true;
             def->run(ctx);
