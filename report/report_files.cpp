@@ -93,7 +93,7 @@ void writeCsv(const ReportDocument &doc, QIODevice *out) {
             QString line = keys + QString::number(r + 1);
             for (int k = 0; k < columns; ++k) {
                 line += QLatin1Char(';');
-                if (k < m.columns) line += dataText(m.at(r, k));
+                if (k < m.columns) line += dataText(ReportLayout::printedValue(m.at(r, k)));
             }
             buffer += line.toUtf8();
             buffer += '\n';
@@ -134,9 +134,17 @@ void writeXlsx(const ReportDocument &doc, const QString &path) {
         int columns = 0;
         for (const ReportMatrix &m : doc.matrices)
             if (m.sheet == sheet) columns = std::max(columns, m.columns);
-        worksheet_set_column(ws, 0, lxw_col_t(keyCount - 1), 16, nullptr);
-        if (keyCount > 2) worksheet_set_column(ws, 2, 2, 34, nullptr);
-        worksheet_set_column(ws, lxw_col_t(keyCount + 1), lxw_col_t(keyCount + columns), 13, nullptr);
+        // Column ranges that never overlap (spreadsheet programs offer to
+        // "repair" a workbook whose ranges do): the keys at 16, the third key
+        // (the name) at 34, the values at 13.
+        if (keyCount > 2) {
+            worksheet_set_column(ws, 0, 1, 16, nullptr);
+            worksheet_set_column(ws, 2, 2, 34, nullptr);
+            if (keyCount > 3) worksheet_set_column(ws, 3, lxw_col_t(keyCount - 1), 16, nullptr);
+        } else if (keyCount > 0) {
+            worksheet_set_column(ws, 0, lxw_col_t(keyCount - 1), 16, nullptr);
+        }
+        if (columns > 0) worksheet_set_column(ws, lxw_col_t(keyCount + 1), lxw_col_t(keyCount + columns), 13, nullptr);
         worksheet_freeze_panes(ws, 4, lxw_col_t(keyCount + 1));
         worksheet_write_string(ws, 0, 0, doc.title.toUtf8().constData(), bold);
         QStringList items;
@@ -157,7 +165,8 @@ void writeXlsx(const ReportDocument &doc, const QString &path) {
                 worksheet_write_number(ws, row, lxw_col_t(keyCount), r + 1, nullptr);
                 for (int k = 0; k < m.columns; ++k) {
                     const double v = m.at(r, k);
-                    if (!ReportMatrix::isNone(v)) worksheet_write_number(ws, row, lxw_col_t(keyCount + 1 + k), v, number);
+                    if (!ReportMatrix::isNone(v))
+                        worksheet_write_number(ws, row, lxw_col_t(keyCount + 1 + k), ReportLayout::printedValue(v), number);
                 }
             }
         }

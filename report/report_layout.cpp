@@ -79,13 +79,26 @@ private:
 
 }  // namespace
 
+namespace {
+// Whether a value is rounded to the cent by the host's decimal rounding
+// (halves, and what does not fit in whole cents) rather than by llround.
+bool roundedByHost(double value) {
+    const double scaled = value * 100;
+    return !std::isfinite(scaled) || std::fabs(scaled) > 9e15 || std::fabs(std::fabs(scaled - std::trunc(scaled)) - 0.5) < 1e-6;
+}
+}  // namespace
+
+double ReportLayout::printedValue(double value) {
+    if (ReportMatrix::isNone(value)) return value;
+    // Halves are left to the decimal rounding of the host; the rest rounds here.
+    if (roundedByHost(value)) return RoundDec(value, 2);
+    return double(std::llround(value * 100)) / 100;
+}
+
 QString ReportLayout::cellText(double value) {
     if (ReportMatrix::isNone(value)) return QString();
-    const double scaled = value * 100;
-    // Halves are left to the decimal rounding of the host; the rest rounds here.
-    if (!std::isfinite(scaled) || std::fabs(scaled) > 9e15 || std::fabs(std::fabs(scaled - std::trunc(scaled)) - 0.5) < 1e-6)
-        return NumberText::format(value, QStringLiteral("#,##0.00"));
-    qint64 cents = std::llround(scaled);
+    if (roundedByHost(value)) return NumberText::format(value, QStringLiteral("#,##0.00"));
+    qint64 cents = std::llround(value * 100);
     const bool negative = cents < 0;
     if (negative) cents = -cents;
     QString whole = QString::number(cents / 100);

@@ -50,6 +50,9 @@ public:
 
     // Brazilian number text of a cell: 1.234,56.
     static QString cellText(double value);
+    // The value a cell prints, as a number: rounded to the cent exactly as
+    // cellText rounds it. The files (CSV, XLSX) hold this value.
+    static double printedValue(double value);
 
 private:
     struct Slice {  // part of a matrix on a page

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth poppler-utils fonts-dejavu-core unzip
   adwaita-icon-theme dpkg-dev libcairo2-dev
   lintian help2man
+  qt6-translations-l10n
 )
 
 missing=()

@@ -6,7 +6,18 @@
 
 #include <libpq-fe.h>
 
+#include <atomic>
+
 namespace {
+
+std::atomic<int> g_commitsToLose{0};
+
+bool takeFault(std::atomic<int> &armed) {
+    int n = armed.load();
+    while (n > 0)
+        if (armed.compare_exchange_weak(n, n - 1)) return true;
+    return false;
+}
 
 // One writer lock per SQLite file in this process.
 std::shared_ptr<std::mutex> writeLockFor(const QString &path) {
@@ -143,9 +154,22 @@ void DbSession::begin(TxMode mode) {
         execute(mode == TxMode::Write ? QStringLiteral("BEGIN")
                                       : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     m_inTransaction = true;
+    m_mode = mode;
 }
 
+void DbSession::loseNextCommit() { g_commitsToLose.fetch_add(1); }
+
 void DbSession::commit() {
+    if (m_mode == TxMode::Write && takeFault(g_commitsToLose)) {
+        if (isPostgres()) {
+            m_control->exec(QStringLiteral("SELECT pg_terminate_backend(pg_backend_pid())"));
+        } else {
+            execute(QStringLiteral("COMMIT"));
+            close();
+            if (m_writing.owns_lock()) m_writing.unlock();
+            throw DbError(DbError::Connection, QString(), QStringLiteral("conexão perdida depois do COMMIT"));
+        }
+    }
     execute(QStringLiteral("COMMIT"));
     m_inTransaction = false;
     if (m_writing.owns_lock()) m_writing.unlock();

@@ -73,6 +73,13 @@ public:
 
     [[noreturn]] void fail(const QSqlError &error) const;
 
+    // Fault injection for tests: the next commit of a write, on any session of
+    // this process, loses its connection. On PostgreSQL the session's backend
+    // is terminated before COMMIT goes out, so the driver's own error of a
+    // dropped connection answers it; SQLite has no connection to drop, so the
+    // commit is made and then reported lost.
+    static void loseNextCommit();
+
 private:
     DbConfig m_config;
     QString m_name;
@@ -80,6 +87,7 @@ private:
     QHash<QString, QSqlQuery *> m_statements;
     std::unique_ptr<QSqlQuery> m_control;
     bool m_inTransaction = false;
+    TxMode m_mode = TxMode::None;  // of the transaction under way
     // SQLite: the writers of this process queue here before BEGIN IMMEDIATE, so
     // a waiting writer starts the moment the previous one ends, instead of
     // polling the file lock with SQLite's growing sleeps.

@@ -7,11 +7,21 @@
 
 namespace {
 
+// Datetime columns are read as text (see packets).
+QString selected(const ColumnLayout &c, const QString &alias) {
+    const QString name = alias.isEmpty() ? c.name : alias + QLatin1Char('.') + c.name;
+    return c.type == FieldType::DateTime ? QStringLiteral("CAST(%1 AS VARCHAR(19))").arg(name) : name;
+}
+
 QString selectList(const QVector<ColumnLayout> &columns) {
     QStringList parts;
-    for (const ColumnLayout &c : columns)
-        parts << (c.type == FieldType::DateTime ? QStringLiteral("CAST(%1 AS VARCHAR(19))").arg(c.name) : c.name);
+    for (const ColumnLayout &c : columns) parts << selected(c, QString());
     return parts.join(QStringLiteral(", "));
+}
+
+// The client's tables hold every number as a float.
+FieldDef wireField(const ColumnLayout &c) {
+    return FieldDef{c.name, c.type == FieldType::Integer ? FieldType::Float : c.type, c.type == FieldType::String ? c.size : 0};
 }
 
 }  // namespace
@@ -29,7 +39,8 @@ TableLayout::TableLayout(QString table, QVector<ColumnLayout> columns) : m_table
         }
     }
     const QString whereKey = where.join(QStringLiteral(" AND "));
-    m_select = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(selectList(m_columns), m_table, whereKey);
+    m_selectList = selectList(m_columns);
+    m_select = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(m_selectList, m_table, whereKey);
     m_insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     m_update = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_table, sets.join(QStringLiteral(", ")), whereKey);
     m_delete = QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table, whereKey);
@@ -39,6 +50,38 @@ int TableLayout::index(const QString &name) const {
     for (int i = 0; i < m_columns.size(); ++i)
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
+}
+
+const ColumnLayout &TableLayout::column(const QString &name) const {
+    const int i = index(name);
+    Q_ASSERT(i >= 0);
+    return m_columns[i];
+}
+
+QVector<FieldDef> TableLayout::fields() const {
+    QVector<FieldDef> f;
+    for (const ColumnLayout &c : m_columns) f << wireField(c);
+    return f;
+}
+
+QString TableLayout::select(const QString &rest) const {
+    return QStringLiteral("SELECT %1 FROM %2 %3").arg(m_selectList, m_table, rest);
+}
+
+ReadView::ReadView(QString from, QVector<Column> columns) : m_from(std::move(from)), m_columns(std::move(columns)) {
+    QStringList parts;
+    for (const Column &c : m_columns) parts << selected(c.column, c.source);
+    m_selectList = parts.join(QStringLiteral(", "));
+}
+
+QVector<FieldDef> ReadView::fields() const {
+    QVector<FieldDef> f;
+    for (const Column &c : m_columns) f << wireField(c.column);
+    return f;
+}
+
+QString ReadView::select(const QString &rest) const {
+    return QStringLiteral("SELECT %1 FROM %2 %3").arg(m_selectList, m_from, rest);
 }
 
 Values TableLayout::keyOf(const Values &row) const {

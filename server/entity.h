@@ -28,7 +28,13 @@ public:
     const QString &table() const { return m_table; }
     const QVector<ColumnLayout> &columns() const { return m_columns; }
     int index(const QString &name) const;  // -1 when absent
+    const ColumnLayout &column(const QString &name) const;  // one that exists
     Values keyOf(const Values &row) const;
+
+    // The packet of a read of these columns, and the read itself: "SELECT
+    // <every column> FROM <table> <rest>". Numbers travel as floats.
+    QVector<FieldDef> fields() const;
+    QString select(const QString &rest) const;
 
     // Statements, built once. Datetime columns are read as text (see packets).
     QString selectByKey(bool forUpdate, Dialect dialect) const;
@@ -39,6 +45,7 @@ public:
 private:
     QString m_table;
     QVector<ColumnLayout> m_columns;
+    QString m_selectList;
     QVector<int> m_keys;
     QString m_select, m_insert, m_update, m_delete;
 };
@@ -49,6 +56,34 @@ struct DeltaRecord {
     Values values;
     QVector<bool> present;
     bool has(int column) const { return present.value(column, false); }
+};
+
+// A read of a table's columns, in the order asked, with display columns of
+// joined tables declared as such: the packet's fields and the SELECT list
+// come from this one declaration.
+class ReadView {
+public:
+    struct Column {
+        QString source;  // alias of the table it comes from
+        ColumnLayout column;
+    };
+    // Columns of the view's own table: names from its layout.
+    static Column own(const TableLayout &table, const char *alias, const char *name) {
+        return {QString::fromLatin1(alias), table.column(QString::fromLatin1(name))};
+    }
+    // A display column of a joined table (a name shown beside a code).
+    static Column joined(const char *alias, const char *name, FieldType type, int size = 0) {
+        return {QString::fromLatin1(alias), ColumnLayout{QString::fromLatin1(name), type, size}};
+    }
+
+    ReadView(QString from, QVector<Column> columns);  // from: "TABLE T LEFT JOIN ..."
+    QVector<FieldDef> fields() const;
+    QString select(const QString &rest) const;  // "SELECT <columns> FROM <from> <rest>"
+
+private:
+    QString m_from;
+    QVector<Column> m_columns;
+    QString m_selectList;
 };
 
 namespace Entity {

@@ -64,6 +64,7 @@ const ErrorDef kErrors[] = {
     {RpcCode::Refused, "Refused", "recusado por uma regra de negócio"},
     {RpcCode::Conflict, "Conflict", "outro usuário alterou ou excluiu o registro: atualize e envie de novo"},
     {RpcCode::Storage, "Storage", "falha do banco de dados; nada foi gravado"},
+    {RpcCode::OutcomeUnknown, "OutcomeUnknown", "a conexão com o banco caiu depois do pedido de gravação; verifique antes de repetir"},
 };
 
 QJsonObject components() {

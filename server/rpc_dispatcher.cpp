@@ -88,6 +88,9 @@ bool accepts(ArgKind kind, const QJsonValue &v) {
     return false;
 }
 
+const QString kOutcomeUnknownMessage =
+    QStringLiteral("A conexão com o banco de dados caiu depois do pedido de gravação: não se sabe se a alteração foi gravada. "
+                   "Verifique os dados antes de repetir a operação.");
 const QString kStorageMessage = QStringLiteral("Falha ao acessar o banco de dados do servidor de aplicação. A operação não foi realizada.");
 const QString kUnavailableMessage = QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente.");
 const QString kConstraintMessage =
@@ -194,13 +197,15 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
 
     // Locks and serialisation failures are tried again; anything else answers at once.
     for (int attempt = 0;; ++attempt) {
-        bool started = false;
+        bool started = false, committing = false;
         try {
             session.open();
             CallContext ctx(session, def->name, params, deltas);
+            ctx.observer = m_observer;
             Transaction tx(session, def->tx);
             started = true;
             def->run(ctx);
+            committing = true;
             tx.commit();
             out.code = 0;
             out.body = resultBody(id, ctx.data, ctx.params);
@@ -218,6 +223,8 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
             if (e.kind() == DbError::Constraint) return fail(RpcCode::Refused, kConstraintMessage);
             if (e.kind() == DbError::Connection || !session.isOpen()) {
                 session.close();
+                // The commit may have been done before the connection dropped.
+                if (committing && def->tx == TxMode::Write) return fail(RpcCode::OutcomeUnknown, kOutcomeUnknownMessage);
                 // Nothing ran yet, or only reads: open again and try once more.
                 // A write may have reached its commit, so it is not repeated.
                 if ((!started || def->tx != TxMode::Write) && attempt == 0) continue;

@@ -16,6 +16,8 @@
 #include <functional>
 #include <optional>
 
+class WriteObserver;
+
 enum class ArgKind {
     Text,           // a JSON string
     Count,          // a whole number, as a JSON number or as text
@@ -34,6 +36,7 @@ public:
     const QString &method;
     QJsonArray params;  // final values of the arguments, sent back in result.params
     QByteArray data = QByteArrayLiteral("null");  // the answer's data, as JSON text
+    WriteObserver *observer = nullptr;  // sees every change written (see write_path.h)
 
     void setData(const QJsonValue &value);
 
@@ -85,6 +88,11 @@ public:
     };
     Outcome handle(const QByteArray &body, DbSession &session) const;
 
+    // Every change the methods write passes by it, inside its transaction;
+    // none by default. Set before the first request.
+    void setWriteObserver(WriteObserver *observer) { m_observer = observer; }
+
 private:
     const MethodRegistry &m_registry;
+    WriteObserver *m_observer = nullptr;
 };

@@ -1,6 +1,7 @@
 // cot-host: the desktop host application with its price table module.
 #include "host_application.h"
 #include "host_shell.h"
+#include "qt_translations.h"
 #include "widget_dialogs.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("cot"));
     QApplication::setApplicationName(QStringLiteral("cot-host"));
+    LoadQtTranslations(app);
 
     ShellOptions options;
     QString message;

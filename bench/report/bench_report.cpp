@@ -8,13 +8,17 @@
 
 #include "price_report/price_simulation.h"
 #include "price_report/report_cot003.h"
+#include "report_engine.h"
 #include "report_files.h"
+#include "report_preview.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
@@ -123,6 +127,43 @@ void BM_Csv(benchmark::State &state) {
 }
 BENCHMARK(BM_Csv)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// From a built report to its preview window with the first page drawn: the
+// layout of every page, the window, and the pages in view.
+void BM_PreviewFirstPage(benchmark::State &state) {
+    const ReportDocument doc = fullDocument();
+    int pages = 0;
+    for (auto _ : state) {
+        ReportEngine engine;
+        engine.setDocument(doc);
+        ReportPreviewDialog dialog(engine);
+        dialog.resize(1100, 760);
+        dialog.show();
+        QApplication::processEvents();
+        if (dialog.view()->pagesDrawn() == 0) dialog.view()->viewport()->grab();
+        pages = dialog.view()->pageCount();
+        benchmark::DoNotOptimize(dialog.view()->pagesDrawn());
+    }
+    state.counters["pages"] = pages;
+}
+BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same with Qt's preview widget, as the screen had it: every page drawn
+// before the first shows. Slow: run it on its own with
+// --benchmark_filter=BM_PreviewAllPagesUpFront.
+void BM_PreviewAllPagesUpFront(benchmark::State &state) {
+    const ReportDocument doc = fullDocument();
+    for (auto _ : state) {
+        ReportEngine engine;
+        engine.setDocument(doc);
+        QPrintPreviewWidget preview(&engine.printer());
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&engine](QPrinter *printer) { engine.paint(*printer); });
+        preview.resize(1100, 760);
+        preview.updatePreview();
+        benchmark::DoNotOptimize(preview.pageCount());
+    }
+}
+BENCHMARK(BM_PreviewAllPagesUpFront)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 // Writes the three files once, timing each from the rows (simulation included).
 void writeFiles(const QString &dir) {
     QDir().mkpath(dir);
@@ -142,7 +183,7 @@ void writeFiles(const QString &dir) {
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     for (int i = 1; i + 1 < argc; ++i)
         if (qstrcmp(argv[i], "--write") == 0) {
             writeFiles(QString::fromLocal8Bit(argv[i + 1]));

@@ -43,5 +43,9 @@ struct ApplyOptions {
 
 // Sends the table's delta to method when it holds changes. True when changes
 // were sent and merged, false when there was nothing to send; a refusal is
-// shown by CheckResultServ and raised.
+// shown by CheckResultServ and raised. When the server cannot tell whether
+// the change was written (RpcCode::OutcomeUnknown) it is shown as a warning
+// that says so, and the changes are neither merged nor dropped: the user
+// checks, and a change sent again that had been written is refused by the
+// server (a taken key, or a conflict with the stored row), never applied twice.
 bool ApplyChanges(TNetConnection &net, TClientTable &table, const QString &method, const ApplyOptions &options = {});

@@ -80,6 +80,7 @@ void TField::SetTextDefault(const QString &text) {
     case FieldType::Integer: {
         if (EmptyString(text)) { Clear(); return; }
         double d = 0;
+        if (!NumberText::commaForm(text).isEmpty()) throw EAppError(NumberText::commaFormMessage(text));
         if (!NumberText::parse(text, &d) || (m_def.type == FieldType::Integer && d != qint64(d)))
             throw EAppError(QStringLiteral("\"%1\" não é um valor numérico válido.").arg(text.trimmed()));
         SetValue(d);

@@ -24,6 +24,7 @@ public:
     virtual bool pesquisar(TDataSource *source, const QString &titleAndEmpty) = 0;
     // Multiple pick: marks rows and writes the selection string (codes of
     // keyField joined by commas, "T" for all) into *selection. False on cancel.
+    // title: "title|message when empty", as pesquisar takes it.
     virtual bool pesquisaLista(TDataSource *source, const QString &keyField, const QString &title,
                                QString *selection) = 0;
     // The wait animation (kind 1 over a screen, kind 6 over the main window).

@@ -169,7 +169,10 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
 
 QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {
     if (reply.ok) return reply.data;
-    if (show) Dialogs().showMessage(reply.errorMessage, MsgType::Error, MsgButton::Ok);
+    // A write whose outcome is not known is no refusal: the message asks the
+    // user to check before repeating it.
+    const MsgType type = reply.errorCode == RpcCode::OutcomeUnknown ? MsgType::Warning : MsgType::Error;
+    if (show) Dialogs().showMessage(reply.errorMessage, type, MsgButton::Ok);
     throw EServerError(reply.errorCode, reply.errorMessage);
 }
 

@@ -102,11 +102,9 @@ bool parse(const QString &text, double *out) {
         if (frac.contains(QLatin1Char('.'))) return false;
         if (dots > 0 && !thousandsOk(intPart)) return false;
         plain = QString(intPart).remove(QLatin1Char('.')) + QLatin1Char('.') + frac;
-    } else if (dots > 1) {
-        if (!thousandsOk(t)) return false;
-        plain = QString(t).remove(QLatin1Char('.'));
     } else {
-        plain = t;  // a lone full stop is the decimal separator
+        if (dots > 0 && !thousandsOk(t)) return false;
+        plain = QString(t).remove(QLatin1Char('.'));
     }
     if (plain.startsWith(QLatin1Char('.'))) plain.prepend(QLatin1Char('0'));
     bool ok = false;
@@ -114,6 +112,20 @@ bool parse(const QString &text, double *out) {
     if (!ok || !std::isfinite(v)) return false;
     *out = v;
     return true;
+}
+
+QString commaForm(const QString &text) {
+    const QString t = text.trimmed();
+    if (t.count(QLatin1Char('.')) != 1 || t.contains(QLatin1Char(','))) return QString();
+    double v = 0;
+    if (parse(t, &v)) return QString();
+    QString comma = t;
+    comma.replace(QLatin1Char('.'), QLatin1Char(','));
+    return parse(comma, &v) ? comma : QString();
+}
+
+QString commaFormMessage(const QString &text) {
+    return QStringLiteral("Use a vírgula para os decimais: %1").arg(commaForm(text));
 }
 
 }  // namespace NumberText

@@ -13,9 +13,15 @@ double RoundDec(double value, int decimals);     // half away from zero, on the 
 namespace NumberText {
 // Formats like "#,##0.00" (thousands dot, decimal comma), "0.00", "0" or "" (general).
 QString format(double value, const QString &pattern = QString());
-// Reads a number typed the Brazilian way ("1.234,56", "1234,56"); a lone full
-// stop is taken as the decimal separator ("12.5"). Blanks around are ignored.
+// Reads a number typed the Brazilian way ("1.234,56", "1234,56", "1.500"):
+// the full stop only separates groups of three digits, so "2.5" or "12.34"
+// is no number at all. Blanks around are ignored.
 bool parse(const QString &text, double *out);
+// For a text that parse refuses because a full stop stands where the comma
+// belongs ("2.5"), the same number in comma form ("2,5"); otherwise empty.
+QString commaForm(const QString &text);
+// The message that refuses such a text: "Use a vírgula para os decimais: 2,5".
+QString commaFormMessage(const QString &text);
 // True for an unsigned number in strict Brazilian form: "1.234,56" (points
 // every three digits) or "1234,56"; gives it back without its thousands points.
 bool brazilian(const QString &text, QString *withoutThousands);

@@ -68,6 +68,18 @@ void DefineFields(TClientTable *table, const ColumnSpecs &specs) {
         TField *f = table->AddField(s.field, s.type, s.size, s.title);
         f->ReadOnly = s.readOnly;
         f->Visible = !s.hidden;
+        if (!s.pick.isEmpty()) {
+            // Shown by its caption wherever the field is shown as text (a
+            // search, a label); edited and stored as its code.
+            const QList<PickItem> items = s.pick;
+            f->OnGetText = [items](TField &field, bool display) {
+                const QString code = field.DefaultText(false);
+                if (display)
+                    for (const PickItem &item : items)
+                        if (item.code == code.trimmed()) return item.caption;
+                return code;
+            };
+        }
         if (s.format == NumberFormat::Money) {
             f->DisplayFormat = QStringLiteral("#,##0.00");
             f->EditFormat = QStringLiteral("0.00");

@@ -213,7 +213,8 @@ void TADOIBQuery::Open() {
     }
     if (!sameShape && m_table->FieldCount() > 0) m_table = std::make_unique<TClientTable>(QStringLiteral("qry"));
     if (m_table->FieldCount() == 0) {
-        for (const FieldDef &def : packet.fields) m_table->AddField(def.name, def.type, def.size)->ReadOnly = true;
+        for (const FieldDef &def : packet.fields)
+            m_table->AddField(def.name, def.type, def.size, Labels.value(def.name.toUpper()))->ReadOnly = true;
     }
     m_table->LoadPacket(packet);
 }

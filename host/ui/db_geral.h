@@ -5,6 +5,7 @@
 
 #include "client_table.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -56,6 +57,9 @@ public:
     ~TADOIBQuery() override;
 
     QStringList SQL;  // the statement, one line per entry; parameters as :NAME
+    // The label of a column (by its name in capitals) that lists and searches
+    // show; a column without one shows its name.
+    QHash<QString, QString> Labels;
 
     // The parameter of that name in the SQL (EAppError when the SQL has none).
     TQueryParam &ParamByName(const QString &name);

@@ -139,6 +139,7 @@ void TDBGrid::bindTable() {
     m_model->setTable(table);
     m_shownRow = -1;
     m_shownBookmark = -1;
+    m_wasInserting = false;
     if (table) {
         m_tableConnections << connect(table, &TClientTable::rowsReset, this, [this] {
             closeEditor();
@@ -160,6 +161,15 @@ void TDBGrid::bindTable() {
                 // Posted or cancelled under the open editor: it no longer edits anything.
                 closeEditor();
             }
+            // A new row starts typing in its first editable column, whichever
+            // column the previous row had the cursor in; the table's
+            // after-insert handlers run later and may still choose another.
+            const bool inserting = m_table && m_table->State() == DataSetState::Insert;
+            if (inserting && !m_wasInserting && !m_editor) {
+                const int first = firstEditableColumn();
+                if (first >= 0) m_col = first;
+            }
+            m_wasInserting = inserting;
             m_model->resetAll();
             syncFromTable();
         });
@@ -291,6 +301,14 @@ QColor TDBGrid::Color() const { return palette().color(QPalette::Base); }
 // ---------------------------------------------------------------- columns and cursor
 
 int TDBGrid::firstVisibleColumn() const { return nextVisibleColumn(-1, 1); }
+
+int TDBGrid::firstEditableColumn() const {
+    for (int i = 0; i < Columns.Count(); ++i) {
+        const TColumn &c = Columns[i];
+        if (c.Visible && !c.ReadOnly && c.Field() && !c.Field()->ReadOnly) return i;
+    }
+    return -1;
+}
 
 int TDBGrid::lastVisibleColumn() const { return nextVisibleColumn(Columns.Count(), -1); }
 

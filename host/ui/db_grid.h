@@ -222,6 +222,7 @@ private:
     void setFieldText(TField *f, const QString &text);  // through the column's codes, if any
     QString fieldEditText(TField *f) const;            // the field's text as the column shows it
     int firstVisibleColumn() const;
+    int firstEditableColumn() const;  // -1 when none
     int lastVisibleColumn() const;
     int nextVisibleColumn(int from, int step) const;
 
@@ -239,6 +240,7 @@ private:
     bool m_inColExit = false;
     bool m_committing = false;
     bool m_filteringFreshKey = false;
+    bool m_wasInserting = false;  // the table was inserting at its last state change
     bool m_entered = false;
     int m_drawRow = -1;
 

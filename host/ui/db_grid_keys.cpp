@@ -146,9 +146,10 @@ bool TDBGrid::handleKey(QKeyEvent *e) {
     if (key.unicode() != 8 && !key.isPrint()) return false;
     if (ctrl && key.unicode() != 8) return false;
     const QChar original = key;
-    // In a number cell the full stop is the decimal comma, as the keypad's
-    // separator is: what the cell shows is what the field stores.
-    if (key == QLatin1Char('.') && isNumberField(SelectedField())) key = QLatin1Char(',');
+    // In a number cell the keypad's decimal key types the decimal comma; the
+    // full stop of the main keyboard is the thousands separator the cell shows.
+    if (key == QLatin1Char('.') && (e->modifiers() & Qt::KeypadModifier) && isNumberField(SelectedField()))
+        key = QLatin1Char(',');
     m_filteringFreshKey = !m_editor;
     const bool pass = fireKeyPress(key);
     m_filteringFreshKey = false;

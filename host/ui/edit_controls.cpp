@@ -1,5 +1,6 @@
 #include "edit_controls.h"
 
+#include "dialogs.h"
 #include "routines.h"
 #include "ui_dispatch.h"
 
@@ -17,9 +18,44 @@ void TNumberEdit::SetDecimals(int decimals) {
 }
 
 void TNumberEdit::updateValidator() {
-    const QString pattern = m_decimals > 0 ? QStringLiteral("^\\d{0,15}(,\\d{0,%1})?$").arg(m_decimals)
-                                           : QStringLiteral("^\\d{0,15}$");
+    // Digits with single full stops between them, then the decimals; whether
+    // the full stops part groups of three is judged on leaving.
+    const QString whole = QStringLiteral("(\\d+(\\.\\d+)*\\.?)?");
+    const QString pattern = m_decimals > 0 ? QStringLiteral("^%1(,\\d{0,%2})?$").arg(whole).arg(m_decimals)
+                                           : QStringLiteral("^%1$").arg(whole);
     setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
+    setMaxLength(20);
+}
+
+bool TNumberEdit::IsValid(QString *message) const {
+    if (IsEmpty()) return true;
+    double d = 0;
+    if (NumberText::parse(text(), &d)) return true;
+    if (message)
+        *message = NumberText::commaForm(text()).isEmpty()
+                       ? QStringLiteral("\"%1\" não é um valor numérico válido.").arg(text().trimmed())
+                       : NumberText::commaFormMessage(text());
+    return false;
+}
+
+void TNumberEdit::Check() {
+    QString message;
+    if (IsValid(&message)) return;
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    MensErro(message, true);
+}
+
+void TNumberEdit::focusOutEvent(QFocusEvent *e) {
+    QLineEdit::focusOutEvent(e);
+    // Leaving by the keyboard or the mouse refuses a text that is no number;
+    // a message box or another window taking the focus does not.
+    const Qt::FocusReason r = e->reason();
+    if (m_checking || (r != Qt::TabFocusReason && r != Qt::BacktabFocusReason && r != Qt::MouseFocusReason)) return;
+    if (IsValid()) return;
+    m_checking = true;
+    RunGuarded([this] { Check(); });
+    m_checking = false;
 }
 
 double TNumberEdit::GetNumber() const {
@@ -34,8 +70,8 @@ void TNumberEdit::SetNumber(double value) {
 }
 
 void TNumberEdit::keyPressEvent(QKeyEvent *e) {
-    // The full stop of the numeric keypad types the decimal comma.
-    if (e->text() == QLatin1String(".")) {
+    // The decimal key of the numeric keypad types the decimal comma.
+    if (e->text() == QLatin1String(".") && (e->modifiers() & Qt::KeypadModifier)) {
         QKeyEvent comma(e->type(), Qt::Key_Comma, e->modifiers(), QStringLiteral(","), e->isAutoRepeat(), ushort(e->count()));
         QLineEdit::keyPressEvent(&comma);
         e->setAccepted(comma.isAccepted());

@@ -192,17 +192,15 @@ public:
     QMap<QString, QString> ReportParams;
     ReportEngine report;
 
+    // Builds the report from the screen's options and rows (a screen checks
+    // its options first); every report action below starts with it.
+    virtual void buildReport();
     virtual void sbtPreviewClick();     // builds the report and shows it
-    // The report the last preview built; until there is one they tell the
-    // user to preview first.
     virtual void sbtPrintClick();
     virtual void sbtConfigImprClick();
     virtual void sbtSalvarComoClick();  // asks the title (NovoCaption, NovoPrompt) and the file
     virtual void sbtCancelClick();      // closes the screen
     virtual void sbtAjudaClick();       // the screen's guide (F1)
-
-protected:
-    void requireReport() const;
 };
 
 // The routine screen: a group of parameters and a confirm button.

@@ -20,8 +20,6 @@ QPointer<HelpWindow> g_window;
 HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("frmAjuda"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // The guide opens beside the screen: the typing stays where it was.
-    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowIcon(AppIcon());
     resize(760, 640);
     auto *layout = new QVBoxLayout(this);
@@ -72,23 +70,29 @@ HelpWindow *HelpWindow::showFor(const QString &screenCode, QWidget *over) {
                               MsgType::Information, MsgButton::Ok);
         return nullptr;
     }
+    // Over a modal screen the guide belongs to that screen, or the screen's
+    // modality would keep the reader out of it.
+    QWidget *modal = QApplication::activeModalWidget();
+    if (g_window && g_window->parentWidget() != modal) {
+        g_window->setParent(modal, Qt::Window);
+        if (modal) g_window->setWindowModality(Qt::NonModal);
+    }
     if (!g_window) {
         g_window = new HelpWindow;
+        if (modal) g_window->setParent(modal, Qt::Window);
         if (over) {
             const QRect r = over->window()->geometry();
             g_window->move(r.center() - QPoint(g_window->width() / 2, g_window->height() / 2));
         }
     }
     g_window->load(screenCode);
-    // The typing stays in the screen (some platforms activate a window shown).
-    QPointer<QWidget> focus = QApplication::focusWidget();
-    QPointer<QWidget> active = QApplication::activeWindow();
+    // In front with the focus, also when it was open behind a maximized
+    // window: a guide that opens out of sight seems not to open at all.
+    g_window->setWindowState(g_window->windowState() & ~Qt::WindowMinimized);
     g_window->show();
     g_window->raise();
-    if (active && active != g_window) {
-        QApplication::setActiveWindow(active);
-        active->activateWindow();
-        if (focus) focus->setFocus(Qt::OtherFocusReason);
-    }
+    g_window->activateWindow();
+    QApplication::setActiveWindow(g_window);
+    g_window->m_browser->setFocus(Qt::OtherFocusReason);
     return g_window;
 }

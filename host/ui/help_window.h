@@ -13,7 +13,7 @@ class HelpWindow : public QWidget {
     Q_OBJECT
 public:
     // Shows the guide of that screen in the program's help window (created
-    // on first use, brought forward afterwards). A screen without a guide
+    // on first use), in front and with the focus. A screen without a guide
     // gets a message saying so; then the result is null.
     static HelpWindow *showFor(const QString &screenCode, QWidget *over = nullptr);
     // The window while it exists.

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-void TfrmDadosGerRel::sbtPreviewClick() {
+void TfrmDadosGerRel::buildReport() {
     const QString code = lblCodRel->text().trimmed();
     const ReportDefinition *definition = ReportDefinitions::find(code);
     if (!definition) {
@@ -21,27 +21,26 @@ void TfrmDadosGerRel::sbtPreviewClick() {
     const DataPacket rows = dtsRelatorio && dtsRelatorio->DataSet() && dtsRelatorio->DataSet()->Active() ? dtsRelatorio->DataSet()->Data()
                                                                                                         : DataPacket();
     report.setDocument((*definition)(rows, ReportParams));
+}
+
+void TfrmDadosGerRel::sbtPreviewClick() {
+    buildReport();
     report.preview(this);
 }
 
-void TfrmDadosGerRel::requireReport() const {
-    if (!report.hasDocument())
-        MensErro(QStringLiteral("Nenhum relatório foi gerado desde que a tela foi aberta. Use \"Visualizar\" para gerar o "
-                                "relatório antes de imprimir, configurar a impressora ou salvar."),
-                 true);
-}
-
+// Every action builds from what the screen shows now, never from an older
+// preview: options changed since then would otherwise go unseen.
 void TfrmDadosGerRel::sbtPrintClick() {
-    requireReport();
+    buildReport();
     report.print(this);
 }
 
 void TfrmDadosGerRel::sbtConfigImprClick() {
-    requireReport();
+    buildReport();
     report.pageSetup(this);
 }
 
 void TfrmDadosGerRel::sbtSalvarComoClick() {
-    requireReport();
+    buildReport();
     report.saveAs(this, msgPadrao.Msg(QStringLiteral("NovoCaption")), msgPadrao.Msg(QStringLiteral("NovoPrompt")));
 }

@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "errors.h"
 #include "packet.h"
+#include "report_preview.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -14,7 +15,6 @@
 #include <QScreen>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStandardPaths>
 
@@ -46,10 +46,10 @@ namespace {
 class DesktopReportDialogs : public IReportDialogs {
 public:
     void preview(ReportEngine &engine, QWidget *parent) override {
-        QPrintPreviewDialog dialog(&engine.printer(), parent);
+        // Pages drawn as they come into view: a full price book shows at once.
+        ReportPreviewDialog dialog(engine, parent);
         dialog.setWindowTitle(QStringLiteral("Visualizar - %1").arg(engine.document().title));
         dialog.resize(1100, 760);
-        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&engine](QPrinter *printer) { engine.paint(*printer); });
         dialog.exec();
     }
     bool printDialog(QPrinter &printer, QWidget *parent) override {

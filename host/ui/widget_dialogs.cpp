@@ -4,6 +4,7 @@
 #include "db_grid.h"
 #include "errors.h"
 #include "routines.h"
+#include "table_model.h"
 #include "ui_dispatch.h"
 
 #include <QApplication>
@@ -36,23 +37,27 @@ QString titleFor(MsgType type) {
     return QString();
 }
 
-// The text of a row as the lists show it: the visible fields joined by " - ".
+// The text of a row as the lists show it: the visible fields as the grid
+// shows them (flags by their captions), joined by " - ".
 QString rowText(TClientTable *table, int viewRow) {
+    const TClientTableModel shown(table);
     QStringList parts;
     for (int i = 0; i < table->FieldCount(); ++i) {
         TField *f = table->Fields(i);
         if (!f->Visible) continue;
         const QVariant v = table->viewValue(viewRow, i);
         if (!v.isValid() || v.isNull()) continue;
-        QString text;
-        switch (f->DataType()) {
-        case FieldType::Float: text = NumberText::format(v.toDouble(), f->DisplayFormat); break;
-        case FieldType::DateTime: text = DateText::format(v.toDateTime()); break;
-        default: text = v.toString().trimmed(); break;
-        }
+        const QString text = shown.cellText(viewRow, i, true).trimmed();
         if (!text.isEmpty()) parts << text;
     }
     return parts.join(QStringLiteral(" - "));
+}
+
+// "title|empty message", as the search dialogs take it.
+void splitTitle(const QString &titleAndEmpty, const QString &fallback, QString *title, QString *empty) {
+    const int bar = titleAndEmpty.indexOf(QLatin1Char('|'));
+    *title = bar < 0 ? titleAndEmpty : titleAndEmpty.left(bar);
+    *empty = bar < 0 || titleAndEmpty.mid(bar + 1).trimmed().isEmpty() ? fallback : titleAndEmpty.mid(bar + 1);
 }
 
 // Up, Down, PgUp and PgDn typed in the search box move in the list, so the
@@ -132,9 +137,8 @@ int WidgetDialogs::showMessage(const QString &text, MsgType type, int buttons) {
 }
 
 bool WidgetDialogs::pesquisar(TDataSource *source, const QString &titleAndEmpty) {
-    const int bar = titleAndEmpty.indexOf(QLatin1Char('|'));
-    const QString title = bar < 0 ? titleAndEmpty : titleAndEmpty.left(bar);
-    const QString empty = bar < 0 ? QStringLiteral("Nenhum registro encontrado.") : titleAndEmpty.mid(bar + 1);
+    QString title, empty;
+    splitTitle(titleAndEmpty, QStringLiteral("Nenhum registro encontrado."), &title, &empty);
     TClientTable *table = source ? source->DataSet() : nullptr;
     if (!table || !table->Active() || table->IsEmpty()) {
         showMessage(empty, MsgType::Information, MsgButton::Ok);
@@ -223,11 +227,13 @@ QList<bool> MarksFromSelection(const QStringList &codes, const QString &selectio
     return marks;
 }
 
-bool WidgetDialogs::pesquisaLista(TDataSource *source, const QString &keyField, const QString &title, QString *selection) {
+bool WidgetDialogs::pesquisaLista(TDataSource *source, const QString &keyField, const QString &titleAndEmpty, QString *selection) {
+    QString title, empty;
+    splitTitle(titleAndEmpty, QStringLiteral("Não há registros para selecionar."), &title, &empty);
     TClientTable *table = source ? source->DataSet() : nullptr;
     TField *key = table ? table->FindField(keyField) : nullptr;
     if (!table || !table->Active() || table->IsEmpty() || !key) {
-        showMessage(QStringLiteral("Não há registros para selecionar."), MsgType::Information, MsgButton::Ok);
+        showMessage(empty, MsgType::Information, MsgButton::Ok);
         return false;
     }
     QStringList codes;

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QSet>
 #include <QToolButton>
 
 namespace Cli_cot00302 {
@@ -32,6 +33,7 @@ QStringList Catalogue() {
         QStringLiteral("SUCESSO|Operação realizada com sucesso."),
         QStringLiteral("OPERADOR|Operador"),
         QStringLiteral("OPERINF|Operador deve ser informado."),
+        QStringLiteral("SUBSTITUI|%s permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s). Deseja continuar?"),
     };
 }
 
@@ -172,7 +174,9 @@ void TfrmCadAuto::ckbLocacaoClick() { Follow(ckbLocacao, lblLocaDesc, nedLocaDes
 void TfrmCadAuto::ckbLicUsoClick() { Follow(ckbLicUso, lblLusoDesc, nedLusoDesc); }
 
 void TfrmCadAuto::checkPercent(TNumberEdit *edit, const char *messageKey) {
-    if (!edit->isEnabled() || edit->GetNumber() <= 100) return;
+    if (!edit->isEnabled()) return;
+    edit->Check();
+    if (edit->GetNumber() <= 100) return;
     edit->setFocus(Qt::OtherFocusReason);
     MensErro(msgPadrao.Msg(QString::fromLatin1(messageKey)), true);
 }
@@ -199,6 +203,12 @@ void TfrmCadAuto::sbtConfirmaClick() {
     // before: the server takes an empty list for all of them.
     QString everyone;
     QString &operators = rbtLista->isChecked() ? stOperador : everyone;
+    const int replaced = replacedPermissions(operators);
+    if (replaced > 0) {
+        QString question = msgPadrao.Msg(QStringLiteral("SUBSTITUI"));
+        question.replace(QLatin1String("%s"), QString::number(replaced));
+        if (!Confirma(question)) return;
+    }
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
         CheckResultServ(m_context.net->Call(QStringLiteral("Insere_OperDesc"),
@@ -211,6 +221,39 @@ void TfrmCadAuto::sbtConfirmaClick() {
     }
     msgPadrao.ShowMsg(QStringLiteral("SUCESSO"), MsgType::Information, MsgButton::Ok, 0);
     SetModalResult(mrOk);
+}
+
+int TfrmCadAuto::replacedPermissions(const QString &operators) {
+    // The grant's percentage per ticked type.
+    QHash<QString, double> percent;
+    if (ckbManutencao->isChecked()) percent.insert(QStringLiteral("M"), nedManuDesc->GetNumber());
+    if (ckbLocacao->isChecked()) percent.insert(QStringLiteral("L"), nedLocaDesc->GetNumber());
+    if (ckbLicUso->isChecked()) percent.insert(QStringLiteral("U"), nedLusoDesc->GetNumber());
+    if (percent.isEmpty()) return 0;
+    DataPacket existing, active;
+    {
+        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        existing = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
+        // "Todos" reaches the active operators only.
+        if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {}));
+    }
+    QSet<QString> receivers;
+    if (operators.isEmpty()) {
+        const int code = active.fieldIndex(QStringLiteral("CDOPERADOR"));
+        for (const Row &r : active.rows) receivers.insert(r.value(code).toString());
+    } else {
+        for (const QString &c : operators.split(QLatin1Char(','), Qt::SkipEmptyParts)) receivers.insert(c);
+    }
+    const int op = existing.fieldIndex(QStringLiteral("CDOPERADOR"));
+    const int type = existing.fieldIndex(QStringLiteral("IDTIPODESCOPER"));
+    const int value = existing.fieldIndex(QStringLiteral("VRPERCDESCOPER"));
+    int count = 0;
+    for (const Row &r : existing.rows) {
+        const auto grant = percent.constFind(r.value(type).toString());
+        if (grant == percent.constEnd() || !receivers.contains(r.value(op).toString())) continue;
+        if (r.value(value).isNull() || RoundDec(r.value(value).toDouble(), 2) != RoundDec(*grant, 2)) ++count;
+    }
+    return count;
 }
 
 // ---------------------------------------------------------------- factory and unit life

@@ -49,6 +49,8 @@ protected:
 private:
     // A line's percentage check: enabled and above 100 refuses on its edit.
     void checkPercent(TNumberEdit *edit, const char *messageKey);
+    // How many permissions already on the price table the grant would change.
+    int replacedPermissions(const QString &operators);
 
     PriceTableContext m_context;
     QPointer<TClientTable> m_permissions;

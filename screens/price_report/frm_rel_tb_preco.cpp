@@ -187,6 +187,8 @@ bool TfrmRelTbPreco::eventFilter(QObject *watched, QEvent *event) {
         if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Copy) || e->matches(QKeySequence::Cut) ||
             e->matches(QKeySequence::SelectAll))
             return false;
+        // Tab and Shift+Tab leave the count fields as they leave every field.
+        if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) return false;
         const QString text = e->text();
         QChar ch = e->key() == Qt::Key_Backspace ? QChar(8) : (text.size() == 1 ? text[0] : QChar(0));
         const bool printable = ch == QChar(8) || (!ch.isNull() && ch.isPrint());
@@ -284,7 +286,7 @@ QString TfrmRelTbPreco::modeCaption() const {
     return rbtMatrMatr->text();
 }
 
-void TfrmRelTbPreco::sbtPreviewClick() {
+void TfrmRelTbPreco::buildReport() {
     using namespace PriceSimulation;
     runChecks();
     inMostraQtSis = mskNrSist->text().trimmed().toInt();
@@ -324,22 +326,7 @@ void TfrmRelTbPreco::sbtPreviewClick() {
     h.mode = modeCaption();
     h.index = throughText(p.index);
     ReportParams = Cot003::toParams(h);
-    TfrmDadosGerRel::sbtPreviewClick();
-}
-
-void TfrmRelTbPreco::sbtPrintClick() {
-    runChecks();
-    TfrmDadosGerRel::sbtPrintClick();
-}
-
-void TfrmRelTbPreco::sbtConfigImprClick() {
-    runChecks();
-    TfrmDadosGerRel::sbtConfigImprClick();
-}
-
-void TfrmRelTbPreco::sbtSalvarComoClick() {
-    runChecks();
-    TfrmDadosGerRel::sbtSalvarComoClick();
+    TfrmDadosGerRel::buildReport();
 }
 
 void TfrmRelTbPreco::FormClose() {

@@ -41,10 +41,9 @@ public:
     void mskNrSistKeyPress(QChar &key);
     void mskNrUsuKeyPress(QChar &key);
     void mskNrSistKeyDown(int &key);
-    void sbtPreviewClick() override;
-    void sbtPrintClick() override;
-    void sbtConfigImprClick() override;
-    void sbtSalvarComoClick() override;
+    // The checks, the simulation and the report from the options shown; the
+    // base's preview, print, printer set-up and save as all start here.
+    void buildReport() override;
     void FormClose() override;
 
     // The validation chain, in its order; each stops the action on failure.

@@ -108,13 +108,9 @@ void KeyPress(TfrmTbPreProCom &, const BandSide &s, QChar &key) {
     // No sign anywhere.
     if (key == QLatin1Char('+') || key == QLatin1Char('-')) key = QChar(0);
     if (percent) {
-        // The percentage: digits and one decimal separator, whichever came first.
+        // The percentage: digits and the separators Vd_Virgula places.
         const bool separator = key == QLatin1Char(',') || key == QLatin1Char('.');
         if (!backspace && !separator && !IsDigit(key)) key = QChar(0);
-        if (separator) {
-            const QString text = GridText(s.grid, selected->FieldName(), true);
-            if (text.contains(QLatin1Char('.')) || text.contains(QLatin1Char(','))) key = QChar(0);
-        }
     }
     if ((quantity || percent) && !key.isNull()) Vd_Virgula(s.grid, selected->FieldName(), key);
 }

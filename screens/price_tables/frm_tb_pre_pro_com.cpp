@@ -49,6 +49,7 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     qryOpr->SQL = {QStringLiteral("SELECT CDOPERADOR, NMOPERADOR"), QStringLiteral("  FROM OPERADOR"),
                    QStringLiteral(" WHERE (:P_CDOPERADOR = CDOPERADOR OR :P_TCDOPERADOR = 'T')"),
                    QStringLiteral("   AND IDOPERATIVO = 'A'"), QStringLiteral(" ORDER BY CDOPERADOR")};
+    qryOpr->Labels = {{QStringLiteral("CDOPERADOR"), QStringLiteral("Código")}, {QStringLiteral("NMOPERADOR"), QStringLiteral("Nome")}};
     dtsOp = new TDataSource(qryOpr->DataSet(), this);
     qryCdPreco = new TADOIBQuery(this);
     qryCdPreco->SQL = {QStringLiteral("SELECT CDPRECOPROP FROM PRECOPROPOSTA WHERE CDPRECOPROP = :P_CDPRECOPROP")};

@@ -1,7 +1,8 @@
 #pragma once
 // The numeric cell input rule shared by every grid of the maintenance screen
-// that holds a decimal number: the decimal comma stays in its place and a
-// typed number keeps within nine integer digits.
+// that holds a decimal number, typed the Brazilian way: the full stop
+// separates thousands, the comma the decimals, and a typed number keeps
+// within nine integer digits.
 
 #include <QChar>
 #include <QString>

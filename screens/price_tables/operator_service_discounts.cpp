@@ -282,9 +282,9 @@ void KeyPress(TfrmTbPreProCom &, const DiscountSide &s, QChar &key) {
     }
     if (!selected) return;
     if (Is(selected, kPercent)) {
-        // Digits and one decimal comma (the grid turns the full stop into it).
+        // Digits and the separators Vd_Virgula places.
         const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
-        if (!digit && key.unicode() != 8 && key != QLatin1Char(',')) {
+        if (!digit && key.unicode() != 8 && key != QLatin1Char(',') && key != QLatin1Char('.')) {
             key = QChar(0);
             return;
         }

@@ -218,10 +218,6 @@ void TPermissionsPage::dbgPerOperKeyPress(QChar &key) {
     const bool backspace = key.unicode() == kBackspace;
     const bool separator = key == QLatin1Char(',') || key == QLatin1Char('.');
     if (percent && !backspace && !separator && !IsDigit(key)) key = QChar(0);
-    if (percent && separator) {
-        const QString text = GridText(dbgPerOper, kPercent, true);
-        if (text.contains(QLatin1Char('.')) || text.contains(QLatin1Char(','))) key = QChar(0);
-    }
     // The type is chosen from its list only.
     if (Is(selected, kType)) key = QChar(0);
     if (key == QLatin1Char('+') || key == QLatin1Char('-')) key = QChar(0);

@@ -186,12 +186,5 @@ void TPriceTablesPage::dbgTabelaPrecoKeyPress(QChar &key) {
         key = QChar(0);
         return;
     }
-    if (separator) {
-        const QString text = GridText(dbgTabelaPreco, name, true);
-        if (text.contains(QLatin1Char('.')) || text.contains(QLatin1Char(','))) {
-            key = QChar(0);
-            return;
-        }
-    }
     Vd_Virgula(dbgTabelaPreco, name, key);
 }

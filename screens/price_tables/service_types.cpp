@@ -189,9 +189,9 @@ void TServiceTypesPage::dbgTipoServicoKeyPress(QChar &key) {
         return;
     }
     if (Is(selected, kNational) || Is(selected, kInternational)) {
-        // Digits and one decimal comma (the grid turns the full stop into it).
+        // Digits and the separators Vd_Virgula places.
         const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
-        if (!digit && key.unicode() != 8 && key != QLatin1Char(',')) {
+        if (!digit && key.unicode() != 8 && key != QLatin1Char(',') && key != QLatin1Char('.')) {
             key = QChar(0);
             return;
         }

@@ -8,16 +8,17 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "write_path.h"
 
 #include <QList>
 #include <algorithm>
 
 namespace {
 
-using Packets::number;
-using Packets::text;
-
 enum Col { CODE, FIRST, LAST, PERCENT };
+
+struct Side;
+void applyRules(Side &side);
 
 struct Side {
     QString noun;      // "sistemas" / "usuários"
@@ -26,7 +27,7 @@ struct Side {
     int maxLast;
     QString intervalField;  // answer field of the interval question
     TableLayout layout;
-    QVector<FieldDef> fields;
+    TableRules rules;
 
     Side(QString noun, QString table, QString first, QString last, QString percent, int maxLast, QString intervalField)
         : noun(std::move(noun)), table(table), first(first), last(last), percent(percent), maxLast(maxLast),
@@ -34,24 +35,24 @@ struct Side {
           layout(table, {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
                        {first, FieldType::String, 5, true},
                        {last, FieldType::String, 5},
-                       {percent, FieldType::Float}}),
-          fields{FieldDef{QStringLiteral("CDPRECOPROP"), FieldType::String, 10}, FieldDef{first, FieldType::String, 5},
-                 FieldDef{last, FieldType::String, 5}, FieldDef{percent, FieldType::Float, 0}} {}
+                       {percent, FieldType::Float}}) {
+        applyRules(*this);
+    }
 };
 
 const Side &systems() {
-    static const Side s(QStringLiteral("sistemas"), QStringLiteral("PRECOPROPSIST"), QStringLiteral("QTINISISTEMAS"),
-                        QStringLiteral("QTFINSISTEMAS"), QStringLiteral("VRPERCDESCSIST"), 20, QStringLiteral("INTERVSIS"));
+    static const Side s(QStringLiteral("sistemas"), QStringLiteral("PRECOPROPSIST"), QStringLiteral("QTINISISTEMAS"), QStringLiteral("QTFINSISTEMAS"),
+               QStringLiteral("VRPERCDESCSIST"), 20, QStringLiteral("INTERVSIS"));
     return s;
 }
 
 const Side &users() {
-    static const Side s(QStringLiteral("usuários"), QStringLiteral("PRECOPROPUSU"), QStringLiteral("QTINIUSUARIOS"),
-                        QStringLiteral("QTFINUSUARIOS"), QStringLiteral("VRPERCDESCUSU"), 150, QStringLiteral("INTERVUSU"));
+    static const Side s(QStringLiteral("usuários"), QStringLiteral("PRECOPROPUSU"), QStringLiteral("QTINIUSUARIOS"), QStringLiteral("QTFINUSUARIOS"),
+               QStringLiteral("VRPERCDESCUSU"), 150, QStringLiteral("INTERVUSU"));
     return s;
 }
 
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
+using WritePath::missing;
 
 QString describe(const Side &side, const Values &row) {
     const QString first = Codes::shown(Entity::text(row[FIRST]), 10), last = Codes::shown(Entity::text(row[LAST]), 10);
@@ -119,37 +120,38 @@ void checkOverlaps(DbSession &db, const Side &side, const QString &code) {
     }
 }
 
-void applyBands(CallContext &ctx, const Side &side) {
-    Common::PriceTableRecords rules;
-    rules.layout = &side.layout;
-    rules.codeColumn = CODE;
-    rules.normalise = normalise;
-    rules.oldKeyMissing = QStringLiteral("As alterações de faixas de desconto por %1 não trazem a tabela de preço e o intervalo inicial "
-                                         "da faixa alterada.")
-                              .arg(side.noun);
-    rules.validate = [&side](const Values &row, const QSet<QString> &existing) { validate(side, row, existing); };
-    rules.refuseDuplicate = [&side](const Values &row) { refuseDuplicate(side, row); };
-    rules.conflictMessage = [&side](const Values &key) { return conflictMessage(side, key); };
-    const QSet<QString> existing = Common::applyPriceTableRecords(ctx.db, *ctx.delta(0), rules);
-    // Overlaps are judged on the whole delta applied.
-    QList<QString> codes(existing.begin(), existing.end());
-    std::sort(codes.begin(), codes.end());
-    for (const QString &code : codes) checkOverlaps(ctx.db, side, code);
+// Writers of one price table's bands wait for each other on its row; overlaps
+// are judged on the whole delta applied.
+void applyRules(Side &side) {
+    TableRules &r = side.rules;
+    r.layout = &side.layout;
+    r.normalise = normalise;
+    r.oldKeyMissing = QStringLiteral("As alterações de faixas de desconto por %1 não trazem a tabela de preço e o intervalo inicial "
+                                     "da faixa alterada.")
+                          .arg(side.noun);
+    r.locks = {CODE, true, Codes::isPriceTable, Common::lockPriceTables};
+    const Side *s = &side;
+    r.check = [s](DbSession &, const Checked &c) { validate(*s, c.row, c.locked); };
+    r.refuseDuplicate = [s](const Values &row) { refuseDuplicate(*s, row); };
+    r.conflict = [s](const Values &key) { return conflictMessage(*s, key); };
+    r.afterAll = [s](DbSession &db, const QSet<QString> &locked) {
+        QList<QString> codes(locked.begin(), locked.end());
+        std::sort(codes.begin(), codes.end());
+        for (const QString &code : codes) checkOverlaps(db, *s, code);
+    };
 }
 
 void getBands(CallContext &ctx, const Side &side) {
     const QString code = Codes::priceTableArg(ctx.text(0));
-    ctx.data = Packets::select(ctx.db, side.fields,
-                               QStringLiteral("SELECT CDPRECOPROP, %1, %2, %3 FROM %4 WHERE CDPRECOPROP = ? ORDER BY %1")
-                                   .arg(side.first, side.last, side.percent, side.table),
-                               {code});
+    ctx.data = Packets::select(ctx.db, side.layout.fields(),
+                               side.layout.select(QStringLiteral("WHERE CDPRECOPROP = ? ORDER BY %1").arg(side.first)), {code});
 }
 
 // The bands of the table whose first quantity is the one given.
 void sameStart(CallContext &ctx, const Side &side) {
     const QString code = Codes::priceTableArg(ctx.text(0));
     const QString first = Codes::quantityArg(ctx.text(1), QStringLiteral("Quantidade inicial"));
-    const QVector<FieldDef> fields{side.fields[0], side.fields[1]};
+    const QVector<FieldDef> fields = side.layout.fields().mid(CODE, 2);
     ctx.data = Packets::select(ctx.db, fields,
                                QStringLiteral("SELECT CDPRECOPROP, %1 FROM %2 WHERE CDPRECOPROP = ? AND %1 = ?").arg(side.first, side.table),
                                {code, first});
@@ -192,7 +194,7 @@ void overlapOnEdit(CallContext &ctx, const Side &side) {
         invalidParams(QStringLiteral("Informe as quantidades inicial e final da faixa de desconto por %1.").arg(side.noun));
     // An end typed below the start still names the quantities between them.
     const QString low = std::min(first, last), high = std::max(first, last);
-    const QVector<FieldDef> fields{side.fields[1], side.fields[2]};
+    const QVector<FieldDef> fields = side.layout.fields().mid(FIRST, 2);
     ctx.data = Packets::select(ctx.db, fields,
                                QStringLiteral("SELECT %1, %2 FROM %3 WHERE CDPRECOPROP = ? AND %1 <> ? AND %1 <= ? AND %2 >= ?"
                                               " ORDER BY %1 LIMIT 1")
@@ -227,7 +229,7 @@ void Methods::registerBands(MethodRegistry &registry) {
         registry.add({sys ? QStringLiteral("getDescSis") : QStringLiteral("getDescUsu"), {A::Text}, TxMode::None,
                       [side](CallContext &ctx) { getBands(ctx, *side); }});
         registry.add({sys ? QStringLiteral("setDescSis") : QStringLiteral("setDescUsu"), {A::Delta}, TxMode::Write,
-                      [side](CallContext &ctx) { applyBands(ctx, *side); }});
+                      [side](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), side->rules); }});
         registry.add({sys ? QStringLiteral("getVdQtIniSis") : QStringLiteral("getVdQtIniusu"), {A::Text, A::Text}, TxMode::None,
                       [side](CallContext &ctx) { sameStart(ctx, *side); }});
         registry.add({sys ? QStringLiteral("getVdIntervSis") : QStringLiteral("getVdIntervUsu"), {A::Text, A::Text, A::Text, A::Text},

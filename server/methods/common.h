@@ -33,22 +33,10 @@ qint64 count(DbSession &db, const QString &sql);  // a SELECT COUNT(*) without p
 
 QString discountTypeName(const QString &code);  // "L" → "Locação", ...
 
-// The rules of one kind of record that hangs on a price table (bands,
-// permissions), for applying a client's delta of them.
-struct PriceTableRecords {
-    const TableLayout *layout = nullptr;
-    int codeColumn = 0;                           // CDPRECOPROP
-    std::function<void(DeltaRecord &)> normalise;  // pads codes and quantities
-    QString oldKeyMissing;                         // refusal when a change does not say which record it changes
-    std::function<void(const Values &row, const QSet<QString> &existingTables)> validate;
-    std::function<void(const Values &row)> refuseDuplicate;
-    std::function<QString(const Values &key)> conflictMessage;  // another user changed or removed it
-};
-
-// Locks the price tables the delta touches, then applies its changes in
-// order: inserts validated and refused as duplicates, updates and deletes
-// found by their key as it was and refused when another user changed or
-// removed the record. Answers the touched price tables that exist.
-QSet<QString> applyPriceTableRecords(DbSession &db, const Delta &delta, const PriceTableRecords &rules);
-
 }  // namespace Common
+
+struct TableRules;
+
+namespace Permissions {
+const TableRules &rules();  // PRECOPROPOPER, for every method that grants a permission
+}

@@ -6,6 +6,7 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "write_path.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ void insereOperDesc(CallContext &ctx) {
         grants.append({type, pct});
     }
 
-    if (Common::lockPriceTables(db, {code}).isEmpty())
-        refuse(QStringLiteral("A tabela de preço %1 não está cadastrada.").arg(code));
+    const QSet<QString> locked = Common::lockPriceTables(db, {code});
+    if (locked.isEmpty()) refuse(QStringLiteral("A tabela de preço %1 não está cadastrada.").arg(code));
 
     QStringList targets;
     if (operators.all || operators.codes.isEmpty()) {
@@ -64,15 +65,16 @@ void insereOperDesc(CallContext &ctx) {
         }
     }
 
+    // Each grant is a permission's insert or a change of its percentage, made
+    // through the same rules as the permissions grid.
+    const TableRules &rules = Permissions::rules();
     for (const QString &op : std::as_const(targets)) {
         for (const Grant &g : std::as_const(grants)) {
-            Query update(db, QStringLiteral("UPDATE PRECOPROPOPER SET VRPERCDESCOPER = ?"
-                                            " WHERE CDPRECOPROP = ? AND CDOPERADOR = ? AND IDTIPODESCOPER = ?"));
-            update.bind(g.percent).bind(code).bind(op).bind(g.type).exec();
-            if (update.rowsAffected() > 0) continue;
-            Query insert(db, QStringLiteral("INSERT INTO PRECOPROPOPER (CDPRECOPROP, CDOPERADOR, IDTIPODESCOPER, VRPERCDESCOPER)"
-                                            " VALUES (?, ?, ?, ?)"));
-            insert.bind(code).bind(op).bind(g.type).bind(g.percent).exec();
+            DeltaRecord grant{{code, op, g.type, g.percent}, {true, true, true, true}};
+            if (const auto stored = Entity::fetch(db, *rules.layout, {code, op, g.type}, false))
+                WritePath::applyOne(ctx, rules, DeltaChange::Update, DeltaRecord{*stored, {true, true, true, true}}, grant, locked);
+            else
+                WritePath::applyOne(ctx, rules, DeltaChange::Insert, {}, grant, locked);
         }
     }
 }

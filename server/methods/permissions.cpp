@@ -8,13 +8,11 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "write_path.h"
 
 #include <QList>
 
 namespace {
-
-using Packets::number;
-using Packets::text;
 
 enum Col { CODE, OPERATOR, TYPE, PERCENT };
 
@@ -26,7 +24,7 @@ const TableLayout &layout() {
     return s;
 }
 
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
+using WritePath::missing;
 
 // The discount type as a code; the screen's texts are accepted too.
 QString typeCode(const QString &text) {
@@ -82,18 +80,42 @@ void refuseDuplicate(const Values &row) {
     refuse(QStringLiteral("%1: operador e tipo de desconto já cadastrados para a tabela de preço.").arg(describe(row)));
 }
 
-void setPerOper(CallContext &ctx) {
-    Common::PriceTableRecords rules;
-    rules.layout = &layout();
-    rules.codeColumn = CODE;
-    rules.normalise = normalise;
-    rules.oldKeyMissing =
-        QStringLiteral("As alterações de permissões não trazem a tabela de preço, o operador e o tipo da permissão alterada.");
-    DbSession &db = ctx.db;
-    rules.validate = [&db](const Values &row, const QSet<QString> &existing) { validate(db, row, existing); };
-    rules.refuseDuplicate = refuseDuplicate;
-    rules.conflictMessage = conflictMessage;
-    Common::applyPriceTableRecords(db, *ctx.delta(0), rules);
+}  // namespace
+
+// Writers of one price table's permissions wait for each other on its row.
+const TableRules &Permissions::rules() {
+    static const TableRules r = [] {
+        TableRules r;
+        r.layout = &layout();
+        r.normalise = normalise;
+        r.oldKeyMissing =
+            QStringLiteral("As alterações de permissões não trazem a tabela de preço, o operador e o tipo da permissão alterada.");
+        r.locks = {CODE, true, Codes::isPriceTable, Common::lockPriceTables};
+        r.check = [](DbSession &db, const Checked &c) { validate(db, c.row, c.locked); };
+        r.refuseDuplicate = refuseDuplicate;
+        r.conflict = conflictMessage;
+        return r;
+    }();
+    return r;
+}
+
+namespace {
+
+// The permissions of a price table with their operators' names.
+const ReadView &withNames() {
+    using V = ReadView;
+    static const ReadView v(QStringLiteral("PRECOPROPOPER P LEFT JOIN OPERADOR O ON O.CDOPERADOR = P.CDOPERADOR"),
+                            {V::own(layout(), "P", "CDOPERADOR"), V::joined("O", "NMOPERADOR", FieldType::String, 40),
+                             V::own(layout(), "P", "CDPRECOPROP"), V::own(layout(), "P", "IDTIPODESCOPER"),
+                             V::own(layout(), "P", "VRPERCDESCOPER")});
+    return v;
+}
+
+const ReadView &keys() {
+    static const ReadView v(QStringLiteral("PRECOPROPOPER"),
+                            {ReadView::own(layout(), "", "CDOPERADOR"), ReadView::own(layout(), "", "CDPRECOPROP"),
+                             ReadView::own(layout(), "", "IDTIPODESCOPER")});
+    return v;
 }
 
 }  // namespace
@@ -102,25 +124,20 @@ void Methods::registerPermissions(MethodRegistry &registry) {
     using A = ArgKind;
     registry.add({QStringLiteral("getPerOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
-                      ctx.data = Packets::select(
-                          ctx.db,
-                          {text("CDOPERADOR", 12), text("NMOPERADOR", 40), text("CDPRECOPROP", 10), text("IDTIPODESCOPER", 1),
-                           number("VRPERCDESCOPER")},
-                          QStringLiteral("SELECT P.CDOPERADOR, O.NMOPERADOR, P.CDPRECOPROP, P.IDTIPODESCOPER, P.VRPERCDESCOPER"
-                                         " FROM PRECOPROPOPER P LEFT JOIN OPERADOR O ON O.CDOPERADOR = P.CDOPERADOR"
-                                         " WHERE P.CDPRECOPROP = ? ORDER BY P.CDOPERADOR, P.IDTIPODESCOPER"),
-                          {code});
+                      ctx.data = Packets::select(ctx.db, withNames().fields(),
+                                                 withNames().select(QStringLiteral("WHERE P.CDPRECOPROP = ? ORDER BY P.CDOPERADOR, P.IDTIPODESCOPER")),
+                                                 {code});
                   }});
-    registry.add({QStringLiteral("setPerOper"), {A::Delta}, TxMode::Write, setPerOper});
+    registry.add({QStringLiteral("setPerOper"), {A::Delta}, TxMode::Write,
+                  [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), Permissions::rules()); }});
     registry.add({QStringLiteral("getVdOpTipo"), {A::Text, A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
                       const QString code = Codes::priceTableArg(ctx.text(1));
                       const QString type = typeCode(ctx.text(2));
                       if (!type.isEmpty() && !isType(type))
                           invalidParams(QStringLiteral("Tipo de desconto inválido: \"%1\". Use L, M ou U.").arg(Codes::shown(ctx.text(2))));
-                      ctx.data = Packets::select(ctx.db, {text("CDOPERADOR", 12), text("CDPRECOPROP", 10), text("IDTIPODESCOPER", 1)},
-                                                 QStringLiteral("SELECT CDOPERADOR, CDPRECOPROP, IDTIPODESCOPER FROM PRECOPROPOPER"
-                                                                " WHERE CDOPERADOR = ? AND CDPRECOPROP = ? AND IDTIPODESCOPER = ?"),
+                      ctx.data = Packets::select(ctx.db, keys().fields(),
+                                                 keys().select(QStringLiteral("WHERE CDOPERADOR = ? AND CDPRECOPROP = ? AND IDTIPODESCOPER = ?")),
                                                  {op, code, type});
                   }});
 }

@@ -7,12 +7,9 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "write_path.h"
 
 namespace {
-
-using Packets::dateTime;
-using Packets::number;
-using Packets::text;
 
 enum Col { CODE, NAME, START, END, PRICE, MAINT, TERM, BRANCH_HQ, BRANCH_BRANCH };
 
@@ -30,14 +27,7 @@ const TableLayout &layout() {
     return s;
 }
 
-const QVector<FieldDef> &fields() {
-    static const QVector<FieldDef> f{text("CDPRECOPROP", 10),  text("NMPRECOPROP", 50),   dateTime("DTINIPRECOPROP"),
-                                     dateTime("DTFINPRECOPROP"), number("VRPRECOUNITSIST"), number("VRPERCMANUTANO"),
-                                     number("NRMESPRAZOLOCA"),   number("VRPEDESFILIMATR"), number("VRPEDESFILIFILI")};
-    return f;
-}
-
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull(); }
+bool missing(const QVariant &v) { return !v.isValid() || v.isNull(); }  // a blank name is a name here
 
 QString describe(const Values &row) {
     const QString code = Codes::shown(Entity::text(row[CODE]));
@@ -85,107 +75,60 @@ QString conflictMessage(const QString &code) {
         .arg(Codes::shown(code));
 }
 
-// The sequence skips codes already in use and, past the last ten-digit code
-// (one inserted by hand moves it there), starts again from 1: the codes run
-// out only when every ten-digit code is taken.
-QString nextCode(DbSession &db) {
-    const QString sequence = QStringLiteral("PRECOPROPOSTA");
-    for (bool restarted = false;;) {
-        const qint64 n = Common::nextNumber(db, sequence);
-        if (n > 9999999999LL) {
-            if (restarted || Common::count(db, QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")) >= 9999999999LL)
-                refuse(QStringLiteral("Os códigos de tabela de preço se esgotaram: todos os códigos de 10 dígitos estão em uso."));
-            Common::restart(db, sequence);
-            restarted = true;
-            continue;
-        }
-        const QString code = QStringLiteral("%1").arg(n, Codes::PriceTableWidth, 10, QLatin1Char('0'));
-        if (!Common::priceTableExists(db, code)) return code;
-    }
+// Codes past the last ten-digit one (one inserted by hand moves the sequence
+// there) start again from 1.
+const KeySequence &codes() {
+    static const KeySequence s{QStringLiteral("PRECOPROPOSTA"), &layout(), 9999999999LL,
+                               QStringLiteral("Os códigos de tabela de preço se esgotaram: todos os códigos de 10 dígitos estão em uso."),
+                               [](qint64 n) { return QVariant(QStringLiteral("%1").arg(n, Codes::PriceTableWidth, 10, QLatin1Char('0'))); }};
+    return s;
 }
 
-void insertTable(DbSession &db, DeltaRecord rec) {
-    Values row = rec.values;
-    if (Entity::text(row[CODE]).isEmpty()) row[CODE] = nextCode(db);
-    validate(row);
-    const QString code = row[CODE].toString();
-    if (Common::priceTableExists(db, code)) refuse(QStringLiteral("%1: já existe uma tabela de preço com este código.").arg(describe(row)));
-    Entity::insert(db, layout(), row);
-    Common::bump(db, QStringLiteral("PRECOPROPOSTA"), code.toLongLong());
-}
-
-void updateTable(DbSession &db, const DeltaRecord &oldRec, const DeltaRecord &newRec) {
-    const QString code = Entity::text(oldRec.values[CODE]);
-    const auto stored = Entity::fetch(db, layout(), {code}, true);
-    if (!stored) conflict(conflictMessage(code));
-    const QVector<int> changed = Entity::changedColumns(layout(), oldRec, newRec);
-    if (changed.contains(CODE))
-        refuse(QStringLiteral("%1: o código de uma tabela de preço não pode ser alterado.").arg(describe(*stored)));
-    if (!Entity::unchangedSince(layout(), oldRec, changed, *stored)) conflict(conflictMessage(code));
-    const Values row = Entity::merged(*stored, newRec, changed);
-    validate(row);
-    Entity::update(db, layout(), {code}, row);
-}
-
-void deleteTable(DbSession &db, const DeltaRecord &oldRec) {
-    const QString code = Entity::text(oldRec.values[CODE]);
-    const auto stored = Entity::fetch(db, layout(), {code}, true);
-    if (!stored || !Entity::unchangedSinceRead(layout(), oldRec, *stored)) conflict(conflictMessage(code));
-    // A price table takes its bands and permissions with it; its market
-    // segments stay, without a price table. All of it in the deletion's
-    // transaction, so a refused delta leaves every link in place.
+// A price table takes its bands and permissions with it; its market segments
+// stay, without a price table. All of it in the deletion's transaction, so a
+// refused delta leaves every link in place.
+void unlink(DbSession &db, const Values &stored) {
     for (const char *sql : {"DELETE FROM PRECOPROPSIST WHERE CDPRECOPROP = ?", "DELETE FROM PRECOPROPUSU WHERE CDPRECOPROP = ?",
                             "DELETE FROM PRECOPROPOPER WHERE CDPRECOPROP = ?",
                             "UPDATE SEGMERCADO SET CDPRECOPROP = NULL WHERE CDPRECOPROP = ?"}) {
         Query q(db, QString::fromLatin1(sql));
-        q.bind(code).exec();
+        q.bind(stored[CODE]).exec();
     }
-    Entity::remove(db, layout(), {code});
 }
 
-void setIncTbPre(CallContext &ctx) {
-    const Delta &delta = *ctx.delta(0);
-    DbSession &db = ctx.db;
-    // Rows changed or deleted are locked first, all together and in code order.
-    QVector<DeltaRecord> olds(delta.changes.size()), news(delta.changes.size());
-    QSet<QString> touched;
-    for (int i = 0; i < delta.changes.size(); ++i) {
-        const DeltaChange &c = delta.changes[i];
-        if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, layout());
-            normalise(olds[i]);
-            if (!olds[i].has(CODE) || Entity::text(olds[i].values[CODE]).isEmpty())
-                invalidParams(QStringLiteral("As alterações de tabelas de preço não trazem o código (CDPRECOPROP) da linha alterada."));
-            touched.insert(Entity::text(olds[i].values[CODE]));
-        }
-        if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, layout());
-            normalise(news[i]);
-        }
-    }
-    Common::lockPriceTables(db, touched);
-    for (int i = 0; i < delta.changes.size(); ++i) {
-        switch (delta.changes[i].op) {
-        case DeltaChange::Insert: insertTable(db, news[i]); break;
-        case DeltaChange::Update: updateTable(db, olds[i], news[i]); break;
-        case DeltaChange::Delete: deleteTable(db, olds[i]); break;
-        }
-    }
+// Rows changed or deleted are locked first, all together and in code order.
+const TableRules &rules() {
+    static const TableRules r = [] {
+        TableRules r;
+        r.layout = &layout();
+        r.normalise = normalise;
+        r.oldKeyMissing = QStringLiteral("As alterações de tabelas de preço não trazem o código (CDPRECOPROP) da linha alterada.");
+        r.locks = {CODE, false, Codes::isPriceTable, Common::lockPriceTables};
+        r.lockFetched = true;
+        r.keys = &codes();
+        r.check = [](DbSession &, const Checked &c) { validate(c.row); };
+        r.refuseDuplicate = [](const Values &row) {
+            refuse(QStringLiteral("%1: já existe uma tabela de preço com este código.").arg(describe(row)));
+        };
+        r.keyFixed = [](const Values &stored) {
+            return QStringLiteral("%1: o código de uma tabela de preço não pode ser alterado.").arg(describe(stored));
+        };
+        r.conflict = [](const Values &key) { return conflictMessage(Entity::text(key[0])); };
+        r.beforeDelete = unlink;
+        return r;
+    }();
+    return r;
 }
 
 }  // namespace
 
 void Methods::registerPriceTables(MethodRegistry &registry) {
     registry.add({QStringLiteral("getTbPreco"), {}, TxMode::None, [](CallContext &ctx) {
-                      ctx.data = Packets::select(ctx.db, fields(),
-                                                 QStringLiteral("SELECT CDPRECOPROP, NMPRECOPROP, CAST(DTINIPRECOPROP AS VARCHAR(19)),"
-                                                                " CAST(DTFINPRECOPROP AS VARCHAR(19)), VRPRECOUNITSIST, VRPERCMANUTANO,"
-                                                                " NRMESPRAZOLOCA, VRPEDESFILIMATR, VRPEDESFILIFILI"
-                                                                " FROM PRECOPROPOSTA ORDER BY CDPRECOPROP"),
-                                                 {});
+                      ctx.data = Packets::select(ctx.db, layout().fields(), layout().select(QStringLiteral("ORDER BY CDPRECOPROP")), {});
                   }});
-    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(nextCode(ctx.db)); }, {}, Answer::Text});
-    registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write, setIncTbPre});
+    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
+    registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
+                  [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), rules()); }});
     // Called before a price table's deletion is sent. Its market segments are
     // unlinked by the deletion itself, in the deletion's transaction: were they
     // unlinked here, a deletion refused afterwards (a stale row, an older

@@ -8,16 +8,14 @@
 #include "packets.h"
 #include "rpc_dispatcher.h"
 #include "wire_values.h"
+#include "write_path.h"
 
 #include <QList>
 #include <algorithm>
 
 namespace {
 
-using Packets::number;
-using Packets::text;
-
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
+using WritePath::missing;
 
 // --- Service types ---------------------------------------------------------
 
@@ -71,56 +69,33 @@ QString typeConflict(const QString &code) {
         .arg(Codes::shown(code));
 }
 
-void setTipoServico(CallContext &ctx) {
-    const Delta &delta = *ctx.delta(0);
-    DbSession &db = ctx.db;
-    for (const DeltaChange &c : delta.changes) {
-        DeltaRecord oldRec, newRec;
-        if (c.op != DeltaChange::Insert) {
-            oldRec = Entity::read(delta, c.oldValues, typeLayout());
-            normaliseType(oldRec);
-            if (missing(oldRec.values[T_CODE]))
-                invalidParams(QStringLiteral("As alterações de tipos de serviço não trazem o código (CDTIPOSERV) da linha alterada."));
-        }
-        if (c.op != DeltaChange::Delete) {
-            newRec = Entity::read(delta, c.newValues, typeLayout());
-            normaliseType(newRec);
-        }
-        switch (c.op) {
-        case DeltaChange::Insert: {
-            validateType(newRec.values, {T_CODE, T_NAME, T_WEB, T_REQUIRED, T_NATIONAL, T_INTERNATIONAL});
-            if (Entity::fetch(db, typeLayout(), typeLayout().keyOf(newRec.values), true))
-                refuse(QStringLiteral("%1: tipo de serviço já cadastrado.").arg(describeType(newRec.values)));
-            Entity::insert(db, typeLayout(), newRec.values);
-            break;
-        }
-        case DeltaChange::Update: {
-            const QString code = oldRec.values[T_CODE].toString();
-            const auto stored = Entity::fetch(db, typeLayout(), {code}, true);
-            if (!stored) conflict(typeConflict(code));
-            const QVector<int> changed = Entity::changedColumns(typeLayout(), oldRec, newRec);
-            if (changed.contains(T_CODE))
-                refuse(QStringLiteral("%1: o código de um tipo de serviço não pode ser alterado.").arg(describeType(*stored)));
-            if (!Entity::unchangedSince(typeLayout(), oldRec, changed, *stored)) conflict(typeConflict(code));
-            const Values row = Entity::merged(*stored, newRec, changed);
-            validateType(row, changed);
-            Entity::update(db, typeLayout(), {code}, row);
-            break;
-        }
-        case DeltaChange::Delete: {
-            const QString code = oldRec.values[T_CODE].toString();
-            const auto stored = Entity::fetch(db, typeLayout(), {code}, true);
-            if (!stored || !Entity::unchangedSinceRead(typeLayout(), oldRec, *stored)) conflict(typeConflict(code));
-            Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE CDTIPOSERV = ?"));
-            q.bind(code).exec();
-            if (q.next())
+bool hasDiscounts(DbSession &db, const QVariant &type) {
+    Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE CDTIPOSERV = ?"));
+    q.bind(type).exec();
+    return q.next();
+}
+
+const TableRules &typeRules() {
+    static const TableRules r = [] {
+        TableRules r;
+        r.layout = &typeLayout();
+        r.normalise = normaliseType;
+        r.oldKeyMissing = QStringLiteral("As alterações de tipos de serviço não trazem o código (CDTIPOSERV) da linha alterada.");
+        r.lockFetched = true;
+        r.check = [](DbSession &, const Checked &c) { validateType(c.row, c.touched); };
+        r.refuseDuplicate = [](const Values &row) { refuse(QStringLiteral("%1: tipo de serviço já cadastrado.").arg(describeType(row))); };
+        r.keyFixed = [](const Values &stored) {
+            return QStringLiteral("%1: o código de um tipo de serviço não pode ser alterado.").arg(describeType(stored));
+        };
+        r.conflict = [](const Values &key) { return typeConflict(Entity::text(key[0])); };
+        r.beforeDelete = [](DbSession &db, const Values &stored) {
+            if (hasDiscounts(db, stored[T_CODE]))
                 refuse(QStringLiteral("%1: há descontos de operadores neste tipo de serviço; exclua-os antes de excluir o tipo de serviço.")
-                           .arg(describeType(*stored)));
-            Entity::remove(db, typeLayout(), {code});
-            break;
-        }
-        }
-    }
+                           .arg(describeType(stored)));
+        };
+        return r;
+    }();
+    return r;
 }
 
 // --- Operator discounts per service type ------------------------------------
@@ -171,86 +146,75 @@ QString discountConflict(const QVariant &number) {
         .arg(Entity::text(number));
 }
 
-// The next number for an operator's service discount: numbers in use are
-// skipped. Numbers travel as JSON numbers, exact only below 2^53: a sequence
-// that reaches it (a number stored by hand) starts again from 1.
-qint64 nextDiscountNumber(DbSession &db) {
-    const QString sequence = QStringLiteral("OPERTIPOSERV");
-    for (bool restarted = false;;) {
-        const qint64 n = Common::nextNumber(db, sequence);
-        if (double(n) >= WireValues::MaxExactWhole) {
-            if (restarted) refuse(QStringLiteral("Os números de desconto de operador por tipo de serviço se esgotaram."));
-            Common::restart(db, sequence);
-            restarted = true;
-            continue;
-        }
-        Query q(db, QStringLiteral("SELECT 1 FROM OPERTIPOSERV WHERE NROPERTIPOSERV = ?"));
-        q.bind(n).exec();
-        if (!q.next()) return n;
-    }
+// Numbers travel as JSON numbers, exact only below 2^53: a sequence that
+// reaches it (a number stored by hand) starts again from 1.
+const KeySequence &discountNumbers() {
+    static const KeySequence s{QStringLiteral("OPERTIPOSERV"), &discountLayout(), qint64(WireValues::MaxExactWhole) - 1,
+                               QStringLiteral("Os números de desconto de operador por tipo de serviço se esgotaram."),
+                               [](qint64 n) { return QVariant(n); }};
+    return s;
 }
 
-void applyDiscounts(DbSession &db, const Delta &delta) {
-    const int n = int(delta.changes.size());
-    QVector<DeltaRecord> olds(n), news(n);
-    QSet<QString> types;
-    for (int i = 0; i < n; ++i) {
-        const DeltaChange &c = delta.changes[i];
-        if (c.op != DeltaChange::Insert) {
-            olds[i] = Entity::read(delta, c.oldValues, discountLayout());
-            normaliseDiscount(olds[i]);
-            if (missing(olds[i].values[D_NUMBER]))
-                invalidParams(QStringLiteral("As alterações de descontos de operador não trazem o número (NROPERTIPOSERV) da linha alterada."));
-            types.insert(Entity::text(olds[i].values[D_TYPE]));
-        }
-        if (c.op != DeltaChange::Delete) {
-            news[i] = Entity::read(delta, c.newValues, discountLayout());
-            normaliseDiscount(news[i]);
-            types.insert(Entity::text(news[i].values[D_TYPE]));
-        }
-    }
-    // Writers of one service type's discounts wait for each other here.
+// Writers of one service type's discounts wait for each other on its row.
+QSet<QString> lockTypes(DbSession &db, const QSet<QString> &types) {
     QList<QString> sorted(types.begin(), types.end());
     std::sort(sorted.begin(), sorted.end());
-    for (const QString &type : sorted)
-        if (Codes::isServiceType(type)) Entity::fetch(db, typeLayout(), {type}, true);
+    for (const QString &type : sorted) Entity::fetch(db, typeLayout(), {type}, true);
+    return types;
+}
 
-    for (int i = 0; i < n; ++i) {
-        switch (delta.changes[i].op) {
-        case DeltaChange::Insert: {
-            Values row = news[i].values;
-            if (missing(row[D_NUMBER])) row[D_NUMBER] = nextDiscountNumber(db);
-            if (row[D_NUMBER].toLongLong() <= 0)
-                refuse(QStringLiteral("%1: o número do registro deve ser maior que zero.").arg(describeDiscount(row)));
-            validateDiscount(db, row, true);
-            if (Entity::fetch(db, discountLayout(), {row[D_NUMBER]}, false))
-                refuse(QStringLiteral("%1: o número %2 já está em uso por outro desconto.").arg(describeDiscount(row), Entity::text(row[D_NUMBER])));
-            Entity::insert(db, discountLayout(), row);
-            Common::bump(db, QStringLiteral("OPERTIPOSERV"), row[D_NUMBER].toLongLong());
-            break;
-        }
-        case DeltaChange::Update: {
-            const QVariant key = olds[i].values[D_NUMBER];
-            const auto stored = Entity::fetch(db, discountLayout(), {key}, true);
-            if (!stored) conflict(discountConflict(key));
-            const QVector<int> changed = Entity::changedColumns(discountLayout(), olds[i], news[i]);
-            if (changed.contains(D_NUMBER))
-                refuse(QStringLiteral("%1: o número do registro não pode ser alterado.").arg(describeDiscount(*stored)));
-            if (!Entity::unchangedSince(discountLayout(), olds[i], changed, *stored)) conflict(discountConflict(key));
-            const Values row = Entity::merged(*stored, news[i], changed);
-            validateDiscount(db, row, changed.contains(D_OPERATOR));
-            Entity::update(db, discountLayout(), {key}, row);
-            break;
-        }
-        case DeltaChange::Delete: {
-            const QVariant key = olds[i].values[D_NUMBER];
-            const auto stored = Entity::fetch(db, discountLayout(), {key}, true);
-            if (!stored || !Entity::unchangedSinceRead(discountLayout(), olds[i], *stored)) conflict(discountConflict(key));
-            Entity::remove(db, discountLayout(), {key});
-            break;
-        }
-        }
-    }
+const TableRules &discountRules() {
+    static const TableRules r = [] {
+        TableRules r;
+        r.layout = &discountLayout();
+        r.normalise = normaliseDiscount;
+        r.oldKeyMissing =
+            QStringLiteral("As alterações de descontos de operador não trazem o número (NROPERTIPOSERV) da linha alterada.");
+        r.locks = {D_TYPE, true, Codes::isServiceType, lockTypes};
+        r.lockFetched = true;
+        r.keys = &discountNumbers();
+        r.check = [](DbSession &db, const Checked &c) {
+            const bool insert = c.op == DeltaChange::Insert;
+            if (insert && c.row[D_NUMBER].toLongLong() <= 0)
+                refuse(QStringLiteral("%1: o número do registro deve ser maior que zero.").arg(describeDiscount(c.row)));
+            validateDiscount(db, c.row, insert || c.touched.contains(D_OPERATOR));
+        };
+        r.refuseDuplicate = [](const Values &row) {
+            refuse(QStringLiteral("%1: o número %2 já está em uso por outro desconto.").arg(describeDiscount(row), Entity::text(row[D_NUMBER])));
+        };
+        r.keyFixed = [](const Values &stored) {
+            return QStringLiteral("%1: o número do registro não pode ser alterado.").arg(describeDiscount(stored));
+        };
+        r.conflict = [](const Values &key) { return discountConflict(key[0]); };
+        return r;
+    }();
+    return r;
+}
+
+// The discounts with the names of their operators, or of their service types.
+const ReadView &discountsByType() {
+    using V = ReadView;
+    static const ReadView v(QStringLiteral("OPERTIPOSERV D LEFT JOIN OPERADOR O ON O.CDOPERADOR = D.CDOPERADOR"),
+                            {V::own(discountLayout(), "D", "CDTIPOSERV"), V::own(discountLayout(), "D", "NROPERTIPOSERV"),
+                             V::own(discountLayout(), "D", "CDOPERADOR"), V::joined("O", "NMOPERADOR", FieldType::String, 40),
+                             V::own(discountLayout(), "D", "VRPEDESOPERSERV")});
+    return v;
+}
+
+const ReadView &discountsByOperator() {
+    using V = ReadView;
+    static const ReadView v(QStringLiteral("OPERTIPOSERV D LEFT JOIN TIPOSERV T ON T.CDTIPOSERV = D.CDTIPOSERV"),
+                            {V::own(discountLayout(), "D", "CDTIPOSERV"), V::joined("T", "NMTIPOSERV", FieldType::String, 80),
+                             V::own(discountLayout(), "D", "VRPEDESOPERSERV"), V::own(discountLayout(), "D", "NROPERTIPOSERV"),
+                             V::own(discountLayout(), "D", "CDOPERADOR")});
+    return v;
+}
+
+// Codes and names, for the search of a service type.
+const ReadView &typeNames() {
+    static const ReadView v(QStringLiteral("TIPOSERV"),
+                            {ReadView::own(typeLayout(), "", "CDTIPOSERV"), ReadView::own(typeLayout(), "", "NMTIPOSERV")});
+    return v;
 }
 
 }  // namespace
@@ -258,48 +222,33 @@ void applyDiscounts(DbSession &db, const Delta &delta) {
 void Methods::registerServiceTypes(MethodRegistry &registry) {
     using A = ArgKind;
     registry.add({QStringLiteral("GetTipoServico"), {}, TxMode::None, [](CallContext &ctx) {
-                      ctx.data = Packets::select(ctx.db,
-                                                 {text("CDTIPOSERV", 3), text("NMTIPOSERV", 80), text("IDPROPSERVWEB", 1),
-                                                  text("IDSERVOBRIGPROS", 2), number("VRPADRAOSERVNAC"), number("VRPADRAOSERVINT")},
-                                                 QStringLiteral("SELECT CDTIPOSERV, NMTIPOSERV, IDPROPSERVWEB, IDSERVOBRIGPROS, VRPADRAOSERVNAC,"
-                                                                " VRPADRAOSERVINT FROM TIPOSERV ORDER BY CDTIPOSERV"),
-                                                 {});
+                      ctx.data = Packets::select(ctx.db, typeLayout().fields(), typeLayout().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});
                   }});
-    registry.add({QStringLiteral("SetTipoServico"), {A::Delta}, TxMode::Write, setTipoServico});
+    registry.add({QStringLiteral("SetTipoServico"), {A::Delta}, TxMode::Write,
+                  [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), typeRules()); }});
     registry.add({QStringLiteral("GetOperTipoServ"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString type = Codes::serviceTypeArg(ctx.text(0));
-                      ctx.data = Packets::select(ctx.db,
-                                                 {text("CDTIPOSERV", 3), number("NROPERTIPOSERV"), text("CDOPERADOR", 12),
-                                                  text("NMOPERADOR", 40), number("VRPEDESOPERSERV")},
-                                                 QStringLiteral("SELECT D.CDTIPOSERV, D.NROPERTIPOSERV, D.CDOPERADOR, O.NMOPERADOR, D.VRPEDESOPERSERV"
-                                                                " FROM OPERTIPOSERV D LEFT JOIN OPERADOR O ON O.CDOPERADOR = D.CDOPERADOR"
-                                                                " WHERE D.CDTIPOSERV = ? ORDER BY D.CDOPERADOR"),
-                                                 {type});
+                      const ReadView &v = discountsByType();
+                      ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDTIPOSERV = ? ORDER BY D.CDOPERADOR")), {type});
                   }});
     registry.add({QStringLiteral("GetTipoServOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
-                      ctx.data = Packets::select(ctx.db,
-                                                 {text("CDTIPOSERV", 3), text("NMTIPOSERV", 80), number("VRPEDESOPERSERV"),
-                                                  number("NROPERTIPOSERV"), text("CDOPERADOR", 12)},
-                                                 QStringLiteral("SELECT D.CDTIPOSERV, T.NMTIPOSERV, D.VRPEDESOPERSERV, D.NROPERTIPOSERV, D.CDOPERADOR"
-                                                                " FROM OPERTIPOSERV D LEFT JOIN TIPOSERV T ON T.CDTIPOSERV = D.CDTIPOSERV"
-                                                                " WHERE D.CDOPERADOR = ? ORDER BY D.CDTIPOSERV"),
-                                                 {op});
+                      const ReadView &v = discountsByOperator();
+                      ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDOPERADOR = ? ORDER BY D.CDTIPOSERV")), {op});
                   }});
     registry.add({QStringLiteral("SetOperTipoServ"), {A::DeltaOrNull, A::DeltaOrNull}, TxMode::Write, [](CallContext &ctx) {
                       for (int i = 0; i < 2; ++i)
-                          if (const Delta *d = ctx.delta(i)) applyDiscounts(ctx.db, *d);
+                          if (const Delta *d = ctx.delta(i)) WritePath::apply(ctx, *d, discountRules());
                   }});
     registry.add({QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
-                      Packets::Builder b({number("NROPERTIPOSERV")});
-                      b.addRow({double(nextDiscountNumber(ctx.db))});
+                      Packets::Builder b({discountLayout().fields()[D_NUMBER]});
+                      b.addRow({double(discountNumbers().next(ctx.db).toLongLong())});
                       ctx.data = b.toJson();
                   }});
     registry.add({QStringLiteral("GetPesqTipoServ"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
-                      const QVector<FieldDef> fields{text("CDTIPOSERV", 3), text("NMTIPOSERV", 80)};
+                      const QVector<FieldDef> fields = typeNames().fields();
                       if (ctx.text(1).trimmed() == QLatin1String("T")) {
-                          ctx.data = Packets::select(ctx.db, fields,
-                                                     QStringLiteral("SELECT CDTIPOSERV, NMTIPOSERV FROM TIPOSERV ORDER BY CDTIPOSERV"), {});
+                          ctx.data = Packets::select(ctx.db, fields, typeNames().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});
                       } else {
                           // A code that cannot be a service type names none: the
                           // answer is empty, and the screen says it is not registered.
@@ -308,8 +257,7 @@ void Methods::registerServiceTypes(MethodRegistry &registry) {
                               ctx.data = Packets::empty(fields);
                               return;
                           }
-                          ctx.data = Packets::select(ctx.db, fields,
-                                                     QStringLiteral("SELECT CDTIPOSERV, NMTIPOSERV FROM TIPOSERV WHERE CDTIPOSERV = ?"), {type});
+                          ctx.data = Packets::select(ctx.db, fields, typeNames().select(QStringLiteral("WHERE CDTIPOSERV = ?")), {type});
                       }
                   }});
 }

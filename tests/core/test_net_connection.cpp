@@ -1,3 +1,5 @@
+#include "apply_changes.h"
+#include "client_table.h"
 #include "errors.h"
 #include "net_connection.h"
 #include "recording_dialogs.h"
@@ -39,6 +41,8 @@ public:
                                             {"params", params}};
             } else if (method == "setDescSis") {
                 out["error"] = QJsonObject{{"code", RpcCode::Refused}, {"message", "Faixa 00001 a 00005 sobrepõe outra faixa da tabela 0000000001."}};
+            } else if (method == "SetIncTbPre") {
+                out["error"] = QJsonObject{{"code", RpcCode::OutcomeUnknown}, {"message", "Não se sabe se a alteração foi gravada."}};
             } else if (method == "slow") {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
                 out["result"] = QJsonObject{{"data", QJsonValue::Null}, {"params", params}};
@@ -152,6 +156,32 @@ TEST(NetConnection, ARefusedCallIsShownOnceAndRaisesTheSilentServerError) {
     // The silent server error is an abort: the top-level handler shows nothing more.
     EXPECT_THROW(CheckResultServ(r, false, 0), EAbort);
     EXPECT_EQ(dialogs.shown.size(), 1);
+}
+
+TEST(NetConnection, AWriteOfUnknownOutcomeIsAWarningAndItsChangesStayUnmerged) {
+    FakeServer fake;
+    RecordingDialogs dialogs;
+    TNetConnection net;
+    net.Host = "127.0.0.1";
+    net.Port = fake.port;
+    TClientTable t{"cdsTbPreco"};
+    t.AddField("CDPRECOPROP", FieldType::String, 10, "Código");
+    DataPacket p;
+    p.fields = t.fieldDefs();
+    t.LoadPacket(p);
+    t.Append();
+    t.FieldByName("CDPRECOPROP")->SetAsString("0000000001");
+    t.Post();
+    try {
+        ApplyChanges(net, t, "SetIncTbPre");
+        FAIL() << "no exception";
+    } catch (const EServerError &e) {
+        EXPECT_EQ(e.code(), RpcCode::OutcomeUnknown);
+    }
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].type, MsgType::Warning);
+    EXPECT_EQ(dialogs.shown[0].text, "Não se sabe se a alteração foi gravada.");
+    EXPECT_EQ(t.ChangeCount(), 1);
 }
 
 TEST(NetConnection, AnUnreadableReplyIsAClearFailure) {

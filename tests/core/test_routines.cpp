@@ -52,8 +52,7 @@ TEST(Routines, NumberTextParsesWithTheCommaAsDecimalSeparator) {
     EXPECT_DOUBLE_EQ(v, 1234.56);
     ASSERT_TRUE(NumberText::parse("1.234,56", &v));
     EXPECT_DOUBLE_EQ(v, 1234.56);
-    ASSERT_TRUE(NumberText::parse("12.5", &v));  // a lone full stop is the separator
-    EXPECT_DOUBLE_EQ(v, 12.5);
+    EXPECT_FALSE(NumberText::parse("12.5", &v));  // a full stop only separates thousands
     ASSERT_TRUE(NumberText::parse("1.234.567", &v));
     EXPECT_DOUBLE_EQ(v, 1234567);
     ASSERT_TRUE(NumberText::parse(" 100 ", &v));
@@ -64,6 +63,23 @@ TEST(Routines, NumberTextParsesWithTheCommaAsDecimalSeparator) {
     EXPECT_DOUBLE_EQ(v, 999999999);
     for (const char *bad : {"", " ", "abc", "1,2,3", "12,5.3", "1.23,4", "1e5", ",", "--1", "12a"})
         EXPECT_FALSE(NumberText::parse(bad, &v)) << bad;
+}
+
+TEST(Routines, AFullStopOutOfPlaceIsRefusedWithItsCommaForm) {
+    struct Case {
+        const char *text;
+        double value;       // when read
+        const char *comma;  // nullptr: read as a number
+    } cases[] = {{"2.000,00", 2000, nullptr}, {"1.500", 1500, nullptr}, {"1.234.567,89", 1234567.89, nullptr},
+                 {"2,5", 2.5, nullptr},       {"2.5", 0, "2,5"},       {"12.34", 0, "12,34"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        double v = 0;
+        EXPECT_EQ(NumberText::parse(c.text, &v), c.comma == nullptr);
+        if (!c.comma) EXPECT_DOUBLE_EQ(v, c.value);
+        EXPECT_EQ(NumberText::commaForm(c.text), c.comma ? QString::fromLatin1(c.comma) : QString());
+    }
+    EXPECT_EQ(NumberText::commaFormMessage("2.5"), "Use a vírgula para os decimais: 2,5");
 }
 
 TEST(Routines, DateTextReadsAndWritesDayMonthYear) {

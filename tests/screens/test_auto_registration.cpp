@@ -23,6 +23,8 @@ const QString kLocaDesc = QStringLiteral("Percentual de desconto para locação 
 const QString kLusoDesc = QStringLiteral("Percentual de desconto para licença de uso não pode ser maior que 100%.");
 const QString kSucesso = QStringLiteral("Operação realizada com sucesso.");
 const QString kOperInf = QStringLiteral("Operador deve ser informado.");
+const QString kSubstitui =
+    QStringLiteral("%1 permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s). Deseja continuar?");
 const QStringList kActive = {"000000000001", "000000000002", "000000000003", "000000000005", "000000000007"};
 
 class AutoRegistrationTest : public ScreenFixture {
@@ -145,9 +147,39 @@ TEST_F(AutoRegistrationTest, AHundredPercentPassesAndMoreIsRefusedOnItsOwnEdit) 
         confirm(s);
     });
     EXPECT_TRUE(closed);
-    EXPECT_EQ(dialogs.texts(), QStringList{kSucesso});
+    EXPECT_EQ(dialogs.texts(), (QStringList{kSubstitui.arg(1), kSucesso}));  // operator 7's 4 % on rental
     EXPECT_EQ(stored("U").size(), kActive.size());
     EXPECT_TRUE(stored("U").contains("7/U=100"));
+}
+
+// Typed the Brazilian way; a full stop out of place is refused on the edit.
+TEST_F(AutoRegistrationTest, PercentagesTypedTheBrazilianWayAndAskedBeforeReplacing) {
+    struct Case {
+        const char *typed;
+        int answer;            // to the question on replacing
+        QStringList messages;  // shown, in order
+        const char *rental;    // operator 7's rental percentage afterwards
+    } const cases[] = {
+        {"2.5", MsgButton::Yes, {"Use a vírgula para os decimais: 2,5"}, "7/L=4"},
+        {"4", MsgButton::Yes, {kSucesso}, "7/L=4"},                       // the same percentage changes nothing
+        // Now every active operator has 4 % on rental.
+        {"7,5", MsgButton::No, {kSubstitui.arg(5)}, "7/L=4"},  // Não sends nothing
+        {"7,5", MsgButton::Yes, {kSubstitui.arg(5), kSucesso}, "7/L=7.5"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        dialogs.clear();
+        dialogs.answers = {c.answer};
+        const bool closed = run([&](TfrmCadAuto *s) {
+            click(s->ckbManutencao);
+            click(s->ckbLocacao);
+            type(s->nedLocaDesc, c.typed);
+            confirm(s);
+        });
+        EXPECT_EQ(dialogs.texts(), c.messages);
+        EXPECT_EQ(closed, c.messages.contains(kSucesso));
+        EXPECT_TRUE(stored("L").contains(c.rental)) << stored("L").join(' ').toStdString();
+    }
 }
 
 TEST_F(AutoRegistrationTest, AnUntickedLineAboveAHundredRaisesNothingAndGrantsNothing) {

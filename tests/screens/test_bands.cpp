@@ -40,11 +40,36 @@ TEST_P(BothLists, KeyFilterLetsOnlyDigitsIntoQuantitiesAndOneSeparatorIntoThePer
     EXPECT_EQ(editorText(), "12,5");
     Press(Qt::Key_Backspace);
     Press(Qt::Key_Backspace);
-    // The full stop is the decimal comma in a number cell.
-    Type(".7,");
+    // The keypad's decimal key types the comma; a full stop after it is dropped.
+    Press(Qt::Key_Period, Qt::KeypadModifier);
+    Type("7.,");
     EXPECT_EQ(editorText(), "12,7");
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
     cancel();
+}
+
+// The percentage typed the Brazilian way, as the server stores it.
+TEST_P(BothLists, APercentageTypedTheBrazilianWayIsStoredAsRead) {
+    struct Case {
+        const char *typed, *first, *last;
+        const char *message;  // refused with it, nothing stored
+        double stored;
+    } const cases[] = {{"2.5", "1", "3", "Use a vírgula para os decimais: 2,5", 0},
+                       {"2,5", "1", "3", nullptr, 2.5},
+                       {"12,5.", "4", "6", nullptr, 12.5}};
+    start({});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        dialogs.clear();
+        typeNewBand(c.first, c.last, c.typed);
+        save();
+        EXPECT_EQ(dialogs.texts(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList{});
+        if (c.message) cancel();
+        QString found;
+        for (const StoredBand &band : stored(users, code))
+            if (band.first.toInt() == QString(c.first).toInt()) found = QString::number(band.percent);
+        EXPECT_EQ(found, c.message ? QString() : QString::number(c.stored));
+    }
 }
 
 // ---------------------------------------------------------------- required values and limits

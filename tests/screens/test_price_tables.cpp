@@ -301,22 +301,42 @@ TEST_F(PriceTableTest, RefreshDiscardsAPendingChange) {
 
 // ---------------------------------------------------------------- number cells
 
-// What a number cell shows is what is stored: the full stop types the
-// decimal comma, and a pasted number must be in Brazilian form.
-TEST_F(PriceTableTest, AFullStopTypedInANumberCellIsTheDecimalComma) {
+// Numbers typed the Brazilian way, key by key, as the server stores them:
+// the full stop separates thousands, the comma the decimals, the keypad's
+// decimal key types the comma; a full stop out of place is refused.
+TEST_F(PriceTableTest, APriceTypedTheBrazilianWayIsStoredAsRead) {
+    struct Case {
+        const char *typed;  // '#': the keypad's decimal key
+        double stored;      // 0: refused with the message
+        const char *message;
+    } const cases[] = {{"2.000,00", 2000, nullptr},         {"1.500", 1500, nullptr},
+                       {"1.234.567,89", 1234567.89, nullptr}, {"2,5", 2.5, nullptr},
+                       {"3,5.", 3.5, nullptr},                {"4#5", 4.5, nullptr},
+                       {"2.5", 0, "Use a vírgula para os decimais: 2,5"},
+                       {"12.34", 0, "Use a vírgula para os decimais: 12,34"}};
     f->priceTables->cdsTbPreco->First();
     const QString code = field("CDPRECOPROP")->AsString();
-    f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
-    Type("2.000,00");
-    EXPECT_EQ(f->priceTables->dbgTabelaPreco->EditorText(), "2,00000");
-    Press(Qt::Key_Tab);
-    post();
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_DOUBLE_EQ(field("VRPRECOUNITSIST")->AsFloat(), 2.0);
     DataPacket p;
-    const Row row = serverRow(code, &p);
-    ASSERT_FALSE(row.isEmpty());
-    EXPECT_DOUBLE_EQ(row[p.fieldIndex("VRPRECOUNITSIST")].toDouble(), 2.0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        dialogs.clear();
+        const double before = serverRow(code, &p).value(p.fieldIndex("VRPRECOUNITSIST")).toDouble();
+        f->priceTables->dbgTabelaPreco->SetSelectedField(field("VRPRECOUNITSIST"));
+        for (const char *k = c.typed; *k; ++k) {
+            if (*k == '#') Press(Qt::Key_Period, Qt::KeypadModifier);
+            else Type(QString(QChar::fromLatin1(*k)));
+        }
+        Press(Qt::Key_Tab);
+        if (c.message) {
+            EXPECT_EQ(dialogs.texts(), QStringList{QString::fromUtf8(c.message)});
+            Press(Qt::Key_Escape);
+            Press(Qt::Key_Escape);
+        } else {
+            post();
+            EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+        }
+        EXPECT_DOUBLE_EQ(serverRow(code, &p).value(p.fieldIndex("VRPRECOUNITSIST")).toDouble(), c.message ? before : c.stored);
+    }
 }
 
 TEST_F(PriceTableTest, APastedNumberIsStoredAsWrittenAndAnythingElseIsRefused) {

@@ -6,6 +6,7 @@
 //   3. Text: invalid Unicode and NUL refused naming the field; valid text kept exactly.
 //   4. A delete made from a stale row is refused with the conflict code.
 //   5. A backup taken under writes restores every acknowledged write.
+//   6. A write whose connection drops at its commit is answered "outcome unknown".
 
 #include "raw_client.h"
 #include "server_fixture.h"
@@ -191,6 +192,21 @@ TEST_P(DataIntegrity, ADeleteFromAStaleRowIsRefusedAsAConflict) {
     current->Last();
     current->Delete();
     EXPECT_TRUE(call(QStringLiteral("setDescSis"), {current->GetDelta()}).ok);
+}
+
+// 6 ------------------------------------------------------------------------
+TEST_P(DataIntegrity, AWriteWhoseConnectionDropsAtItsCommitIsAnsweredOutcomeUnknown) {
+    DbSession::loseNextCommit();
+    const RpcReply lost = call(QStringLiteral("SetIncTbPre"), {insertDelta(ClientFields::priceTable(), priceTableRow("0000000007", "Perdida"))});
+    ASSERT_FALSE(lost.ok);
+    EXPECT_EQ(lost.errorCode, RpcCode::OutcomeUnknown);
+    EXPECT_TRUE(lost.errorMessage.contains(QStringLiteral("não se sabe se a alteração foi gravada"))) << lost.errorMessage.toStdString();
+    // Sent again, the change is either taken or refused as a taken key: never applied twice.
+    const RpcReply again = call(QStringLiteral("SetIncTbPre"), {insertDelta(ClientFields::priceTable(), priceTableRow("0000000007", "Perdida"))});
+    EXPECT_TRUE(again.ok || again.errorCode == RpcCode::Refused) << again.errorMessage.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA WHERE CDPRECOPROP = '0000000007'")), 1);
+    // The server goes on answering on a new connection.
+    EXPECT_TRUE(call(QStringLiteral("PrxPrecoProp")).ok);
 }
 
 COT_BOTH_BACKENDS(DataIntegrity);

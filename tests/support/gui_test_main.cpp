@@ -1,4 +1,6 @@
 // main() for test programs that drive widgets: one QApplication, offscreen.
+#include "qt_translations.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@ int main(int argc, char **argv) {
     QTemporaryDir settings;
     if (qEnvironmentVariableIsEmpty("COT_CONFIG_DIR")) qputenv("COT_CONFIG_DIR", settings.path().toUtf8());
     QApplication app(argc, argv);
+    LoadQtTranslations(app);  // Qt's own dialogs in Portuguese, as in the program
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -22,9 +22,15 @@ TEST(TNumberEdit, TakesDigitsAndOneCommaWithinItsDecimals) {
     EXPECT_EQ(ned->text(), "123,45");
     EXPECT_DOUBLE_EQ(ned->GetNumber(), 123.45);
     ned->clear();
-    QTest::keyClicks(ned, "7.5");  // the full stop types the comma
+    QTest::keyClick(ned, Qt::Key_7);
+    QTest::keyClick(ned, Qt::Key_Period, Qt::KeypadModifier);  // the keypad's decimal key types the comma
+    QTest::keyClick(ned, Qt::Key_5);
     EXPECT_EQ(ned->text(), "7,5");
     EXPECT_DOUBLE_EQ(ned->GetNumber(), 7.5);
+    ned->clear();
+    QTest::keyClicks(ned, "1.234,5,");  // the full stop separates thousands
+    EXPECT_EQ(ned->text(), "1.234,5");
+    EXPECT_DOUBLE_EQ(ned->GetNumber(), 1234.5);
     ned->clear();
     EXPECT_DOUBLE_EQ(ned->GetNumber(), 0.0);
     ned->SetNumber(1234.5);

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -284,6 +285,26 @@ TEST_F(GridTest, DownOnTheLastRowAppendsAndAnUntouchedNewRowGoesNoFurther) {
     EXPECT_EQ(table.RecordCount(), 3);
     EXPECT_EQ(table.RecNo(), 3);
     EXPECT_EQ(grid->model()->rowCount(), 3);
+}
+
+// Whichever column the cursor was in, a new row types into its first
+// editable column ("Código" is read-only here): Insert, Down past the last
+// row, and an insert made by a tool bar button.
+TEST_F(GridTest, ANewRowStartsTypingInItsFirstEditableColumn) {
+    const std::function<void()> inserts[] = {[] { Press(Qt::Key_Insert); },
+                                             [this] { table.Last(); Press(Qt::Key_Down); },
+                                             [this] { table.Insert(); }};
+    for (const auto &insert : inserts) {
+        grid->SetSelectedIndex(3);  // "Tipo"
+        insert();
+        ASSERT_EQ(table.State(), DataSetState::Insert);
+        EXPECT_EQ(selected(), "NOME");
+        Type("Novo");
+        EXPECT_EQ(grid->EditorText(), "Novo");
+        Press(Qt::Key_Escape);
+        Press(Qt::Key_Escape);
+        EXPECT_EQ(table.State(), DataSetState::Browse);
+    }
 }
 
 TEST_F(GridTest, DownOnTheLastRowDoesNotAppendWhenBeforeInsertAborts) {
@@ -601,9 +622,17 @@ TEST_F(GridTest, APickListWithCodesShowsCaptionsAndStoresCodes) {
 
 // ---------------------------------------------------------------- number cells
 
-TEST_F(GridTest, TheFullStopTypesTheDecimalCommaInANumberCellOnly) {
+TEST_F(GridTest, TheKeypadDecimalKeyTypesTheCommaAndAFullStopOutOfPlaceIsRefused) {
     grid->SetSelectedIndex(2);  // "Valor"
     Type("2.5");
+    EXPECT_EQ(grid->EditorText(), "2.5");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(dialogs.last(), "Use a vírgula para os decimais: 2,5");
+    EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 10);
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Period, Qt::KeypadModifier);
+    Type("5");
     EXPECT_EQ(grid->EditorText(), "2,5");
     Press(Qt::Key_Return);
     EXPECT_DOUBLE_EQ(table.FieldByName("VALOR")->AsFloat(), 2.5);

@@ -11,6 +11,7 @@
 //   4. Search: the box has the focus, accents and case do not matter, no
 //      match moves nothing and says so, the code column shows the code.
 //   5. Help: F1 opens the guide of the screen shown, one per screen.
+#include "column_layout.h"
 #include "db_grid.h"
 #include "desktop_look.h"
 #include "forms.h"
@@ -23,11 +24,13 @@
 #include "widget_dialogs.h"
 #include "widget_test_helpers.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -369,6 +372,46 @@ TEST(SearchDialog, FindsAccentedNamesSaysWhenNothingMatchesAndShowsTheWholeCode)
     EXPECT_EQ(table.FieldByName("CDPRECOPROP")->AsString(), "0000000003");
 }
 
+// The list dialog splits "title|message when empty" as the search does; the
+// search shows the fields' labels and flags by their captions.
+TEST(SearchDialog, ListTitleAndEmptyMessageLabelsAndFlagCaptions) {
+    WidgetDialogs dialogs;
+    TClientTable table{"cdsTipoServico"};
+    DefineFields(&table, {TextColumn("CDTIPOSERV", 3, "Código", 40, 0),
+                          PickColumn("IDPROPWEB", 1, "Proposta Web", 90, 1, {{"Sim (disponível)", "S"}, {"Não", "N"}})});
+    DataPacket p;
+    p.fields = table.fieldDefs();
+    TDataSource source(&table);
+    QString selection, emptyMessage, listTitle, header, cell;
+    table.LoadPacket(p);
+    WhenModal([&](QWidget *w) {
+        emptyMessage = w->findChild<QLabel *>("qt_msgbox_label")->text();
+        static_cast<QDialog *>(w)->reject();
+    });
+    EXPECT_FALSE(dialogs.pesquisaLista(&source, "CDTIPOSERV", "Tipo de Serviço|Não existem Tipo(s) de Serviço", &selection));
+    EXPECT_EQ(emptyMessage, "Não existem Tipo(s) de Serviço");
+
+    p.rows = {{QString("001"), QString("S")}};
+    table.LoadPacket(p);
+    WhenModal([&](QWidget *w) {
+        listTitle = w->windowTitle();
+        cell = w->findChild<QListWidget *>("lstSelecao")->item(0)->text();
+        static_cast<QDialog *>(w)->reject();
+    });
+    dialogs.pesquisaLista(&source, "CDTIPOSERV", "Tipo de Serviço|Não existem Tipo(s) de Serviço", &selection);
+    EXPECT_EQ(listTitle, "Tipo de Serviço");
+    EXPECT_EQ(cell, "001 - Sim (disponível)");
+    WhenModal([&](QWidget *w) {
+        auto *grid = w->findChild<TDBGrid *>("dbgPesquisa");
+        header = grid->model()->headerData(1, Qt::Horizontal).toString();
+        cell = grid->model()->index(0, 1).data().toString();
+        static_cast<QDialog *>(w)->reject();
+    });
+    dialogs.pesquisar(&source, "Tipo de Serviço|Não existem Tipo(s) de Serviço");
+    EXPECT_EQ(header, "Proposta Web");
+    EXPECT_EQ(cell, "Sim (disponível)");
+}
+
 // ---------------------------------------------------------------- 5. help
 
 TEST_F(DesktopTest, F1OpensTheGuideOfTheScreenShown) {
@@ -386,10 +429,24 @@ TEST_F(DesktopTest, F1OpensTheGuideOfTheScreenShown) {
     // A screen without a guide says so and opens nothing.
     delete help;
     s->lblCodTela->setText("COT99999");
+    ASSERT_TRUE(ShowActive(s->window()));  // the guide had taken the focus
     s->grids[0]->setFocus();
     Press(Qt::Key_F1);
     EXPECT_EQ(HelpWindow::current(), nullptr);
     EXPECT_EQ(dialogs.texts(), QStringList{"Não há ajuda disponível para a tela COT99999."});
+}
+
+TEST_F(DesktopTest, F1BringsTheGuideToTheFrontWithTheFocusAlsoWhenOpenBehind) {
+    PagedScreen *s = openScreen();
+    for (const char *round : {"new", "open behind the screen"}) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(ShowActive(s->window()));
+        s->grids[0]->setFocus();
+        Press(Qt::Key_F1);
+        ASSERT_NE(HelpWindow::current(), nullptr);
+        EXPECT_EQ(QApplication::activeWindow(), HelpWindow::current());
+        EXPECT_EQ(QApplication::focusWidget(), HelpWindow::current()->browser());
+    }
 }
 
 TEST(HelpGuides, EveryScreenHasItsGuideWithItsPicturesBuiltIn) {

@@ -8,14 +8,25 @@
 //   4. Files: CSV quoting and columns, a failed save leaves nothing.
 //   5. The base screen: unknown report code, actions before a preview, the
 //      "Salvar Como" title prompt.
+//   6. Qt's own dialogs (preview, file, print, page set-up) in Portuguese.
 
 #include "forms.h"
 #include "recording_dialogs.h"
 #include "report_engine.h"
+#include "report_preview.h"
+#include "routines.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QDir>
-#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QInputDialog>
+#include <QLabel>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -189,6 +200,98 @@ TEST(ReportFilesTest, FailedSaveLeavesNothing) {
     ReportFiles::Format format;
     EXPECT_TRUE(ReportFiles::formatFromPath("a/B.XLSX", &format) && format == ReportFiles::Format::Xlsx);
     EXPECT_FALSE(ReportFiles::formatFromPath("a/b.txt", &format));
+}
+
+// CSV, XLSX and the PDF hold each value rounded to the cent as the paper
+// prints it; the workbook's column ranges never overlap.
+TEST(ReportFilesTest, ExportsHoldTheValueThePaperPrintsCellByCell) {
+    const QVector<double> values = {1345.6349999999998, 3087.045, 1.005, 0.125, 2.675, 283.3333333333333, -0.005, 1234567.891};
+    ReportDocument doc = document({1}, int(values.size()));
+    doc.matrices[0].values = values;
+    QTemporaryDir dir;
+    auto tool = [](const QString &program, const QStringList &args) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    for (const char *ext : {"pdf", "csv", "xlsx"}) {
+        ReportFiles::Format format;
+        ASSERT_TRUE(ReportFiles::formatFromName(ext, &format));
+        ReportFiles::save(doc, dir.filePath(QStringLiteral("r.%1").arg(ext)), format);
+    }
+    const QString pdf = tool("pdftotext", {"-layout", dir.filePath("r.pdf"), "-"});
+    QFile csvFile(dir.filePath("r.csv"));
+    ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
+    const QStringList csv = QString::fromUtf8(csvFile.readAll()).split('\n').value(1).split(';').mid(3);
+    const QString sheet = tool("unzip", {"-p", dir.filePath("r.xlsx"), "xl/worksheets/sheet1.xml"});
+    for (int k = 0; k < values.size(); ++k) {
+        SCOPED_TRACE(k);
+        const QString printed = ReportLayout::cellText(values[k]);
+        double paper = 0, data = 0;
+        ASSERT_TRUE(NumberText::parse(printed, &paper));
+        EXPECT_TRUE(pdf.contains(printed)) << printed.toStdString();
+        ASSERT_TRUE(NumberText::parse(csv.value(k), &data)) << csv.value(k).toStdString();
+        EXPECT_EQ(data, paper);
+        const QString cell = QStringLiteral("<c r=\"%1%2\"[^>]*><v>([^<]*)</v>").arg(QChar('D' + k)).arg(5);
+        const QRegularExpressionMatch m = QRegularExpression(cell).match(sheet);
+        ASSERT_TRUE(m.hasMatch()) << cell.toStdString();
+        EXPECT_EQ(m.captured(1).toDouble(), paper);
+    }
+    int lastMax = 0;
+    for (auto it = QRegularExpression("<col min=\"(\\d+)\" max=\"(\\d+)\"").globalMatch(sheet); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_GT(m.captured(1).toInt(), lastMax) << "overlapping column ranges";
+        lastMax = m.captured(2).toInt();
+    }
+    EXPECT_GT(lastMax, 0);
+}
+
+// 6. Qt's own dialogs in Portuguese ------------------------------------------------------------------
+
+namespace {
+// Every caption a person reads on the window: title, labels, buttons, actions, tool tips.
+QStringList captions(QWidget *w) {
+    QStringList out{w->windowTitle(), w->toolTip()};
+    for (QWidget *c : w->findChildren<QWidget *>()) {
+        if (!c->isVisibleTo(w)) continue;
+        out << c->toolTip();
+        if (auto *l = qobject_cast<QLabel *>(c)) out << l->text();
+        if (auto *b = qobject_cast<QAbstractButton *>(c)) out << b->text();
+        if (auto *g = qobject_cast<QGroupBox *>(c)) out << g->title();
+        for (QAction *a : c->actions()) out << a->text() << a->toolTip();
+    }
+    out.removeAll(QString());
+    return out;
+}
+}  // namespace
+
+TEST(QtDialogs, NoEnglishCaptionOnThePreviewFilePrintAndPageSetupDialogs) {
+    static const QRegularExpression english(
+        "\\b(Cancel|Save|Open|Look in|File name|Files of type|Next page|Previous page|First page|Last page|Zoom in|"
+        "Zoom out|Fit width|Fit page|Print|Page setup|Page Setup|Printer|Paper|Orientation|Portrait|Landscape|Margins|"
+        "Options|Properties|Close|Back|Forward|Copies|Name|Size|Type|Date Modified|Detail View|List View|"
+        "Create New Folder|Parent Directory)\\b");
+    ReportEngine engine;
+    engine.setDocument(document({40}));
+    QPrinter &printer = engine.printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QFileDialog file(nullptr, "Salvar Como");
+    file.setOption(QFileDialog::DontUseNativeDialog);
+    file.setAcceptMode(QFileDialog::AcceptSave);
+    QPrintDialog print(&printer);
+    QPageSetupDialog setup(&printer);
+    QInputDialog input;
+    input.setLabelText("Informe o título do relatório:");
+    ReportPreviewDialog preview(engine);
+    for (QDialog *d : std::initializer_list<QDialog *>{&preview, &file, &print, &setup, &input}) {
+        SCOPED_TRACE(d->metaObject()->className());
+        d->show();
+        QApplication::processEvents();
+        for (const QString &text : captions(d))
+            EXPECT_FALSE(english.match(QString(text).remove('&')).hasMatch()) << text.toStdString();
+        d->hide();
+    }
 }
 
 // 5. The base screen ----------------------------------------------------------------------------------

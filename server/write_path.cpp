@@ -1,0 +1,169 @@
+#include "write_path.h"
+
+#include "methods/common.h"
+#include "rpc_dispatcher.h"
+#include "rpc_error.h"
+
+#include <QList>
+#include <algorithm>
+
+namespace WritePath {
+
+bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
+
+}  // namespace WritePath
+
+QVariant KeySequence::next(DbSession &db) const {
+    for (bool restarted = false;;) {
+        const qint64 n = Common::nextNumber(db, name);
+        if (n > last) {
+            if (restarted || Common::count(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(layout->table())) >= last) refuse(exhausted);
+            Common::restart(db, name);
+            restarted = true;
+            continue;
+        }
+        const QVariant k = key(n);
+        if (!Entity::fetch(db, *layout, {k}, false)) return k;
+    }
+}
+
+void KeySequence::used(DbSession &db, const QVariant &k) const { Common::bump(db, name, k.toLongLong()); }
+
+namespace {
+
+using WritePath::missing;
+
+int keyColumn(const TableLayout &layout) {
+    for (int i = 0; i < layout.columns().size(); ++i)
+        if (layout.columns()[i].key) return i;
+    return -1;
+}
+
+bool sameKey(const TableLayout &layout, const Values &a, const Values &b) {
+    int k = 0;
+    for (const ColumnLayout &c : layout.columns())
+        if (c.key) {
+            if (!Entity::same(a.value(k), b.value(k), c.type)) return false;
+            ++k;
+        }
+    return true;
+}
+
+void tell(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const Values &key, const Values *before, const Values *after,
+          const QVector<int> &columns) {
+    if (!ctx.observer) return;
+    const TableLayout &layout = *rules.layout;
+    AppliedChange c;
+    c.method = ctx.method;
+    c.table = layout.table();
+    c.key = key;
+    c.op = op;
+    for (int i : columns)
+        c.fields.append({layout.columns()[i].name, before ? before->value(i) : QVariant(), after ? after->value(i) : QVariant()});
+    ctx.observer->applied(ctx.db, c);
+}
+
+QVector<int> allColumns(const TableLayout &layout) {
+    QVector<int> all;
+    for (int i = 0; i < layout.columns().size(); ++i) all << i;
+    return all;
+}
+
+void insertRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &newRec, const QSet<QString> &locked) {
+    const TableLayout &layout = *rules.layout;
+    DbSession &db = ctx.db;
+    Values row = newRec.values;
+    if (rules.keys) {
+        const int k = keyColumn(layout);
+        if (missing(row[k])) row[k] = rules.keys->next(db);
+    }
+    const QVector<int> all = allColumns(layout);
+    if (rules.check) rules.check(db, Checked{row, DeltaChange::Insert, all, locked});
+    if (Entity::fetch(db, layout, layout.keyOf(row), rules.lockFetched)) rules.refuseDuplicate(row);
+    Entity::insert(db, layout, row);
+    if (rules.keys) rules.keys->used(db, row[keyColumn(layout)]);
+    tell(ctx, rules, DeltaChange::Insert, layout.keyOf(row), nullptr, &row, all);
+}
+
+void updateRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &oldRec, const DeltaRecord &newRec, const QSet<QString> &locked) {
+    const TableLayout &layout = *rules.layout;
+    DbSession &db = ctx.db;
+    const Values oldKey = layout.keyOf(oldRec.values);
+    const auto stored = Entity::fetch(db, layout, oldKey, rules.lockFetched);
+    if (!stored) conflict(rules.conflict(oldKey));
+    const QVector<int> changed = Entity::changedColumns(layout, oldRec, newRec);
+    if (rules.keyFixed)
+        for (int i : changed)
+            if (layout.columns()[i].key) refuse(rules.keyFixed(*stored));
+    if (!Entity::unchangedSince(layout, oldRec, changed, *stored)) conflict(rules.conflict(oldKey));
+    const Values row = Entity::merged(*stored, newRec, changed);
+    if (rules.check) rules.check(db, Checked{row, DeltaChange::Update, changed, locked});
+    const Values newKey = layout.keyOf(row);
+    if (!sameKey(layout, newKey, oldKey) && Entity::fetch(db, layout, newKey, rules.lockFetched)) rules.refuseDuplicate(row);
+    Entity::update(db, layout, oldKey, row);
+    tell(ctx, rules, DeltaChange::Update, newKey, &*stored, &row, changed);
+}
+
+void deleteRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &oldRec) {
+    const TableLayout &layout = *rules.layout;
+    DbSession &db = ctx.db;
+    const Values oldKey = layout.keyOf(oldRec.values);
+    const auto stored = Entity::fetch(db, layout, oldKey, rules.lockFetched);
+    if (!stored || !Entity::unchangedSinceRead(layout, oldRec, *stored)) conflict(rules.conflict(oldKey));
+    if (rules.beforeDelete) rules.beforeDelete(db, *stored);
+    Entity::remove(db, layout, oldKey);
+    tell(ctx, rules, DeltaChange::Delete, oldKey, &*stored, nullptr, allColumns(layout));
+}
+
+QSet<QString> lockRows(DbSession &db, const RowLocks &locks, const QVector<DeltaRecord> &olds, const QVector<DeltaRecord> &news,
+                       const Delta &delta) {
+    if (locks.column < 0) return {};
+    QSet<QString> names;
+    for (int i = 0; i < delta.changes.size(); ++i) {
+        const DeltaChange::Op op = delta.changes[i].op;
+        if (op != DeltaChange::Insert) names.insert(Entity::text(olds[i].values[locks.column]));
+        if (op != DeltaChange::Delete && locks.newSide) names.insert(Entity::text(news[i].values[locks.column]));
+    }
+    QSet<QString> wanted;
+    for (const QString &n : std::as_const(names))
+        if (!locks.valid || locks.valid(n)) wanted.insert(n);
+    return locks.lock(db, wanted);
+}
+
+}  // namespace
+
+namespace WritePath {
+
+QSet<QString> apply(CallContext &ctx, const Delta &delta, const TableRules &rules) {
+    const TableLayout &layout = *rules.layout;
+    const int n = int(delta.changes.size());
+    QVector<DeltaRecord> olds(n), news(n);
+    for (int i = 0; i < n; ++i) {
+        const DeltaChange &c = delta.changes[i];
+        if (c.op != DeltaChange::Insert) {
+            olds[i] = Entity::read(delta, c.oldValues, layout);
+            if (rules.normalise) rules.normalise(olds[i]);
+            for (const QVariant &k : layout.keyOf(olds[i].values))
+                if (missing(k)) invalidParams(rules.oldKeyMissing);
+        }
+        if (c.op != DeltaChange::Delete) {
+            news[i] = Entity::read(delta, c.newValues, layout);
+            if (rules.normalise) rules.normalise(news[i]);
+        }
+    }
+    const QSet<QString> locked = lockRows(ctx.db, rules.locks, olds, news, delta);
+    for (int i = 0; i < n; ++i) applyOne(ctx, rules, delta.changes[i].op, olds[i], news[i], locked);
+    if (rules.afterAll) rules.afterAll(ctx.db, locked);
+    return locked;
+}
+
+void applyOne(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const DeltaRecord &oldRec, const DeltaRecord &newRec,
+              const QSet<QString> &locked) {
+    switch (op) {
+    case DeltaChange::Insert: insertRow(ctx, rules, newRec, locked); break;
+    case DeltaChange::Update: updateRow(ctx, rules, oldRec, newRec, locked); break;
+    case DeltaChange::Delete: deleteRow(ctx, rules, oldRec); break;
+    }
+}
+
+}  // namespace WritePath
