@@ -166,4 +166,24 @@ void applyOne(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, con
     }
 }
 
+int copyRows(CallContext &ctx, const TableRules &rules, const QString &parent, const QVariant &from, const QVariant &to,
+             const QSet<QString> &locked, const QString &narrow) {
+    const TableLayout &layout = *rules.layout;
+    const int column = layout.index(parent);
+    QVector<DeltaRecord> copies;
+    {
+        Query q(ctx.db, layout.select(QStringLiteral("WHERE %1 = ? %2").arg(parent, narrow)));
+        q.bind(from).exec();
+        while (q.next()) {
+            DeltaRecord r;
+            for (int i = 0; i < layout.columns().size(); ++i) r.values << Entity::columnValue(q.value(i), layout.columns()[i].type);
+            r.values[column] = to;
+            r.present = QVector<bool>(r.values.size(), true);
+            copies << r;
+        }
+    }
+    for (const DeltaRecord &r : std::as_const(copies)) applyOne(ctx, rules, DeltaChange::Insert, {}, r, locked);
+    return int(copies.size());
+}
+
 }  // namespace WritePath

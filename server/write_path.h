@@ -96,6 +96,13 @@ QSet<QString> apply(CallContext &ctx, const Delta &delta, const TableRules &rule
 void applyOne(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const DeltaRecord &oldRec, const DeltaRecord &newRec,
               const QSet<QString> &locked);
 
+// Inserts a copy of each row of rules.layout whose column `parent` holds
+// `from`, with `to` in its place, through applyOne (so the same checks and
+// observer see them); `narrow` ("AND ...") leaves rows out. Answers how many
+// were copied.
+int copyRows(CallContext &ctx, const TableRules &rules, const QString &parent, const QVariant &from, const QVariant &to,
+             const QSet<QString> &locked, const QString &narrow = QString());
+
 // A value that says nothing: null or blank.
 bool missing(const QVariant &v);
 

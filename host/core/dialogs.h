@@ -27,6 +27,12 @@ public:
     // title: "title|message when empty", as pesquisar takes it.
     virtual bool pesquisaLista(TDataSource *source, const QString &keyField, const QString &title,
                                QString *selection) = 0;
+    // A line of text, up to maxLength characters, *text proposed; false on
+    // cancel. The default service cancels.
+    virtual bool askText(const QString &caption, const QString &prompt, QString *text, int maxLength) {
+        (void)caption, (void)prompt, (void)text, (void)maxLength;
+        return false;
+    }
     // The wait animation (kind 1 over a screen, kind 6 over the main window).
     virtual void showWait(QObject *over, int kind) = 0;
     virtual void hideWait() = 0;

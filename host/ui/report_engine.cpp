@@ -88,21 +88,22 @@ IReportDialogs *g_dialogs = nullptr;
 
 }  // namespace
 
-std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent) {
+std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent,
+                                                int maxLength) {
     auto dialog = std::make_unique<QInputDialog>(parent);
     dialog->setInputMode(QInputDialog::TextInput);
     dialog->setWindowTitle(caption);
     dialog->setLabelText(prompt);
-    dialog->setTextValue(text.left(ReportTitleMaxLength));
+    dialog->setTextValue(text.left(maxLength));
     dialog->setOkButtonText(QStringLiteral("OK"));
     dialog->setCancelButtonText(QStringLiteral("Cancelar"));
     QLineEdit *field = dialog->findChild<QLineEdit *>();
-    field->setMaxLength(ReportTitleMaxLength);
+    field->setMaxLength(maxLength);
     // Qt sizes the prompt for a short answer: the caption was cut in the
     // title bar and a full title scrolled out of its field.
     const QFontMetrics fieldFont(field->font());
     const int margins = field->contentsMargins().left() + field->contentsMargins().right() + 16;
-    const int fieldWidth = std::max(fieldFont.horizontalAdvance(QString(ReportTitleMaxLength, QLatin1Char('x'))),
+    const int fieldWidth = std::max(fieldFont.horizontalAdvance(QString(maxLength, QLatin1Char('x'))),
                                     fieldFont.horizontalAdvance(dialog->textValue())) + margins;
     // The title bar also holds the window's icon and buttons.
     const int captionWidth = QFontMetrics(dialog->font()).horizontalAdvance(caption) + 160;

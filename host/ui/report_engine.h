@@ -33,7 +33,8 @@ class ReportEngine;
 // The longest report title the "Salvar Como" prompt takes.
 constexpr int ReportTitleMaxLength = 80;
 // That prompt, wide enough for its caption and for a title of that length.
-std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent);
+std::unique_ptr<QInputDialog> CreateTitleDialog(const QString &caption, const QString &prompt, const QString &text, QWidget *parent,
+                                                int maxLength = ReportTitleMaxLength);
 
 // The windows of the report actions. The desktop's implementation opens Qt's
 // print preview, print, page set-up, input and save dialogs.

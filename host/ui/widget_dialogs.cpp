@@ -3,6 +3,7 @@
 #include "client_table.h"
 #include "db_grid.h"
 #include "errors.h"
+#include "report_engine.h"
 #include "routines.h"
 #include "table_model.h"
 #include "ui_dispatch.h"
@@ -11,6 +12,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +105,13 @@ QString SearchKey(const QString &text) {
 WidgetDialogs::~WidgetDialogs() {
     if (m_wait) delete m_wait.data();
     if (m_waitDepth > 0) QApplication::restoreOverrideCursor();
+}
+
+bool WidgetDialogs::askText(const QString &caption, const QString &prompt, QString *text, int maxLength) {
+    const auto dialog = CreateTitleDialog(caption, prompt, *text, dialogParent(), maxLength);
+    if (dialog->exec() != QDialog::Accepted) return false;
+    *text = dialog->textValue();
+    return true;
 }
 
 int WidgetDialogs::showMessage(const QString &text, MsgType type, int buttons) {

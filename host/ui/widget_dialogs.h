@@ -19,6 +19,7 @@ public:
     int showMessage(const QString &text, MsgType type, int buttons) override;
     bool pesquisar(TDataSource *source, const QString &titleAndEmpty) override;
     bool pesquisaLista(TDataSource *source, const QString &keyField, const QString &title, QString *selection) override;
+    bool askText(const QString &caption, const QString &prompt, QString *text, int maxLength) override;
     void showWait(QObject *over, int kind) override;
     void hideWait() override;
 

@@ -68,6 +68,21 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     SetActionLook(sbtCadAuto, {"system-users"});
     SetActionLook(mnuCadAuto, {"system-users"});
 
+    // "Copiar": a new price table from the current one.
+    sbtCopiar = new QAction(QStringLiteral("Copiar"), this);
+    sbtCopiar->setObjectName(QStringLiteral("sbtCopiar"));
+    const QKeySequence copyKey(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    insertToolAction(sbtImprimir, sbtCopiar);
+    mnuCopiar = new QAction(QStringLiteral("C&opiar Tabela de Preço"), this);
+    mnuCopiar->setObjectName(QStringLiteral("mnuCopiar"));
+    mnuCopiar->setShortcut(copyKey);
+    insertMenuAction(7, mnuCopiar);
+    for (QAction *a : {sbtCopiar, mnuCopiar}) {
+        connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { priceTables->copyCurrent(); }); });
+        SetActionLook(a, {"edit-copy"});
+    }
+    sbtCopiar->setToolTip(HintWithShortcut(QStringLiteral("Copiar a tabela de preço com faixas e permissões"), copyKey));
+
     // Page "Tabela de Preço": the base screen's own grid stays hidden, the
     // sheets hold the grids.
     pgcPadrao->setTabText(pgcPadrao->indexOf(tshPadrao), QStringLiteral("Tabela de Preço"));
@@ -289,7 +304,8 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
     const std::pair<QAction *, bool> actions[] = {{sbtIncluir, a.incluir},   {sbtAlterar, a.alterar},
                                                   {sbtExcluir, a.excluir},   {sbtProcurar, a.procurar},
                                                   {sbtVerificar, a.verificar}, {sbtImprimir, a.imprimir},
-                                                  {sbtCadAuto, a.cadAuto},   {mnuCadAuto, a.cadAuto}};
+                                                  {sbtCadAuto, a.cadAuto},   {mnuCadAuto, a.cadAuto},
+                                                  {sbtCopiar, a.copiar},     {mnuCopiar, a.copiar}};
     for (const auto &[action, enabled] : actions) action->setEnabled(enabled);
 
     // While a row is in edit or insert no other tab can be chosen; a tab

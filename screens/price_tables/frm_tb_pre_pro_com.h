@@ -58,6 +58,8 @@ public:
     // Tool bar and menu additions.
     QAction *sbtCadAuto = nullptr;
     QAction *mnuCadAuto = nullptr;
+    QAction *sbtCopiar = nullptr;  // "Copiar", also mnuCopiar
+    QAction *mnuCopiar = nullptr;
 
     // The pages' page controls: "Tabela de Preço" (tshPadrao) and "Tipo de Serviço".
     TPageControl *pgcTabelaPreco = nullptr;

@@ -96,6 +96,8 @@ void TPriceTablesPage::enable(QWidget *, bool browse, ToolActions &a) const {
     a.alterar = a.excluir = a.procurar = a.verificar = a.imprimir = browse && HasRows(cdsTbPreco);
     // The lists of a price table open only when there is one.
     a.siblingTabs = browse && HasRows(cdsTbPreco);
+    // A copy starts from the stored table: not while a change of it is pending.
+    a.copiar = browse && HasRows(cdsTbPreco) && cdsTbPreco->ChangeCount() == 0;
     a.otherPages = browse;
 }
 

@@ -19,6 +19,9 @@ public:
     // The current price table's code and name.
     QString currentCode() const;
     QString currentName() const;
+    // "Copiar": asks the new name and has the server copy the current price
+    // table with its bands and permissions; the copy becomes current.
+    void copyCurrent();
     // Reloads the list and goes back to the row that was current.
     void reloadKeepingRow(WaitKind wait);
 

@@ -24,6 +24,7 @@ class TfrmTbPreProCom;
 struct ToolActions {
     bool incluir = false, alterar = false, excluir = false, procurar = false, verificar = false, imprimir = false;
     bool cadAuto = false;      // "Cadastramento Automático"
+    bool copiar = false;       // "Copiar": a new price table from the current one
     bool siblingTabs = false;  // the other sheets of the same page control
     bool otherPages = false;   // the tabs of the screen's other pages
 };

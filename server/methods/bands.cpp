@@ -222,6 +222,8 @@ void maxEndBelow(CallContext &ctx) {
 
 }  // namespace
 
+const TableRules &Bands::rules(bool systems) { return systems ? ::systems().rules : users().rules; }
+
 void Methods::registerBands(MethodRegistry &registry) {
     using A = ArgKind;
     for (const Side *side : {&systems(), &users()}) {

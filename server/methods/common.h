@@ -40,3 +40,7 @@ struct TableRules;
 namespace Permissions {
 const TableRules &rules();  // PRECOPROPOPER, for every method that grants a permission
 }
+
+namespace Bands {
+const TableRules &rules(bool systems);  // PRECOPROPSIST or PRECOPROPUSU, for the copy of a price table
+}

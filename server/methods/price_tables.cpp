@@ -1,5 +1,6 @@
 // Price tables (PRECOPROPOSTA): the list, the next code, the changes of the
-// maintenance grid (a deletion unlinks the table's market segments).
+// maintenance grid (a deletion unlinks the table's market segments), the copy
+// of a table with its bands and permissions.
 
 #include "codes.h"
 #include "common.h"
@@ -120,6 +121,44 @@ const TableRules &rules() {
     return r;
 }
 
+// A new price table made from one the user sees: its record with what the
+// delta's new side changes (the name), its bands and the permissions of its
+// active operators (an inactive operator may hold no new permission), all in
+// the call's transaction. The delta is one update of the source: its old side
+// is the record as shown, so a source changed or removed since is refused as
+// another user's change. Answers the new code and the permissions left out.
+void copy(CallContext &ctx) {
+    const Delta &delta = *ctx.delta(0);
+    if (delta.changes.size() != 1 || delta.changes[0].op != DeltaChange::Update)
+        invalidParams(QStringLiteral("O método CopiaTbPreco recebe uma única alteração: a tabela de preço de origem como foi mostrada."));
+    DeltaRecord shown = Entity::read(delta, delta.changes[0].oldValues, layout());
+    DeltaRecord changes = Entity::read(delta, delta.changes[0].newValues, layout());
+    normalise(shown);
+    normalise(changes);
+    const QString source = Entity::text(shown.values[CODE]);
+    if (!Codes::isPriceTable(source)) invalidParams(rules().oldKeyMissing);
+    Common::lockPriceTables(ctx.db, {source});
+    const auto stored = Entity::fetch(ctx.db, layout(), {source}, true);
+    if (!stored || !Entity::unchangedSinceRead(layout(), shown, *stored)) conflict(conflictMessage(source));
+
+    DeltaRecord copy;
+    copy.values = Entity::merged(*stored, changes, Entity::changedColumns(layout(), shown, changes));
+    copy.values[CODE] = codes().next(ctx.db);
+    copy.present = QVector<bool>(copy.values.size(), true);
+    WritePath::applyOne(ctx, rules(), DeltaChange::Insert, {}, copy, {});
+    const QString code = copy.values[CODE].toString();
+    const QSet<QString> locked = Common::lockPriceTables(ctx.db, {code});
+    for (bool systems : {true, false}) WritePath::copyRows(ctx, Bands::rules(systems), QStringLiteral("CDPRECOPROP"), source, code, locked);
+    Query all(ctx.db, QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOPER WHERE CDPRECOPROP = ?"));
+    all.bind(source).exec();
+    const qint64 held = all.next() ? all.value(0).toLongLong() : 0;
+    const int copied = WritePath::copyRows(ctx, Permissions::rules(), QStringLiteral("CDPRECOPROP"), source, code, locked,
+                                           QStringLiteral("AND CDOPERADOR IN (SELECT CDOPERADOR FROM OPERADOR WHERE TRIM(IDOPERATIVO) = 'A')"));
+    Packets::Builder answer({FieldDef{QStringLiteral("CDPRECOPROP"), FieldType::String, 10}, FieldDef{QStringLiteral("QTPERMNAOCOP"), FieldType::Float}});
+    answer.addRow({code, double(held - copied)});
+    ctx.data = answer.toJson();
+}
+
 }  // namespace
 
 void Methods::registerPriceTables(MethodRegistry &registry) {
@@ -129,6 +168,7 @@ void Methods::registerPriceTables(MethodRegistry &registry) {
     registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
     registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), rules()); }});
+    registry.add({QStringLiteral("CopiaTbPreco"), {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});
     // Called before a price table's deletion is sent. Its market segments are
     // unlinked by the deletion itself, in the deletion's transaction: were they
     // unlinked here, a deletion refused afterwards (a stale row, an older

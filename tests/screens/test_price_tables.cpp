@@ -376,3 +376,40 @@ TEST_F(PriceTableTest, APastedNumberIsStoredAsWrittenAndAnythingElseIsRefused) {
     ASSERT_FALSE(row.isEmpty());
     EXPECT_DOUBLE_EQ(row[p.fieldIndex("VRPRECOUNITSIST")].toDouble(), 1234.56);
 }
+
+TEST_F(PriceTableTest, CopiarMakesTheCopyCurrentWithItsBandsAndRefusesASourceChangedMeanwhile) {
+    const QString source = field("CDPRECOPROP")->AsString(), name = field("NMPRECOPROP")->AsString();
+    const qsizetype bands = serverCall("getDescSis", {source}).rows.size(), tables = serverCall("getTbPreco").rows.size();
+    ASSERT_GT(bands, 0);
+    ASSERT_TRUE(f->sbtCopiar->isEnabled());
+    dialogs.textAnswers = {"Tabela 2027"};
+    Trigger(f->sbtCopiar);
+    ASSERT_EQ(dialogs.askedTexts.size(), 1);
+    EXPECT_EQ(dialogs.askedTexts[0].proposed, QString("Cópia de " + name).left(50));
+    EXPECT_EQ(dialogs.askedTexts[0].maxLength, 50);
+    const QString copy = field("CDPRECOPROP")->AsString();
+    EXPECT_NE(copy, source);
+    EXPECT_EQ(field("NMPRECOPROP")->AsString(), "Tabela 2027");
+    EXPECT_EQ(serverCall("getDescSis", {copy}).rows.size(), bands);
+    EXPECT_TRUE(dialogs.last().startsWith("Tabela de preço " + copy)) << dialogs.last().toStdString();
+
+    // Another desktop changes the source after this one read it.
+    ASSERT_TRUE(f->priceTables->cdsTbPreco->Locate("CDPRECOPROP", source));
+    TNetConnection other;
+    other.Host = "127.0.0.1";
+    other.Port = server->port();
+    other.Token = "chave-de-teste";
+    TClientTable t("t");
+    t.LoadPacket(CheckResultPacket(other.Call("getTbPreco", {})));
+    ASSERT_TRUE(t.Locate("CDPRECOPROP", source));
+    t.Edit();
+    t.FieldByName("VRPRECOUNITSIST")->SetAsFloat(1);
+    t.Post();
+    CheckResultServ(other.Call("SetIncTbPre", {t.GetDelta()}));
+    dialogs.clear();
+    dialogs.textAnswers = {"Outra cópia"};
+    Trigger(f->sbtCopiar);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.last().contains("alterada ou excluída por outro usuário")) << dialogs.last().toStdString();
+    EXPECT_EQ(serverCall("getTbPreco").rows.size(), tables + 1);
+}

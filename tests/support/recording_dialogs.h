@@ -31,6 +31,12 @@ public:
         searchTitles.append(title);
         return onPesquisaLista ? onPesquisaLista(source, keyField, selection) : false;
     }
+    bool askText(const QString &caption, const QString &, QString *text, int maxLength) override {
+        askedTexts.append({caption, *text, maxLength});
+        if (textAnswers.isEmpty()) return false;
+        *text = textAnswers.takeFirst();
+        return true;
+    }
     void showWait(QObject *, int kind) override {
         ++waitShown;
         ++waitDepth;
@@ -60,6 +66,12 @@ public:
     int waitShown = 0, waitHidden = 0, waitDepth = 0;
     int confirmAnswer = MsgButton::Yes;
     QList<int> answers;  // answers to the next questions, in order; then confirmAnswer
+    struct Asked {
+        QString caption, proposed;
+        int maxLength;
+    };
+    QList<Asked> askedTexts;
+    QStringList textAnswers;  // typed into the next prompts, in order; then cancel
     std::function<bool(TDataSource *)> onPesquisar;
     std::function<bool(TDataSource *, const QString &, QString *)> onPesquisaLista;
 };
