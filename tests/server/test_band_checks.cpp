@@ -3,6 +3,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 class BandChecks : public ServerTest {
 protected:
     void SetUp() override {
@@ -110,7 +112,7 @@ TEST_P(BandChecks, QtMaxFinAnswersTheEndOfThePrecedingBand) {
     const DataPacket later = PacketCodec::packetFromJson(call(QStringLiteral("getQtMaxFin"), {code, RpcArg::ref(&eleven), QStringLiteral("EDIT")}).data);
     EXPECT_EQ(cell(later, 0, "FINSIST").toInt(), 10);
     EXPECT_EQ(cell(later, 0, "FINUSU").toInt(), 10);
-    EXPECT_EQ(call(QStringLiteral("getQtMaxFin"), {code, 6, QStringLiteral("OUTRO")}).errorCode, -32602);
+    EXPECT_EQ(call(QStringLiteral("getQtMaxFin"), {code, 6, QStringLiteral("OUTRO")}).errorCode, RpcCode::InvalidParams);
 }
 
 TEST_P(BandChecks, SameStartQuestionsAnswerTheBandsWithThatStart) {

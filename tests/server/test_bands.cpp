@@ -4,6 +4,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 namespace {
 
 struct SideNames {
@@ -80,7 +82,7 @@ TEST_P(Bands, EachBandRuleRefusesWithNothingStored) {
         };
         for (const Case &c : cases) {
             const RpcReply r = insertBand(s, c.first, c.last, c.pct);
-            EXPECT_EQ(r.errorCode, -32000) << s.set << " " << c.expected;
+            EXPECT_EQ(r.errorCode, RpcCode::Refused) << s.set << " " << c.expected;
             EXPECT_TRUE(r.errorMessage.contains(QString::fromUtf8(c.expected))) << r.errorMessage.toStdString();
             EXPECT_TRUE(r.errorMessage.contains(code)) << r.errorMessage.toStdString();
         }
@@ -101,9 +103,9 @@ TEST_P(Bands, TheLimitsThemselvesAreAccepted) {
 
 TEST_P(Bands, ABandNeedsARegisteredPriceTable) {
     const RpcReply r = insertBand(kSystems, "00001", "00005", 1.0, QStringLiteral("0000000999"));
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("0000000999")));
-    EXPECT_EQ(insertBand(kSystems, "00001", "00005", 1.0, QStringLiteral("")).errorCode, -32000);
+    EXPECT_EQ(insertBand(kSystems, "00001", "00005", 1.0, QStringLiteral("")).errorCode, RpcCode::Refused);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPSIST")), 0);
 }
 
@@ -111,16 +113,16 @@ TEST_P(Bands, RepeatedStartsAndOverlapsAreRefusedGapsAreNot) {
     for (const SideNames &s : {kSystems, kUsers}) {
         ASSERT_TRUE(insertBand(s, "00001", "00005", 0.0).ok);
         RpcReply r = insertBand(s, "00001", "00001", 3.0);
-        EXPECT_EQ(r.errorCode, -32000);
+        EXPECT_EQ(r.errorCode, RpcCode::Refused);
         EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("00001"))) << r.errorMessage.toStdString();
         r = insertBand(s, "00003", "00008", 3.0);  // starts inside
-        EXPECT_EQ(r.errorCode, -32000);
+        EXPECT_EQ(r.errorCode, RpcCode::Refused);
         EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("sobrepõem"))) << r.errorMessage.toStdString();
         EXPECT_EQ(insertBand(s, "00006", "00006", 3.0).errorCode, 0);
         EXPECT_EQ(insertBand(s, "00007", "00012", 3.0).errorCode, 0);
         EXPECT_EQ(insertBand(s, "00014", "00016", 3.0).errorCode, 0);  // a gap at 13 is allowed
-        EXPECT_EQ(insertBand(s, "00013", "00014", 3.0).errorCode, -32000);  // ends inside
-        EXPECT_EQ(insertBand(s, "00013", "00020", 3.0).errorCode, -32000);  // encloses
+        EXPECT_EQ(insertBand(s, "00013", "00014", 3.0).errorCode, RpcCode::Refused);  // ends inside
+        EXPECT_EQ(insertBand(s, "00013", "00020", 3.0).errorCode, RpcCode::Refused);  // encloses
         EXPECT_EQ(bands(s), (QStringList{"00001-00005:0", "00006-00006:3", "00007-00012:3", "00014-00016:3"})) << s.set;
     }
 }
@@ -144,7 +146,7 @@ TEST_P(Bands, OverlapsAreJudgedAfterTheWholeDelta) {
     bad.fields = ClientFields::systemsBand();
     bad.changes.append({DeltaChange::Update, {code, "00009", "00010", 5.0}, {code, "00009", "00012", 5.0}});
     bad.changes.append({DeltaChange::Update, {code, "00004", "00008", 3.0}, {code, "00004", "00009", 3.0}});
-    EXPECT_EQ(call(QStringLiteral("setDescSis"), {bad}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("setDescSis"), {bad}).errorCode, RpcCode::Refused);
     EXPECT_EQ(bands(kSystems), (QStringList{"00001-00003:0", "00004-00008:3", "00009-00010:5"}));
 }
 
@@ -175,7 +177,7 @@ TEST_P(Bands, AStaleBandIsAConflict) {
     mine->FieldByName(QStringLiteral("VRPERCDESCSIST"))->SetValue(9.0);
     mine->Post();
     const RpcReply r = call(QStringLiteral("setDescSis"), {mine->GetDelta()});
-    EXPECT_EQ(r.errorCode, -32001);
+    EXPECT_EQ(r.errorCode, RpcCode::Conflict);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("outro usuário")));
     EXPECT_EQ(bands(kSystems), QStringList{"00001-00005:7"});
     // Deleting a band someone else already deleted is a conflict too.
@@ -184,7 +186,7 @@ TEST_P(Bands, AStaleBandIsAConflict) {
     first->Delete();
     ASSERT_TRUE(call(QStringLiteral("setDescSis"), {first->GetDelta()}).ok);
     gone->Delete();
-    EXPECT_EQ(call(QStringLiteral("setDescSis"), {gone->GetDelta()}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("setDescSis"), {gone->GetDelta()}).errorCode, RpcCode::Conflict);
 }
 
 COT_BOTH_BACKENDS(Bands);

@@ -3,6 +3,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QDate>
 #include <QFile>
 #include <QProcess>
@@ -105,9 +107,9 @@ TEST_P(Cli, LogsOneLinePerRequestWithoutTheData) {
     c.Port = port;
     c.Token = QStringLiteral("chave-do-teste");
     ASSERT_TRUE(c.Call(QStringLiteral("getTbPreco"), {}).ok);
-    EXPECT_EQ(c.Call(QStringLiteral("getDescSis"), {QStringLiteral("x'")}).errorCode, -32602);
+    EXPECT_EQ(c.Call(QStringLiteral("getDescSis"), {QStringLiteral("x'")}).errorCode, RpcCode::InvalidParams);
     c.Token = QStringLiteral("errada");
-    EXPECT_EQ(c.Call(QStringLiteral("getTbPreco"), {}).errorCode, -32097);
+    EXPECT_EQ(c.Call(QStringLiteral("getTbPreco"), {}).errorCode, RpcCode::Unauthorized);
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(10000));
     const QStringList lines = QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

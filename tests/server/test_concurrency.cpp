@@ -4,6 +4,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QProcess>
 #include <QSet>
 #include <atomic>
@@ -46,7 +48,7 @@ void raceBands(const QVector<int> &ports, const QString &code, int clients, int 
                 const RpcReply reply = net.Call(method, {d});
                 if (reply.ok) {
                     ++result.accepted;
-                } else if (reply.errorCode == -32000) {
+                } else if (reply.errorCode == RpcCode::Refused) {
                     ++result.refused;
                 } else {
                     ++result.other;

@@ -2,6 +2,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 class Operators : public ServerTest {
 protected:
     void SetUp() override {
@@ -64,21 +66,21 @@ TEST_P(Operators, RefusalsLeaveNothingGranted) {
     QString withInactive = "000000000001,000000000002", unknown = "000000000001,000000000099", none = "";
     QString m = "M", l = "", u = "";
     RpcReply r = insere(withInactive, m, 10, l, 0, u, 0);
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("000000000002"))) << r.errorMessage.toStdString();
     r = insere(unknown, m, 10, l, 0, u, 0);
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("000000000099")));
     r = insere(none, m, 100.01, l, 0, u, 0);
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("manutenção"))) << r.errorMessage.toStdString();
     QString l2 = "L";
-    EXPECT_EQ(insere(none, m, 10, l2, -1, u, 0).errorCode, -32000);
+    EXPECT_EQ(insere(none, m, 10, l2, -1, u, 0).errorCode, RpcCode::Refused);
     QString wrongSlot = "U";
-    EXPECT_EQ(insere(none, wrongSlot, 10, l, 0, u, 0).errorCode, -32602);
+    EXPECT_EQ(insere(none, wrongSlot, 10, l, 0, u, 0).errorCode, RpcCode::InvalidParams);
     const RpcReply noTable = call(QStringLiteral("Insere_OperDesc"),
                                   {QString(), QStringLiteral("M"), 1.0, QStringLiteral("0000000777"), QString(), 0.0, QString(), 0.0});
-    EXPECT_EQ(noTable.errorCode, -32000);
+    EXPECT_EQ(noTable.errorCode, RpcCode::Refused);
     EXPECT_TRUE(permissions().isEmpty());
     // With no type ticked nothing is granted, and that is no error.
     QString e1 = "", e2 = "", e3 = "";

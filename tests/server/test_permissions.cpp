@@ -2,6 +2,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 class Permissions : public ServerTest {
 protected:
     void SetUp() override {
@@ -38,7 +40,7 @@ TEST_P(Permissions, ListCarriesTheOperatorName) {
 TEST_P(Permissions, OnePerTableOperatorAndType) {
     ASSERT_TRUE(grant("000000000001", "L", 5.0).ok);
     const RpcReply r = grant("000000000001", "L", 6.0);
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("já cadastrado"))) << r.errorMessage.toStdString();
     EXPECT_TRUE(grant("000000000001", "M", 6.0).ok);
     EXPECT_TRUE(grant("000000000001", "L", 6.0, newPriceTable()).ok);
@@ -49,7 +51,7 @@ TEST_P(Permissions, OnePerTableOperatorAndType) {
     t->Edit();
     t->FieldByName(QStringLiteral("IDTIPODESCOPER"))->SetValue(QStringLiteral("L"));
     t->Post();
-    EXPECT_EQ(call(QStringLiteral("setPerOper"), {t->GetDelta()}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("setPerOper"), {t->GetDelta()}).errorCode, RpcCode::Refused);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOPER WHERE IDTIPODESCOPER = 'M'")), 1);
 }
 
@@ -70,10 +72,10 @@ TEST_P(Permissions, EachRuleRefusesWithNothingStored) {
     };
     for (const Case &c : cases) {
         const RpcReply r = grant(c.op, c.type, c.pct);
-        EXPECT_EQ(r.errorCode, -32000) << c.expected;
+        EXPECT_EQ(r.errorCode, RpcCode::Refused) << c.expected;
         EXPECT_TRUE(r.errorMessage.contains(QString::fromUtf8(c.expected))) << r.errorMessage.toStdString();
     }
-    EXPECT_EQ(grant("000000000001", "L", 1.0, QStringLiteral("0000000555")).errorCode, -32000);
+    EXPECT_EQ(grant("000000000001", "L", 1.0, QStringLiteral("0000000555")).errorCode, RpcCode::Refused);
     EXPECT_EQ(stored(), 0);
     EXPECT_TRUE(grant("000000000001", "U", 100.0).ok);
     EXPECT_TRUE(grant("000000000002", "U", 0.0).ok);
@@ -100,7 +102,7 @@ TEST_P(Permissions, StaleAndRemovedPermissionsAreConflicts) {
     mine->Edit();
     mine->FieldByName(QStringLiteral("VRPERCDESCOPER"))->SetValue(9.0);
     mine->Post();
-    EXPECT_EQ(call(QStringLiteral("setPerOper"), {mine->GetDelta()}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("setPerOper"), {mine->GetDelta()}).errorCode, RpcCode::Conflict);
     EXPECT_EQ(scalar(QStringLiteral("SELECT VRPERCDESCOPER FROM PRECOPROPOPER")).toDouble(), 8.0);
     auto del = table(QStringLiteral("getPerOper"), {code});
     del->Delete();
@@ -108,7 +110,7 @@ TEST_P(Permissions, StaleAndRemovedPermissionsAreConflicts) {
     EXPECT_EQ(stored(), 0);
     theirs->MergeChangeLog();
     theirs->Delete();
-    EXPECT_EQ(call(QStringLiteral("setPerOper"), {theirs->GetDelta()}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("setPerOper"), {theirs->GetDelta()}).errorCode, RpcCode::Conflict);
 }
 
 COT_BOTH_BACKENDS(Permissions);

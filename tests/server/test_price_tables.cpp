@@ -3,6 +3,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QSet>
 
 class PriceTables : public ServerTest {
@@ -97,7 +99,7 @@ TEST_P(PriceTables, EachRecordRuleRefusesWithNothingStored) {
         row[c.field] = c.value;
         const RpcReply r = insert(row);
         EXPECT_FALSE(r.ok) << c.expected;
-        EXPECT_EQ(r.errorCode, -32000) << c.expected;
+        EXPECT_EQ(r.errorCode, RpcCode::Refused) << c.expected;
         EXPECT_TRUE(r.errorMessage.contains(QString::fromUtf8(c.expected))) << r.errorMessage.toStdString();
         if (c.field != 0) {
             EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("0000000007"))) << r.errorMessage.toStdString();
@@ -105,7 +107,7 @@ TEST_P(PriceTables, EachRecordRuleRefusesWithNothingStored) {
     }
     // A code longer than the field does not even fit the packet.
     Row tooLong = validRow(QStringLiteral("12345678901"));
-    EXPECT_EQ(insert(tooLong).errorCode, -32602);
+    EXPECT_EQ(insert(tooLong).errorCode, RpcCode::InvalidParams);
     EXPECT_EQ(tables(), 0);
 }
 
@@ -122,7 +124,7 @@ TEST_P(PriceTables, LimitsThatHoldAreAccepted) {
 TEST_P(PriceTables, ADuplicateCodeIsRefused) {
     ASSERT_TRUE(insert(validRow(QStringLiteral("0000000001"))).ok);
     const RpcReply r = insert(validRow(QStringLiteral("1"), QStringLiteral("Outra")));
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("0000000001")));
     EXPECT_EQ(tables(), 1);
 }
@@ -135,7 +137,7 @@ TEST_P(PriceTables, TheWholeDeltaOrNothing) {
     bad[1] = QVariant();
     d.changes.append({DeltaChange::Insert, {}, bad});
     const RpcReply r = call(QStringLiteral("SetIncTbPre"), {d});
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_EQ(tables(), 0);
 }
 
@@ -186,7 +188,7 @@ TEST_P(PriceTables, AStaleUpdateIsRefusedAsAConflict) {
     mine->Post();
     const RpcReply r = call(QStringLiteral("SetIncTbPre"), {mine->GetDelta()});
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorCode, -32001);
+    EXPECT_EQ(r.errorCode, RpcCode::Conflict);
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("outro usuário"))) << r.errorMessage.toStdString();
     EXPECT_EQ(scalar(QStringLiteral("SELECT NMPRECOPROP FROM PRECOPROPOSTA")), QStringLiteral("Deles"));
 }
@@ -219,11 +221,11 @@ TEST_P(PriceTables, UpdatingOrDeletingARemovedTableIsAConflict) {
     mine->Edit();
     mine->FieldByName(QStringLiteral("NMPRECOPROP"))->SetValue(QStringLiteral("Tarde demais"));
     mine->Post();
-    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {mine->GetDelta()}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {mine->GetDelta()}).errorCode, RpcCode::Conflict);
     Delta del;
     del.fields = ClientFields::priceTable();
     del.changes.append({DeltaChange::Delete, validRow(QStringLiteral("0000000001")), {}});
-    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {del}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {del}).errorCode, RpcCode::Conflict);
     EXPECT_EQ(tables(), 0);
 }
 
@@ -233,7 +235,7 @@ TEST_P(PriceTables, TheCodeCannotBeChanged) {
     t->Edit();
     t->FieldByName(QStringLiteral("CDPRECOPROP"))->SetValue(QStringLiteral("0000000099"));
     t->Post();
-    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {t->GetDelta()}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("SetIncTbPre"), {t->GetDelta()}).errorCode, RpcCode::Refused);
     EXPECT_EQ(scalar(QStringLiteral("SELECT CDPRECOPROP FROM PRECOPROPOSTA")), code);
 }
 
@@ -289,8 +291,8 @@ TEST_P(PriceTables, ARefusedDeletionLeavesTheSegmentsLinked) {
         const char *name;
         int expectedCode;
     };
-    const Case cases[] = {{"an older refused change goes first in the same delta", -32001},
-                          {"an older invalid insert goes first in the same delta", -32000}};
+    const Case cases[] = {{"an older refused change goes first in the same delta", RpcCode::Conflict},
+                          {"an older invalid insert goes first in the same delta", RpcCode::Refused}};
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(cases[i].name);
         exec(QStringLiteral("DELETE FROM SEGMERCADO"));

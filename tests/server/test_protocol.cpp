@@ -3,6 +3,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -78,7 +80,7 @@ TEST_P(Protocol, UnknownMethodsAreRefusedAndNamesAreCaseSensitive) {
     for (const char *name : {"naoExiste", "getvdqtiniusu", "GetVdQtIniUsu", "getVdQtIniUsu", "settbprecsegmer", "insere_operdesc"}) {
         const RpcReply r = call(QString::fromLatin1(name), {code, QStringLiteral("00001")});
         EXPECT_FALSE(r.ok) << name;
-        EXPECT_EQ(r.errorCode, -32601) << name;
+        EXPECT_EQ(r.errorCode, RpcCode::MethodNotFound) << name;
         EXPECT_FALSE(r.errorMessage.isEmpty());
     }
     // The users duplicate question is spelt with lower-case "usu".
@@ -114,7 +116,7 @@ TEST_P(Protocol, WrongArgumentCountsAndKindsAreRefusedWithNothingChanged) {
     for (const Case &c : cases) {
         const RpcReply r = call(QString::fromLatin1(c.method), c.args);
         EXPECT_FALSE(r.ok) << c.method;
-        EXPECT_EQ(r.errorCode, -32602) << c.method << ": " << r.errorMessage.toStdString();
+        EXPECT_EQ(r.errorCode, RpcCode::InvalidParams) << c.method << ": " << r.errorMessage.toStdString();
         EXPECT_FALSE(r.errorMessage.isEmpty());
     }
     EXPECT_EQ(fingerprint(), before);
@@ -124,18 +126,18 @@ TEST_P(Protocol, WrongArgumentCountsAndKindsAreRefusedWithNothingChanged) {
 TEST_P(Protocol, MalformedRequestsGetTheirErrorCodes) {
     seed();
     const QString before = fingerprint();
-    EXPECT_EQ(errorCode(post("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":")), -32700);
-    EXPECT_EQ(errorCode(post("não é json")), -32700);
-    EXPECT_EQ(errorCode(post("")), -32700);
-    EXPECT_EQ(errorCode(post("[]")), -32600);
-    EXPECT_EQ(errorCode(post(R"([{"jsonrpc":"2.0","id":1,"method":"getTbPreco","params":[]}])")), -32600);
-    EXPECT_EQ(errorCode(post("42")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"id":1,"method":"getTbPreco","params":[]})")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"1.0","id":1,"method":"getTbPreco","params":[]})")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"params":[]})")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"method":7,"params":[]})")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":{"a":1},"method":"getTbPreco","params":[]})")), -32600);
-    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"method":"getDescSis","params":{"code":"1"}})")), -32602);
+    EXPECT_EQ(errorCode(post("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":")), RpcCode::ParseError);
+    EXPECT_EQ(errorCode(post("não é json")), RpcCode::ParseError);
+    EXPECT_EQ(errorCode(post("")), RpcCode::ParseError);
+    EXPECT_EQ(errorCode(post("[]")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"([{"jsonrpc":"2.0","id":1,"method":"getTbPreco","params":[]}])")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post("42")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"id":1,"method":"getTbPreco","params":[]})")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"1.0","id":1,"method":"getTbPreco","params":[]})")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"params":[]})")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"method":7,"params":[]})")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":{"a":1},"method":"getTbPreco","params":[]})")), RpcCode::InvalidRequest);
+    EXPECT_EQ(errorCode(post(R"({"jsonrpc":"2.0","id":1,"method":"getDescSis","params":{"code":"1"}})")), RpcCode::InvalidParams);
     const Raw r = post("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":");
     EXPECT_EQ(r.status, 200);
     EXPECT_TRUE(r.body.value("id").isNull());
@@ -168,7 +170,7 @@ TEST_P(Protocol, MalformedDeltasAreRefusedWithNothingChanged) {
     for (const std::string &body : bodies) {
         const Raw r = post(body);
         EXPECT_EQ(r.status, 200);
-        EXPECT_EQ(errorCode(r), -32602) << body << " -> " << r.text;
+        EXPECT_EQ(errorCode(r), RpcCode::InvalidParams) << body << " -> " << r.text;
     }
     EXPECT_EQ(fingerprint(), before);
     EXPECT_TRUE(healthy());
@@ -184,17 +186,17 @@ TEST_P(Protocol, HostileTextInCodesAndSelectionsChangesNothing) {
         for (const char *m : {"getDescSis", "getDescUsu", "getPerOper", "setTbPrecSegMer"}) {
             const RpcReply r = call(QString::fromLatin1(m), {h});
             EXPECT_FALSE(r.ok) << m;
-            EXPECT_EQ(r.errorCode, -32602) << m;
+            EXPECT_EQ(r.errorCode, RpcCode::InvalidParams) << m;
         }
         QString selection = h;
         const RpcReply lu = call(QStringLiteral("getLuSist"), {RpcArg::ref(&selection), QStringLiteral("5")});
-        EXPECT_EQ(lu.errorCode, -32602);
+        EXPECT_EQ(lu.errorCode, RpcCode::InvalidParams);
         const RpcReply ins = call(QStringLiteral("Insere_OperDesc"),
                                   {h, QStringLiteral("M"), 10.0, code, QString(), 0.0, QString(), 0.0});
-        EXPECT_EQ(ins.errorCode, -32602);
-        EXPECT_EQ(call(QStringLiteral("getVdOpTipo"), {h, code, QStringLiteral("L")}).errorCode, -32602);
-        EXPECT_EQ(call(QStringLiteral("GetOperTipoServ"), {h}).errorCode, -32602);
-        EXPECT_EQ(call(QStringLiteral("getVdIntervSis"), {QStringLiteral("I"), code, h, QString()}).errorCode, -32602);
+        EXPECT_EQ(ins.errorCode, RpcCode::InvalidParams);
+        EXPECT_EQ(call(QStringLiteral("getVdOpTipo"), {h, code, QStringLiteral("L")}).errorCode, RpcCode::InvalidParams);
+        EXPECT_EQ(call(QStringLiteral("GetOperTipoServ"), {h}).errorCode, RpcCode::InvalidParams);
+        EXPECT_EQ(call(QStringLiteral("getVdIntervSis"), {QStringLiteral("I"), code, h, QString()}).errorCode, RpcCode::InvalidParams);
     }
     // The message names the offending text, cut short and readable.
     const RpcReply r = call(QStringLiteral("getDescSis"), {QStringLiteral("1' OR '1'='1")});
@@ -245,7 +247,7 @@ TEST_P(Protocol, RandomAndMutatedRequestsNeverBringTheServerDown) {
     }
     EXPECT_EQ(answered, 300);
     // The valid update asks for a band end above 20: refused by the rules.
-    EXPECT_EQ(errorCode(post(valid)), -32000);
+    EXPECT_EQ(errorCode(post(valid)), RpcCode::Refused);
     EXPECT_EQ(fingerprint(), before);
     EXPECT_TRUE(healthy());
 }
@@ -269,7 +271,7 @@ TEST_P(SmallBody, OversizedBodiesAreRefusedWith413) {
     QString huge(6000, QLatin1Char('0'));
     const RpcReply reply = call(QStringLiteral("setTbPrecSegMer"), {huge});
     EXPECT_FALSE(reply.ok);
-    EXPECT_EQ(reply.errorCode, -32096);
+    EXPECT_EQ(reply.errorCode, RpcCode::TooLarge);
     EXPECT_EQ(fingerprint(), before);
     EXPECT_TRUE(healthy());
     EXPECT_TRUE(call(QStringLiteral("getTbPreco")).ok);
@@ -292,7 +294,7 @@ TEST_P(WithToken, CallsWithoutTheRightTokenGet401) {
     auto anonymous = connect();
     const RpcReply r = anonymous->Call(QStringLiteral("PrxPrecoProp"), {});
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorCode, -32097);
+    EXPECT_EQ(r.errorCode, RpcCode::Unauthorized);
     EXPECT_EQ(scalar(QStringLiteral("SELECT NRULTIMO FROM SEQUENCIA WHERE NMSEQUENCIA = 'PRECOPROPOSTA'")), QStringLiteral("0"));
     EXPECT_TRUE(healthy());
 }
@@ -353,7 +355,7 @@ TEST_P(DatabaseFaults, ConnectionsDroppedByTheDatabaseAreOpenedAgain) {
     // A write on a lost connection is not repeated: it fails as a storage failure, or succeeds on a new connection.
     const RpcReply w = call(QStringLiteral("PrxPrecoProp"));
     if (!w.ok) {
-        EXPECT_EQ(w.errorCode, -32002);
+        EXPECT_EQ(w.errorCode, RpcCode::Storage);
         EXPECT_FALSE(w.errorMessage.isEmpty());
     }
     const RpcReply again = call(QStringLiteral("PrxPrecoProp"));

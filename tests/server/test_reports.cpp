@@ -2,6 +2,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QDate>
 
 class Reports : public ServerTest {
@@ -79,26 +81,26 @@ TEST_P(Reports, UsersBandsForTheCountAndAListedSelection) {
 TEST_P(Reports, ATableWhoseBandsLeaveAGapIsRefusedByName) {
     QString selection = QStringLiteral("T");
     RpcReply r = call(QStringLiteral("getLuSist"), {RpcArg::ref(&selection), QStringLiteral("12")});
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(d)) << r.errorMessage.toStdString();
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("Tabela D"))) << r.errorMessage.toStdString();
     EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("6"))) << r.errorMessage.toStdString();
     // Users: b's bands stop at 100.
     r = call(QStringLiteral("getLuUsu"), {RpcArg::ref(&selection), QStringLiteral("150")});
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(b)) << r.errorMessage.toStdString();
     EXPECT_TRUE(call(QStringLiteral("getLuUsu"), {RpcArg::ref(&selection), QStringLiteral("100")}).ok);
     // A listed table without any band of the kind.
     QString onlyC = c;
     r = call(QStringLiteral("getLuUsu"), {RpcArg::ref(&onlyC), QStringLiteral("1")});
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(c));
     // A gap right at the start.
     const QString e = newPriceTable(QStringLiteral("Tabela E"));
     addBands(true, e, {{2, 20, 0}});
     QString onlyE = e;
     r = call(QStringLiteral("getLuSist"), {RpcArg::ref(&onlyE), QStringLiteral("3")});
-    EXPECT_EQ(r.errorCode, -32000);
+    EXPECT_EQ(r.errorCode, RpcCode::Refused);
     EXPECT_TRUE(r.errorMessage.contains(e));
 }
 
@@ -108,12 +110,12 @@ TEST_P(Reports, SelectionsAndCountsOutsideTheRules) {
     ASSERT_TRUE(empty.ok);
     EXPECT_TRUE(PacketCodec::packetFromJson(empty.data).rows.isEmpty());
     QString unknown = QStringLiteral("0000000999");
-    EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&unknown), QStringLiteral("5")}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&unknown), QStringLiteral("5")}).errorCode, RpcCode::Refused);
     QString all = QStringLiteral("T");
     for (const char *n : {"0", "21", "-1"})
-        EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&all), QString::fromLatin1(n)}).errorCode, -32000) << n;
-    EXPECT_EQ(call(QStringLiteral("getLuUsu"), {RpcArg::ref(&all), QStringLiteral("151")}).errorCode, -32000);
-    EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&all), QStringLiteral("cinco")}).errorCode, -32602);
+        EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&all), QString::fromLatin1(n)}).errorCode, RpcCode::Refused) << n;
+    EXPECT_EQ(call(QStringLiteral("getLuUsu"), {RpcArg::ref(&all), QStringLiteral("151")}).errorCode, RpcCode::Refused);
+    EXPECT_EQ(call(QStringLiteral("getLuSist"), {RpcArg::ref(&all), QStringLiteral("cinco")}).errorCode, RpcCode::InvalidParams);
     // A count sent as a number is accepted too.
     EXPECT_TRUE(call(QStringLiteral("getLuSist"), {RpcArg::ref(&all), 2}).ok);
 }

@@ -2,6 +2,8 @@
 
 #include "server_fixture.h"
 
+#include <rpc_codes.h>
+
 #include <QSet>
 #include <atomic>
 #include <barrier>
@@ -67,14 +69,14 @@ TEST_P(ServiceTypes, FlagsAndValuesAreSavedAndChecked) {
         u->FieldByName(QStringLiteral("IDSERVOBRIGPROS"))->SetValue(QString::fromLatin1(bad));
         u->Post();
         const RpcReply r = call(QStringLiteral("SetTipoServico"), {u->GetDelta()});
-        EXPECT_EQ(r.errorCode, -32000) << bad;
+        EXPECT_EQ(r.errorCode, RpcCode::Refused) << bad;
         EXPECT_TRUE(r.errorMessage.contains(QStringLiteral("001"))) << r.errorMessage.toStdString();
     }
     auto v = table(QStringLiteral("GetTipoServico"));
     v->Edit();
     v->FieldByName(QStringLiteral("VRPADRAOSERVINT"))->SetValue(-5.0);
     v->Post();
-    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {v->GetDelta()}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {v->GetDelta()}).errorCode, RpcCode::Refused);
     // Someone else's earlier save makes a stale copy conflict.
     auto stale = std::make_unique<TClientTable>();
     stale->LoadPacket(PacketCodec::packetFromJson(QJsonValue(PacketCodec::toJson(t->Data()))));
@@ -86,7 +88,7 @@ TEST_P(ServiceTypes, FlagsAndValuesAreSavedAndChecked) {
     stale->Edit();
     stale->FieldByName(QStringLiteral("VRPADRAOSERVNAC"))->SetValue(2.0);
     stale->Post();
-    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {stale->GetDelta()}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {stale->GetDelta()}).errorCode, RpcCode::Conflict);
     EXPECT_EQ(scalar(QStringLiteral("SELECT VRPADRAOSERVNAC FROM TIPOSERV WHERE CDTIPOSERV = '001'")).toDouble(), 1.0);
 }
 
@@ -139,10 +141,10 @@ TEST_P(ServiceTypes, DiscountsFromBothSidesAndTheirRules) {
     };
     for (const Case &c : cases) {
         const RpcReply r = addByType(c.type, c.op, c.pct, nextNumber(*net));
-        EXPECT_EQ(r.errorCode, -32000) << c.expected;
+        EXPECT_EQ(r.errorCode, RpcCode::Refused) << c.expected;
         EXPECT_TRUE(r.errorMessage.contains(QString::fromUtf8(c.expected))) << r.errorMessage.toStdString();
     }
-    EXPECT_EQ(addByType("002", "000000000001", 1.0, n1).errorCode, -32000);  // number in use
+    EXPECT_EQ(addByType("002", "000000000001", 1.0, n1).errorCode, RpcCode::Refused);  // number in use
     EXPECT_EQ(discounts(), 3);
 }
 
@@ -164,7 +166,7 @@ TEST_P(ServiceTypes, EditAndDeleteFromEitherSide) {
     ASSERT_TRUE(call(QStringLiteral("SetOperTipoServ"), {byType->GetDelta(), nullptr}).ok);
     EXPECT_EQ(discounts(), 0);
     // The same deletion again finds nothing: a conflict.
-    EXPECT_EQ(call(QStringLiteral("SetOperTipoServ"), {byType->GetDelta(), nullptr}).errorCode, -32001);
+    EXPECT_EQ(call(QStringLiteral("SetOperTipoServ"), {byType->GetDelta(), nullptr}).errorCode, RpcCode::Conflict);
 }
 
 TEST_P(ServiceTypes, AServiceTypeWithDiscountsCannotBeDeleted) {
@@ -172,7 +174,7 @@ TEST_P(ServiceTypes, AServiceTypeWithDiscountsCannotBeDeleted) {
     auto t = table(QStringLiteral("GetTipoServico"));
     t->First();
     t->Delete();
-    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {t->GetDelta()}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("SetTipoServico"), {t->GetDelta()}).errorCode, RpcCode::Refused);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TIPOSERV")), 2);
 }
 
@@ -222,7 +224,7 @@ TEST_P(ServiceTypesAsScreensSend, AServiceTypeIsCheckedOnWhatTheChangeTouches) {
         const RpcReply r = call(QStringLiteral("SetTipoServico"), {t->GetDelta()});
         EXPECT_EQ(r.ok, c.taken) << r.errorMessage.toStdString();
         if (!c.taken) {
-            EXPECT_EQ(r.errorCode, -32000);
+            EXPECT_EQ(r.errorCode, RpcCode::Refused);
         }
     }
     EXPECT_EQ(scalar(QStringLiteral("SELECT VRPADRAOSERVNAC FROM TIPOSERV WHERE CDTIPOSERV = '900'")).toDouble(), 25.5);
@@ -248,16 +250,16 @@ TEST_P(ServiceTypesAsScreensSend, APercentageEditIsTakenAfterTheOperatorBecameIn
     EXPECT_EQ(scalar(QStringLiteral("SELECT VRPEDESOPERSERV FROM OPERTIPOSERV")).toDouble(), 9.0);
     // A new discount for the inactive operator is still refused, from either side.
     const RpcReply byType = addByType("002", "000000000002", 1.0, QVariant());
-    EXPECT_EQ(byType.errorCode, -32000);
+    EXPECT_EQ(byType.errorCode, RpcCode::Refused);
     EXPECT_TRUE(byType.errorMessage.contains(QStringLiteral("inativo"))) << byType.errorMessage.toStdString();
-    EXPECT_EQ(addByOperator("002", "000000000002", 1.0, QVariant()).errorCode, -32000);
+    EXPECT_EQ(addByOperator("002", "000000000002", 1.0, QVariant()).errorCode, RpcCode::Refused);
     // So is moving a discount onto an inactive operator.
     ASSERT_TRUE(addByType("002", "000000000001", 3.0, QVariant()).ok);
     auto t = table(QStringLiteral("GetOperTipoServ"), {QStringLiteral("002")});
     t->Edit();
     t->FieldByName(QStringLiteral("CDOPERADOR"))->SetValue(QStringLiteral("000000000009"));
     t->Post();
-    EXPECT_EQ(call(QStringLiteral("SetOperTipoServ"), {t->GetDelta(), nullptr}).errorCode, -32000);
+    EXPECT_EQ(call(QStringLiteral("SetOperTipoServ"), {t->GetDelta(), nullptr}).errorCode, RpcCode::Refused);
     EXPECT_EQ(discounts(), 2);
 }
 
@@ -296,7 +298,7 @@ TEST_P(ServiceTypesAsScreensSend, HostsAddingTheSameOperatorAtOnceLeaveOneRow) {
                 const RpcReply r = byOperator ? c->Call(QStringLiteral("SetOperTipoServ"), {nullptr, d})
                                               : c->Call(QStringLiteral("SetOperTipoServ"), {d, nullptr});
                 if (r.ok) ++accepted;
-                else if (r.errorCode == -32000 || r.errorCode == -32001) ++refused;
+                else if (r.errorCode == RpcCode::Refused || r.errorCode == RpcCode::Conflict) ++refused;
                 else ADD_FAILURE() << r.errorCode << " " << r.errorMessage.toStdString();
             });
         }
