@@ -6,7 +6,8 @@
 #include "db_grid.h"
 #include "dialogs.h"
 #include "errors.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "routines.h"
 
 #include <QScopedValueRollback>
@@ -19,7 +20,7 @@ bool g_placingCursor = false;
 
 // Every check question shows the wait animation over the main window and
 // hides it again, also when the call fails.
-void Ask(TfrmTbPreProCom &f, TClientTable *answer, const QString &method, const QVector<RpcArg> &args) {
+void Ask(TPageHost &f, TClientTable *answer, const QString &method, const QVector<RpcArg> &args) {
     f.loadTable(answer, method, args, WaitKind::OverMainWindow);
 }
 
@@ -77,7 +78,7 @@ void Refuse(TField *field, const QString &text) {
     throw EAbort();
 }
 
-QString ListPriceTable(TfrmTbPreProCom &f, const BandSide &s) {
+QString ListPriceTable(TPageHost &f, const BandSide &s) {
     // The list may have been loaded for another price table than the one the
     // price table list now stands on: a band belongs to the list it is shown in.
     TClientTable *t = s.table;
@@ -97,7 +98,7 @@ QString ListPriceTable(TfrmTbPreProCom &f, const BandSide &s) {
     return f.currentPriceTable();
 }
 
-void RequiredValues(TfrmTbPreProCom &f, const BandSide &s, bool show) {
+void RequiredValues(TPageHost &f, const BandSide &s, bool show) {
     TClientTable *t = s.table;
     TField *first = t->FieldByName(s.firstField);
     TField *last = t->FieldByName(s.lastField);
@@ -126,13 +127,13 @@ void RequiredValues(TfrmTbPreProCom &f, const BandSide &s, bool show) {
     for (const auto &item : items) {
         if (!item.fails) continue;
         if (!show) return;
-        Refuse(item.field, f.msgPadrao.Msg(item.key));
+        Refuse(item.field, f.messages().Msg(item.key));
     }
 
     PadField(first);
     Ask(f, s.sameStartAnswer, s.sameStartMethod, {ListPriceTable(f, s), first->AsString()});
     if (!HasRows(s.sameStartAnswer)) return;
-    const QString duplicate = f.msgPadrao.Msg(QStringLiteral("QTINI_CAD_TBPRECO"));
+    const QString duplicate = f.messages().Msg(QStringLiteral("QTINI_CAD_TBPRECO"));
     if (t->State() == DataSetState::Edit) {
         // The band itself answers while its first quantity is the one it had.
         if (AnswerText(s.sameStartAnswer, s.firstField) != *s.rememberedFirst) Refuse(first, duplicate);
@@ -141,7 +142,7 @@ void RequiredValues(TfrmTbPreProCom &f, const BandSide &s, bool show) {
     }
 }
 
-void NewBand(TfrmTbPreProCom &f, const BandSide &s) {
+void NewBand(TPageHost &f, const BandSide &s) {
     TClientTable *t = s.table;
     if (t->State() != DataSetState::Insert) return;
     TField *first = t->FieldByName(s.firstField);
@@ -151,7 +152,7 @@ void NewBand(TfrmTbPreProCom &f, const BandSide &s) {
         PadField(first);
         Ask(f, s.intervalAnswer, s.intervalMethod, {QStringLiteral("I"), ListPriceTable(f, s), first->AsString(), QString()});
         const QString inside = AnswerText(s.intervalAnswer, s.intervalField);
-        if (!EmptyString(inside)) Refuse(first, Filled(f.msgPadrao.Msg(QStringLiteral("INTERV_INI_N_PODE")), inside));
+        if (!EmptyString(inside)) Refuse(first, Filled(f.messages().Msg(QStringLiteral("INTERV_INI_N_PODE")), inside));
     }
 
     if (Selected(s, s.lastField) && !EmptyString(last->AsString())) {
@@ -159,7 +160,7 @@ void NewBand(TfrmTbPreProCom &f, const BandSide &s) {
         const QString code = ListPriceTable(f, s);
         Ask(f, s.intervalAnswer, s.intervalMethod, {QStringLiteral("I"), code, last->AsString(), QString()});
         const QString inside = AnswerText(s.intervalAnswer, s.intervalField);
-        if (!EmptyString(inside)) Refuse(last, Filled(f.msgPadrao.Msg(QStringLiteral("INTERV_FIN_N_PODE")), inside));
+        if (!EmptyString(inside)) Refuse(last, Filled(f.messages().Msg(QStringLiteral("INTERV_FIN_N_PODE")), inside));
 
         Ask(f, s.intervalAnswer, s.intervalMethod, {QStringLiteral("F"), code, QString(), last->AsString()});
         const QString enclosing = AnswerText(s.intervalAnswer, s.intervalField);
@@ -167,11 +168,11 @@ void NewBand(TfrmTbPreProCom &f, const BandSide &s) {
         // An answer that is no number refuses nothing.
         if (!EmptyString(enclosing) && !EmptyString(first->AsString()) && WholeNumber(enclosing, &largestFirst) &&
             WholeNumber(first->AsString(), &firstNumber) && firstNumber <= largestFirst)
-            Refuse(last, Filled(f.msgPadrao.Msg(QStringLiteral("INTERV_FIN_N_MAIOR")), enclosing));
+            Refuse(last, Filled(f.messages().Msg(QStringLiteral("INTERV_FIN_N_MAIOR")), enclosing));
     }
 }
 
-void ChangedLast(TfrmTbPreProCom &f, const BandSide &s) {
+void ChangedLast(TPageHost &f, const BandSide &s) {
     TClientTable *t = s.table;
     if (t->State() != DataSetState::Edit || !Selected(s, s.lastField)) return;
     TField *first = t->FieldByName(s.firstField);
@@ -200,12 +201,12 @@ void ChangedLast(TfrmTbPreProCom &f, const BandSide &s) {
     qint64 mine = 0, other = 0;
     const bool below = WholeNumber(firstNow, &mine) && WholeNumber(otherFirst, &other) && mine > other;
     if (below)
-        Refuse(last, Filled(f.msgPadrao.Msg(QStringLiteral("INTERV_FIN_N_PODE")), otherFirst + QStringLiteral(" e ") + otherLast));
-    Refuse(last, Filled(f.msgPadrao.Msg(QStringLiteral("INTERV_FIN_N_MAIOR")), otherFirst));
+        Refuse(last, Filled(f.messages().Msg(QStringLiteral("INTERV_FIN_N_PODE")), otherFirst + QStringLiteral(" e ") + otherLast));
+    Refuse(last, Filled(f.messages().Msg(QStringLiteral("INTERV_FIN_N_MAIOR")), otherFirst));
 }
 
-void ChangedFirst(TfrmTbPreProCom &f, const BandSide &s) {
-    if (f.pgcPadrao->ActivePage() != f.tshPadrao || f.pgcTabelaPreco->ActivePage() != s.page) return;
+void ChangedFirst(TPageHost &f, const BandSide &s) {
+    if (!f.inFront(s.page)) return;
     TClientTable *t = s.table;
     TField *first = t->FieldByName(s.firstField);
     if (EmptyString(first->AsString()) || t->State() != DataSetState::Edit || !Selected(s, s.firstField)) return;
@@ -219,7 +220,7 @@ void ChangedFirst(TfrmTbPreProCom &f, const BandSide &s) {
     if (Padded(first->AsString()) == OldQuantity(first) || largestEndBelow < firstNumber) return;
 
     first->SetAsString(Padded(QString::number(inQtIniAux)));
-    Refuse(first, Filled(f.msgPadrao.Msg(QStringLiteral("INTER_N_MENOR")), QString::number(inQtIniAux)));
+    Refuse(first, Filled(f.messages().Msg(QStringLiteral("INTER_N_MENOR")), QString::number(inQtIniAux)));
 }
 
 }  // namespace BandChecks

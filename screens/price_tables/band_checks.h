@@ -15,19 +15,19 @@ namespace BandChecks {
 
 // Required values, limits and a repeated first quantity (vd_QTINISISTEMAS /
 // vd_QTINIUSUARIOS). With show false a failing item ends the check silently.
-void RequiredValues(TfrmTbPreProCom &f, const BandSide &s, bool show);
+void RequiredValues(TPageHost &f, const BandSide &s, bool show);
 // A new band against the stored ones, for the column in which the cursor
 // stands (vd_IntervSis / vd_IntervUsu).
-void NewBand(TfrmTbPreProCom &f, const BandSide &s);
+void NewBand(TPageHost &f, const BandSide &s);
 // A changed last quantity of a stored band (vd_VdFinSistEdit / vd_VdFinUsuEdit).
-void ChangedLast(TfrmTbPreProCom &f, const BandSide &s);
+void ChangedLast(TPageHost &f, const BandSide &s);
 // A changed first quantity of a stored band (vd_QtMaxFin for one list); acts
 // only while the list's own sub-page is in front.
-void ChangedFirst(TfrmTbPreProCom &f, const BandSide &s);
+void ChangedFirst(TPageHost &f, const BandSide &s);
 
 // The price table the list shown belongs to: its rows' own code, or the
 // current price table when the list has no row yet.
-QString ListPriceTable(TfrmTbPreProCom &f, const BandSide &s);
+QString ListPriceTable(TPageHost &f, const BandSide &s);
 
 // Puts the cursor on the field, shows the text as an error and aborts.
 [[noreturn]] void Refuse(TField *field, const QString &text);

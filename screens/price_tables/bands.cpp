@@ -7,7 +7,8 @@
 #include "band_checks.h"
 #include "db_grid.h"
 #include "dialogs.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "numeric_input.h"
 #include "routines.h"
 
@@ -85,18 +86,18 @@ constexpr ushort kBackspace = 8;
 
 }  // namespace
 
-void BeforeEdit(TfrmTbPreProCom &, const BandSide &s) {
+void BeforeEdit(TPageHost &, const BandSide &s) {
     TField *first = s.table->FieldByName(s.firstField);
     qint64 n = 0;
     inQtIniAux = BandChecks::WholeNumber(first->AsString(), &n) ? qint32(n) : 0;
     if (s.remembersFirstBeforeEdit) *s.rememberedFirst = first->AsString();
 }
 
-void AfterEdit(TfrmTbPreProCom &, const BandSide &s) {
+void AfterEdit(TPageHost &, const BandSide &s) {
     if (!s.remembersFirstBeforeEdit) *s.rememberedFirst = s.table->FieldByName(s.firstField)->AsString();
 }
 
-void KeyPress(TfrmTbPreProCom &, const BandSide &s, QChar &key) {
+void KeyPress(TPageHost &, const BandSide &s, QChar &key) {
     TField *selected = s.grid->SelectedField();
     if (!selected) return;
     const bool quantity = Is(selected, s.firstField) || Is(selected, s.lastField);
@@ -115,7 +116,7 @@ void KeyPress(TfrmTbPreProCom &, const BandSide &s, QChar &key) {
     if ((quantity || percent) && !key.isNull()) Vd_Virgula(s.grid, selected->FieldName(), key);
 }
 
-void ColExit(TfrmTbPreProCom &f, const BandSide &s) {
+void ColExit(TPageHost &f, const BandSide &s) {
     if (BandChecks::PlacingCursor()) return;
     TClientTable *t = s.table;
     TField *leaving = s.grid->SelectedField();
@@ -132,7 +133,7 @@ void ColExit(TfrmTbPreProCom &f, const BandSide &s) {
     }
 }
 
-void BeforePost(TfrmTbPreProCom &f, const BandSide &s) {
+void BeforePost(TPageHost &f, const BandSide &s) {
     TClientTable *t = s.table;
     if (t->State() == DataSetState::Insert) BandChecks::NewBand(f, s);
     else if (t->State() == DataSetState::Edit) BandChecks::ChangedLast(f, s);
@@ -147,20 +148,20 @@ void BeforePost(TfrmTbPreProCom &f, const BandSide &s) {
     TField *last = t->FieldByName(s.lastField);
     qint64 from = 0, to = 0;
     if (BandChecks::WholeNumber(first->AsString(), &from) && BandChecks::WholeNumber(last->AsString(), &to) && from > to)
-        BandChecks::Refuse(last, f.msgPadrao.Msg(QStringLiteral("QTFIN_MAIOR")));
+        BandChecks::Refuse(last, f.messages().Msg(QStringLiteral("QTFIN_MAIOR")));
 
     BandChecks::PadField(last);
 }
 
-void SendChanges(TfrmTbPreProCom &f, const BandSide &s, bool withWait) {
-    ApplyChanges(*f.netTbPreProCom, *s.table, s.saveMethod, {withWait ? WaitKind::OverScreen : WaitKind::None, &f, {}});
+void SendChanges(TPageHost &f, const BandSide &s, bool withWait) {
+    ApplyChanges(f.connection(), *s.table, s.saveMethod, {withWait ? WaitKind::OverScreen : WaitKind::None, f.screen(), {}});
 }
 
-void AfterPost(TfrmTbPreProCom &f, const BandSide &s) { SendChanges(f, s, s.waitsWhileSendingAfterPost); }
+void AfterPost(TPageHost &f, const BandSide &s) { SendChanges(f, s, s.waitsWhileSendingAfterPost); }
 
-void AfterDelete(TfrmTbPreProCom &f, const BandSide &s) {
+void AfterDelete(TPageHost &f, const BandSide &s) {
     SendChanges(f, s, true);
-    f.sbtVerificarClick();
+    f.refreshInFront();
 }
 
 }  // namespace Bands
@@ -182,7 +183,7 @@ TClientTable *AnswerTable(QObject *owner, const char *name, std::initializer_lis
 
 }  // namespace
 
-TBandsPage::TBandsPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
+TBandsPage::TBandsPage(TPageHost &frame) : TScreenPage(frame) {
     const ColumnSpecs systems = BandColumns("QTINISISTEMAS", "QTFINSISTEMAS", "VRPERCDESCSIST");
     const ColumnSpecs users = BandColumns("QTINIUSUARIOS", "QTFINUSUARIOS", "VRPERCDESCUSU");
     cdsDescSist = new TClientTable(QStringLiteral("cdsDescSist"), this);
@@ -232,7 +233,7 @@ void TBandsPage::shown(QWidget *sheet) { const_cast<TPriceTableList &>(list(shee
 
 void TBandsPage::refresh(QWidget *sheet) {
     TPriceTableList &l = const_cast<TPriceTableList &>(list(sheet));
-    f.dtsPadrao->SetDataSet(l.table);
+    f.actOn(l.table);
     l.load(WaitKind::OverMainWindow);
 }
 

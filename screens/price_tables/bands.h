@@ -55,7 +55,7 @@ struct BandSide {
 class TBandsPage : public TScreenPage {
     Q_OBJECT
 public:
-    explicit TBandsPage(TfrmTbPreProCom &frame);
+    explicit TBandsPage(TPageHost &frame);
     ~TBandsPage() override;
 
     TClientTable *cdsDescSist, *cdsDescUsu;
@@ -110,16 +110,16 @@ namespace Bands {
 
 // The band records: edit-start capture, key filter, column exit, posting and
 // the sending of every posted or deleted band.
-void BeforeEdit(TfrmTbPreProCom &f, const BandSide &s);
-void AfterEdit(TfrmTbPreProCom &f, const BandSide &s);
-void BeforePost(TfrmTbPreProCom &f, const BandSide &s);
-void AfterPost(TfrmTbPreProCom &f, const BandSide &s);
-void AfterDelete(TfrmTbPreProCom &f, const BandSide &s);
-void ColExit(TfrmTbPreProCom &f, const BandSide &s);
-void KeyPress(TfrmTbPreProCom &f, const BandSide &s, QChar &key);
+void BeforeEdit(TPageHost &f, const BandSide &s);
+void AfterEdit(TPageHost &f, const BandSide &s);
+void BeforePost(TPageHost &f, const BandSide &s);
+void AfterPost(TPageHost &f, const BandSide &s);
+void AfterDelete(TPageHost &f, const BandSide &s);
+void ColExit(TPageHost &f, const BandSide &s);
+void KeyPress(TPageHost &f, const BandSide &s, QChar &key);
 
 // Sends the list's pending changes, if any, and merges them once the server
 // took them; a refusal is shown and the changes stay pending.
-void SendChanges(TfrmTbPreProCom &f, const BandSide &s, bool withWait);
+void SendChanges(TPageHost &f, const BandSide &s, bool withWait);
 
 }  // namespace Bands

@@ -174,6 +174,15 @@ void TfrmTbPreProCom::loadTable(TClientTable *table, const QString &method, cons
 }
 
 QString TfrmTbPreProCom::currentPriceTable() const { return priceTables->currentCode(); }
+QString TfrmTbPreProCom::currentPriceTableName() const { return priceTables->currentName(); }
+
+void TfrmTbPreProCom::actOn(TClientTable *table) { dtsPadrao->SetDataSet(table); }
+
+void TfrmTbPreProCom::showNameOf(TDataSource *priceTables) {
+    if (priceTables) dbtNome->SetDataSource(priceTables);
+    dbtNome->SetDataField(priceTables ? QStringLiteral("NMPRECOPROP") : QString());
+    dbnPadrao->setEnabled(priceTables != nullptr);
+}
 
 PriceTableContext TfrmTbPreProCom::context() {
     return {netTbPreProCom, priceTables->currentCode(), priceTables->currentName(), this};

@@ -17,6 +17,8 @@
 #include "db_grid.h"
 #include "net_connection.h"
 #include "page_control.h"
+#include "module_state.h"
+#include "page_host.h"
 
 #include <QHash>
 #include <QPointer>
@@ -30,23 +32,16 @@ class TPermissionsPage;
 class TServiceTypesPage;
 class QLabel;
 
-// Module variables of the main screen's unit.
+// Module variables of the main screen's unit (the pages' own in module_state.h).
 namespace Cli_cot00300 {
 extern QPointer<TfrmTbPreProCom> frmTbPreProCom;
-extern bool boStCriado;
-extern bool boInsGrid;
-extern QString stVerEditSis;
-extern QString stVerEditUsu;
-extern QString stVerEditOper;
-extern QString stVerEditTipo;
-extern qint32 inQtIniAux;
 
 void CriaTbPreProCom();
 void Initialization();
 void Finalization();
 }  // namespace Cli_cot00300
 
-class TfrmTbPreProCom : public TfrmPadraoGrid {
+class TfrmTbPreProCom : public TfrmPadraoGrid, public TPageHost {
     Q_OBJECT
 public:
     explicit TfrmTbPreProCom(QWidget *parent = nullptr);
@@ -112,13 +107,26 @@ public:
     // The load step: calls a get-method under the wait animation and replaces
     // the table's content with the answer. Failures pass on with the
     // animation hidden and the table as it was.
-    void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait);
+    void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) override;
     // The current price table's code (CDPRECOPROP of cdsTbPreco).
-    QString currentPriceTable() const;
+    QString currentPriceTable() const override;
     // What a modal screen opened from here receives.
     PriceTableContext context();
     // True when the grid or its cell editor has the focus.
-    bool hasFocus(TDBGrid *grid) const;
+    bool hasFocus(TDBGrid *grid) const override;
+
+    // What the pages ask of the screen (page_host.h).
+    QObject *screen() override { return this; }
+    TNetConnection &connection() override { return *netTbPreProCom; }
+    TMessages &messages() override { return msgPadrao; }
+    void actOn(TClientTable *table) override;
+    void showNameOf(TDataSource *priceTables) override;
+    QString currentPriceTableName() const override;
+    bool inFront(QWidget *sheet) const override { return activeSheet() == sheet; }
+    void refreshInFront() override { sbtVerificarClick(); }
+    void redraw() override { repaint(); }
+    TADOIBQuery *operatorQuery() override { return qryOpr; }
+    TDataSource *operatorSource() override { return dtsOp; }
 
 private:
     void addPages(TPageControl *pages, TScreenPage *page);

@@ -10,7 +10,8 @@
 
 #include "dialogs.h"
 #include "errors.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "routines.h"
 #include "numeric_input.h"
 #include "virtual_keys.h"
@@ -125,6 +126,9 @@ DiscountSide TServiceTypesPage::ByServiceType() const {
     s.msgPercentMissing = QStringLiteral("PERC_DEV_INF");
     s.msgPercentRange = QStringLiteral("DESCOPER_MENOR_MAIOR");
     s.deltaPosition = 0;
+    s.serviceTypeSearch = cdsPesqTipoServ;
+    s.serviceTypeSearchSource = dtsPesqTipoServ;
+    s.nextNumber = cdsMaxOperTipoServ;
     return s;
 }
 
@@ -147,6 +151,9 @@ DiscountSide TServiceTypesPage::ByOperator() const {
     s.msgPercentMissing = QStringLiteral("PERCTPSERV_DEV_INF");
     s.msgPercentRange = QStringLiteral("DESCTPSERV_MENOR_MAIOR");
     s.deltaPosition = 1;
+    s.serviceTypeSearch = cdsPesqTipoServ;
+    s.serviceTypeSearchSource = dtsPesqTipoServ;
+    s.nextNumber = cdsMaxOperTipoServ;
     return s;
 }
 
@@ -183,29 +190,29 @@ namespace ServiceDiscounts {
 
 namespace {
 
-[[noreturn]] void Refuse(TfrmTbPreProCom &f, TField *field, const QString &msgKey) {
+[[noreturn]] void Refuse(TPageHost &f, TField *field, const QString &msgKey) {
     field->FocusControl();
-    MensErro(f.msgPadrao.Msg(msgKey), true);
+    MensErro(f.messages().Msg(msgKey), true);
     Abort();  // MensErro with abort does not return; this keeps the compiler sure of it
 }
 
 }  // namespace
 
 // The list as it stands, pending rows included, for the duplicate check.
-void BeforeInsert(TfrmTbPreProCom &, const DiscountSide &s) {
+void BeforeInsert(TPageHost &, const DiscountSide &s) {
     s.snapshot->SetFiltered(false);
     s.snapshot->LoadPacket(s.table->Data());
 }
 
-void AfterInsert(TfrmTbPreProCom &, const DiscountSide &s) {
+void AfterInsert(TPageHost &, const DiscountSide &s) {
     if (s.master->Active() && !s.master->IsEmpty())
         s.table->FieldByName(s.fixedKey)->SetAsString(s.master->FieldByName(s.fixedKey)->AsString());
 }
 
 // An existing row is edited from its percentage: its key cannot change.
-void BeforeEdit(TfrmTbPreProCom &, const DiscountSide &s) { s.table->FieldByName(kPercent)->FocusControl(); }
+void BeforeEdit(TPageHost &, const DiscountSide &s) { s.table->FieldByName(kPercent)->FocusControl(); }
 
-void ValidateKey(TfrmTbPreProCom &f, const DiscountSide &s, bool required) {
+void ValidateKey(TPageHost &f, const DiscountSide &s, bool required) {
     TField *key = s.table->FieldByName(s.keyField);
     if (EmptyString(key->AsString())) {
         if (required) Refuse(f, key, s.msgKeyMissing);
@@ -217,7 +224,7 @@ void ValidateKey(TfrmTbPreProCom &f, const DiscountSide &s, bool required) {
     QString name;
     if (s.keyIsOperator) {
         // Active operators only: an inactive one is not registered for this.
-        TADOIBQuery *q = f.qryOpr;
+        TADOIBQuery *q = f.operatorQuery();
         q->Close();
         q->ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(code);
         q->ParamByName(QStringLiteral("P_TCDOPERADOR")).SetAsString(QString());
@@ -225,7 +232,7 @@ void ValidateKey(TfrmTbPreProCom &f, const DiscountSide &s, bool required) {
         if (q->IsEmpty()) Refuse(f, key, s.msgKeyUnknown);
         name = q->FieldByName(QStringLiteral("NMOPERADOR"))->AsString();
     } else {
-        TClientTable *found = f.serviceTypes->cdsPesqTipoServ;
+        TClientTable *found = s.serviceTypeSearch;
         f.loadTable(found, QStringLiteral("GetPesqTipoServ"), {code, QString()}, WaitKind::None);
         if (found->IsEmpty()) Refuse(f, key, s.msgKeyUnknown);
         name = found->FieldByName(QStringLiteral("NMTIPOSERV"))->AsString();
@@ -240,33 +247,33 @@ void ValidateKey(TfrmTbPreProCom &f, const DiscountSide &s, bool required) {
     s.table->FieldByName(s.nameField)->SetAsString(name);
 }
 
-void ValidatePercent(TfrmTbPreProCom &f, const DiscountSide &s) {
+void ValidatePercent(TPageHost &f, const DiscountSide &s) {
     TField *percent = s.table->FieldByName(kPercent);
     if (percent->IsNull()) Refuse(f, percent, s.msgPercentMissing);
     const double value = percent->AsFloat();
     if (value > 100 || value < 0) Refuse(f, percent, s.msgPercentRange);
 }
 
-void BeforePost(TfrmTbPreProCom &f, const DiscountSide &s) {
+void BeforePost(TPageHost &f, const DiscountSide &s) {
     const bool inserting = s.table->State() == DataSetState::Insert;
     if (inserting) ValidateKey(f, s, true);
     ValidatePercent(f, s);
     if (inserting) {
-        TClientTable *answer = f.serviceTypes->cdsMaxOperTipoServ;
+        TClientTable *answer = s.nextNumber;
         f.loadTable(answer, QStringLiteral("GetMaxOperTipoServ"), {}, WaitKind::None);
         s.table->FieldByName(kNumber)->SetAsFloat(answer->FieldByName(kNumber)->AsFloat());
     }
 }
 
-void SendChanges(TfrmTbPreProCom &f, const DiscountSide &s) {
-    ApplyOptions options{WaitKind::OverScreen, &f, {}};
+void SendChanges(TPageHost &f, const DiscountSide &s) {
+    ApplyOptions options{WaitKind::OverScreen, f.screen(), {}};
     options.deltaPosition = s.deltaPosition;
     options.argumentCount = 2;
-    ApplyChanges(*f.netTbPreProCom, *s.table, QStringLiteral("SetOperTipoServ"), options);
+    ApplyChanges(f.connection(), *s.table, QStringLiteral("SetOperTipoServ"), options);
 }
 
 // A key typed into a new row is completed, checked and named on leaving it.
-void ColExit(TfrmTbPreProCom &f, const DiscountSide &s) {
+void ColExit(TPageHost &f, const DiscountSide &s) {
     if (s.table->State() == DataSetState::Insert && Is(s.grid->SelectedField(), s.keyField)) ValidateKey(f, s, false);
 }
 
@@ -274,7 +281,7 @@ void KeyDown(const DiscountSide &, int &key) {
     if (key == VK_DELETE) key = 0;
 }
 
-void KeyPress(TfrmTbPreProCom &, const DiscountSide &s, QChar &key) {
+void KeyPress(TPageHost &, const DiscountSide &s, QChar &key) {
     TField *selected = s.grid->SelectedField();
     if (key == QLatin1Char('+') || key == QLatin1Char('-')) {
         key = QChar(0);
@@ -295,25 +302,25 @@ void KeyPress(TfrmTbPreProCom &, const DiscountSide &s, QChar &key) {
     if ((keyColumn || Is(selected, s.nameField)) && !Passes(key)) key = QChar(0);
 }
 
-void EditButtonClick(TfrmTbPreProCom &f, const DiscountSide &s) {
+void EditButtonClick(TPageHost &f, const DiscountSide &s) {
     if (!Is(s.grid->SelectedField(), s.keyField)) return;
-    const QString title = f.msgPadrao.Msg(s.msgTitle) + QLatin1Char('|') + f.msgPadrao.Msg(s.msgNoneFound);
+    const QString title = f.messages().Msg(s.msgTitle) + QLatin1Char('|') + f.messages().Msg(s.msgNoneFound);
     QString code, name;
     if (s.keyIsOperator) {
-        TADOIBQuery *q = f.qryOpr;
+        TADOIBQuery *q = f.operatorQuery();
         q->Close();
         q->ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(QString());
         q->ParamByName(QStringLiteral("P_TCDOPERADOR")).SetAsString(QStringLiteral("T"));
         q->Open();
-        if (!Pesquisar(f.dtsOp, title, false, true)) return;
+        if (!Pesquisar(f.operatorSource(), title, false, true)) return;
         code = q->FieldByName(QStringLiteral("CDOPERADOR"))->AsString();
         name = q->FieldByName(QStringLiteral("NMOPERADOR"))->AsString();
     } else {
-        TServiceTypesPage &page = *f.serviceTypes;
-        f.loadTable(page.cdsPesqTipoServ, QStringLiteral("GetPesqTipoServ"), {QString(), QStringLiteral("T")}, WaitKind::None);
-        if (!Pesquisar(page.dtsPesqTipoServ, title, false, true)) return;
-        code = page.cdsPesqTipoServ->FieldByName(QStringLiteral("CDTIPOSERV"))->AsString();
-        name = page.cdsPesqTipoServ->FieldByName(QStringLiteral("NMTIPOSERV"))->AsString();
+        TClientTable *types = s.serviceTypeSearch;
+        f.loadTable(types, QStringLiteral("GetPesqTipoServ"), {QString(), QStringLiteral("T")}, WaitKind::None);
+        if (!Pesquisar(s.serviceTypeSearchSource, title, false, true)) return;
+        code = types->FieldByName(QStringLiteral("CDTIPOSERV"))->AsString();
+        name = types->FieldByName(QStringLiteral("NMTIPOSERV"))->AsString();
     }
     s.table->FieldByName(s.keyField)->SetAsString(code);
     s.table->FieldByName(s.nameField)->SetAsString(name);

@@ -6,7 +6,8 @@
 
 #include "band_checks.h"
 #include "dialogs.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "numeric_input.h"
 #include "routines.h"
 
@@ -32,16 +33,16 @@ constexpr ushort kBackspace = 8;
 
 }  // namespace
 
-TPermissionsPage::TPermissionsPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
+TPermissionsPage::TPermissionsPage(TPageHost &frame) : TScreenPage(frame) {
     const ColumnSpecs columns = {
         WithEllipsis(TextColumn(kOperator, 12, "Operador", 207, 0)),
         PlainField(kName, FieldType::String, 40, "Nome Operador"),
         HiddenField(kPriceTable, FieldType::String, 10),
         // The type is stored as its code; the list shows the catalogue's captions.
         PickColumn(kType, 1, "Tipo", 150, 1,
-                   {{f.msgPadrao.Msg(QStringLiteral("Locacao")), QStringLiteral("L")},
-                    {f.msgPadrao.Msg(QStringLiteral("Manutencao")), QStringLiteral("M")},
-                    {f.msgPadrao.Msg(QStringLiteral("Licenca_de_Uso")), QStringLiteral("U")}}),
+                   {{f.messages().Msg(QStringLiteral("Locacao")), QStringLiteral("L")},
+                    {f.messages().Msg(QStringLiteral("Manutencao")), QStringLiteral("M")},
+                    {f.messages().Msg(QStringLiteral("Licenca_de_Uso")), QStringLiteral("U")}}),
         NumberColumn(kPercent, "%Desconto", 169, 2, NumberFormat::Shown),
     };
     cdsPerOper = new TClientTable(QStringLiteral("cdsPerOper"), this);
@@ -74,7 +75,7 @@ TPermissionsPage::~TPermissionsPage() = default;
 void TPermissionsPage::shown(QWidget *) { m_list->shown(); }
 
 void TPermissionsPage::refresh(QWidget *) {
-    f.dtsPadrao->SetDataSet(cdsPerOper);
+    f.actOn(cdsPerOper);
     m_list->load(WaitKind::OverMainWindow);
 }
 
@@ -94,12 +95,12 @@ void TPermissionsPage::lookUpOperator() {
     TField *op = cdsPerOper->FieldByName(kOperator);
     const QString code = Ajusta(AllTrim(op->AsString()), 12);
     if (code != op->AsString()) op->SetAsString(code);
-    TADOIBQuery *q = f.qryOpr;
+    TADOIBQuery *q = f.operatorQuery();
     q->Close();
     q->ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(code);
     q->ParamByName(QStringLiteral("P_TCDOPERADOR")).SetAsString(QString());
     q->Open();
-    if (q->IsEmpty()) Refuse(op, f.msgPadrao.Msg(QStringLiteral("N_OP_CAD")));
+    if (q->IsEmpty()) Refuse(op, f.messages().Msg(QStringLiteral("N_OP_CAD")));
     op->SetAsString(q->FieldByName(kOperator)->AsString());
     cdsPerOper->FieldByName(kName)->SetAsString(q->FieldByName(kName)->AsString());
 }
@@ -124,7 +125,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
     for (const Item &item : items) {
         if (!item.fails) continue;
         if (!show) return;
-        Refuse(item.field, f.msgPadrao.Msg(QString::fromLatin1(item.message)));
+        Refuse(item.field, f.messages().Msg(QString::fromLatin1(item.message)));
     }
 
     lookUpOperator();
@@ -133,7 +134,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
     const QString typeCode = type->AsString();
     f.loadTable(cdsVdOpTipo, QStringLiteral("getVdOpTipo"), {code, m_list->loadedFor(), typeCode}, WaitKind::OverMainWindow);
     if (cdsVdOpTipo->IsEmpty()) return;
-    if (cdsPerOper->State() == DataSetState::Insert) Refuse(type, f.msgPadrao.Msg(QStringLiteral("OP_TIPO_CAD_TBPRECO")));
+    if (cdsPerOper->State() == DataSetState::Insert) Refuse(type, f.messages().Msg(QStringLiteral("OP_TIPO_CAD_TBPRECO")));
     if (cdsPerOper->State() == DataSetState::Edit) {
         // The permission being edited is no duplicate of itself: only a stored
         // permission other than the one that entered edit counts.
@@ -141,7 +142,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
             const bool itself = Ajusta(AllTrim(cdsVdOpTipo->FieldByName(kOperator)->AsString()), 12) ==
                                     Ajusta(AllTrim(stVerEditOper), 12) &&
                                 AllTrim(cdsVdOpTipo->FieldByName(kType)->AsString()) == AllTrim(stVerEditTipo);
-            if (!itself) Refuse(type, f.msgPadrao.Msg(QStringLiteral("OP_TIPO_CAD_TBPRECO")));
+            if (!itself) Refuse(type, f.messages().Msg(QStringLiteral("OP_TIPO_CAD_TBPRECO")));
         }
     }
 }
@@ -156,16 +157,16 @@ void TPermissionsPage::cdsPerOperBeforePost() {
         const char *key, *code;
     } types[] = {{"Locacao", "L"}, {"Manutencao", "M"}, {"Licenca_de_Uso", "U"}};
     for (const auto &t : types)
-        if (type->AsString() == f.msgPadrao.Msg(QString::fromLatin1(t.key))) type->SetAsString(QString::fromLatin1(t.code));
+        if (type->AsString() == f.messages().Msg(QString::fromLatin1(t.key))) type->SetAsString(QString::fromLatin1(t.code));
 }
 
 void TPermissionsPage::cdsPerOperAfterPost() {
-    ApplyChanges(*f.netTbPreProCom, *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, &f, {}});
+    ApplyChanges(f.connection(), *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, f.screen(), {}});
 }
 
 void TPermissionsPage::cdsPerOperAfterDelete() {
-    ApplyChanges(*f.netTbPreProCom, *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, &f, {}});
-    f.sbtVerificarClick();
+    ApplyChanges(f.connection(), *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, f.screen(), {}});
+    f.refreshInFront();
 }
 
 // ---------------------------------------------------------------- grid
@@ -183,13 +184,13 @@ void TPermissionsPage::dbgPerOperEditButtonClick() {
         else cdsPerOper->Edit();
     }
     if (!cdsPerOper->IsEditing() || !Is(dbgPerOper->SelectedField(), kOperator)) return;
-    TADOIBQuery *q = f.qryOpr;
+    TADOIBQuery *q = f.operatorQuery();
     q->Close();
     q->ParamByName(QStringLiteral("P_CDOPERADOR")).SetAsString(QString());
     q->ParamByName(QStringLiteral("P_TCDOPERADOR")).SetAsString(QStringLiteral("T"));
     q->Open();
-    const QString title = f.msgPadrao.Msg(QStringLiteral("OP")) + QLatin1Char('|') + f.msgPadrao.Msg(QStringLiteral("OP_NCAD"));
-    if (!Dialogs().pesquisar(f.dtsOp, title)) return;
+    const QString title = f.messages().Msg(QStringLiteral("OP")) + QLatin1Char('|') + f.messages().Msg(QStringLiteral("OP_NCAD"));
+    if (!Dialogs().pesquisar(f.operatorSource(), title)) return;
     cdsPerOper->FieldByName(kOperator)->SetAsString(q->FieldByName(kOperator)->AsString());
     cdsPerOper->FieldByName(kName)->SetAsString(q->FieldByName(kName)->AsString());
 }

@@ -16,7 +16,7 @@ class TColumn;
 class TPermissionsPage : public TScreenPage {
     Q_OBJECT
 public:
-    explicit TPermissionsPage(TfrmTbPreProCom &frame);
+    explicit TPermissionsPage(TPageHost &frame);
     ~TPermissionsPage() override;
 
     TClientTable *cdsPerOper;

@@ -4,7 +4,8 @@
 
 #include "dialogs.h"
 #include "errors.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "net_connection.h"
 #include "routines.h"
 
@@ -51,8 +52,8 @@ void TPriceTablesPage::copyCurrent() {
 
     QJsonValue answer;
     {
-        WaitAnimation wait(&f, 1);
-        answer = CheckResultServ(f.netTbPreProCom->Call(QStringLiteral("CopiaTbPreco"), {shown.GetDelta()}));
+        WaitAnimation wait(f.screen(), 1);
+        answer = CheckResultServ(f.connection().Call(QStringLiteral("CopiaTbPreco"), {shown.GetDelta()}));
     }
     const DataPacket copied = PacketCodec::packetFromJson(answer);
     const QString code = copied.rows.value(0).value(0).toString();

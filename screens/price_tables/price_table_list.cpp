@@ -1,11 +1,12 @@
 #include "price_table_list.h"
 
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "price_tables.h"
 
 #include <QLabel>
 
-TPriceTableList::TPriceTableList(TfrmTbPreProCom &frame, TClientTable *t, TDBGrid *g, const QString &method,
+TPriceTableList::TPriceTableList(TPageHost &frame, TClientTable *t, TDBGrid *g, const QString &method,
                                  const char *sheetName, const QString &caption)
     : table(t), grid(g), loadMethod(method), f(frame) {
     lblTabela = new QLabel;
@@ -19,9 +20,8 @@ TPriceTableList::TPriceTableList(TfrmTbPreProCom &frame, TClientTable *t, TDBGri
 void TPriceTableList::shown() {
     // The bottom bar names the price table only on the price table list; here
     // the sheet's own line does.
-    f.dbtNome->SetDataField(QString());
-    f.dbnPadrao->setEnabled(false);
-    f.dtsPadrao->SetDataSet(table);
+    f.showNameOf(nullptr);
+    f.actOn(table);
     if (grid->isVisible() && grid->isEnabled()) grid->setFocus(Qt::OtherFocusReason);
     load(WaitKind::OverScreen);
 }
@@ -30,7 +30,7 @@ void TPriceTableList::load(WaitKind wait) {
     const QString code = f.currentPriceTable();
     f.loadTable(table, loadMethod, {code}, wait);
     m_loadedFor = code;
-    const QString name = f.priceTables->currentName();
+    const QString name = f.currentPriceTableName();
     lblTabela->setText(code.isEmpty() ? QStringLiteral("Nenhuma tabela de preço selecionada")
                                       : QStringLiteral("Tabela de Preço: %1 - %2").arg(code, name));
 }

@@ -14,7 +14,7 @@ class QLabel;
 
 class TPriceTableList {
 public:
-    TPriceTableList(TfrmTbPreProCom &frame, TClientTable *table, TDBGrid *grid, const QString &loadMethod,
+    TPriceTableList(TPageHost &frame, TClientTable *table, TDBGrid *grid, const QString &loadMethod,
                     const char *sheetName, const QString &caption);
 
     TClientTable *table;
@@ -33,6 +33,6 @@ public:
     void enable(bool browse, ToolActions &a) const;
 
 private:
-    TfrmTbPreProCom &f;
+    TPageHost &f;
     QString m_loadedFor;
 };

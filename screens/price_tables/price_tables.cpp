@@ -6,7 +6,8 @@
 #include "check_date.h"
 #include "dialogs.h"
 #include "errors.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "host_services.h"
 #include "numeric_input.h"
 #include "routines.h"
@@ -38,7 +39,7 @@ const ColumnSpecs &Columns() {
 
 }  // namespace
 
-TPriceTablesPage::TPriceTablesPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
+TPriceTablesPage::TPriceTablesPage(TPageHost &frame) : TScreenPage(frame) {
     cdsTbPreco = new TClientTable(QStringLiteral("cdsTbPreco"), this);
     DefineFields(cdsTbPreco, Columns());
     dtsTbPreco = new TDataSource(cdsTbPreco, this);
@@ -76,9 +77,8 @@ void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
 }
 
 void TPriceTablesPage::shown(QWidget *) {
-    f.dtsPadrao->SetDataSet(cdsTbPreco);
-    f.dbtNome->SetDataField(QStringLiteral("NMPRECOPROP"));
-    f.dbnPadrao->setEnabled(true);
+    f.actOn(cdsTbPreco);
+    f.showNameOf(dtsTbPreco);
     reloadKeepingRow(WaitKind::OverScreen);
 }
 
@@ -86,7 +86,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     // Only with the focus in the list: a tab with the focus says the user is
     // on the way elsewhere.
     if (!f.hasFocus(dbgTabelaPreco)) return;
-    f.dtsPadrao->SetDataSet(cdsTbPreco);
+    f.actOn(cdsTbPreco);
     f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
     AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
 }
@@ -109,9 +109,9 @@ void TPriceTablesPage::cdsTbPrecoBeforeInsert() {
 void TPriceTablesPage::cdsTbPrecoAfterInsert() {
     QString code;
     {
-        ScopedWait wait(&f, WaitKind::OverScreen);
+        ScopedWait wait(f.screen(), WaitKind::OverScreen);
         // A failed call is reported like any other: the row stays, without a code.
-        code = CheckResultServ(f.netTbPreProCom->Call(QStringLiteral("PrxPrecoProp"), {})).toString();
+        code = CheckResultServ(f.connection().Call(QStringLiteral("PrxPrecoProp"), {})).toString();
     }
     cdsTbPreco->FieldByName("CDPRECOPROP")->SetAsString(code);
 }
@@ -123,7 +123,7 @@ void TPriceTablesPage::vd_PRECOPROPOSTA(bool show) {
     auto field = [this](const char *name) { return cdsTbPreco->FieldByName(QString::fromLatin1(name)); };
     auto refuse = [this](TField *fd, const char *key) {
         fd->FocusControl();
-        MensErro(f.msgPadrao.Msg(QString::fromLatin1(key)), true);
+        MensErro(f.messages().Msg(QString::fromLatin1(key)), true);
     };
     // A missing value: refused with its message, or with the flag off the
     // chain just ends.
@@ -153,25 +153,25 @@ void TPriceTablesPage::vd_PRECOPROPOSTA(bool show) {
 void TPriceTablesPage::cdsTbPrecoBeforePost() { vd_PRECOPROPOSTA(true); }
 
 void TPriceTablesPage::cdsTbPrecoAfterPost() {
-    ApplyChanges(*f.netTbPreProCom, *cdsTbPreco, QStringLiteral("SetIncTbPre"),
-                 {WaitKind::OverScreen, &f, {QStringLiteral("PRECOPROPOSTA")}});
+    ApplyChanges(f.connection(), *cdsTbPreco, QStringLiteral("SetIncTbPre"),
+                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA")}});
 }
 
 void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
     // The market segments hear of it before the price table goes.
     {
-        ScopedWait wait(&f, WaitKind::OverScreen);
-        CheckResultServ(f.netTbPreProCom->Call(QStringLiteral("setTbPrecSegMer"), {currentCode()}));
+        ScopedWait wait(f.screen(), WaitKind::OverScreen);
+        CheckResultServ(f.connection().Call(QStringLiteral("setTbPrecSegMer"), {currentCode()}));
     }
     AtualizaLocalCache({QStringLiteral("SEGMERCADO")});
-    f.repaint();
+    f.redraw();
 }
 
 void TPriceTablesPage::cdsTbPrecoAfterDelete() {
-    f.repaint();
-    ApplyChanges(*f.netTbPreProCom, *cdsTbPreco, QStringLiteral("SetIncTbPre"),
-                 {WaitKind::OverScreen, &f, {QStringLiteral("PRECOPROPOSTA"), QStringLiteral("SEGMERCADO")}});
-    f.sbtVerificarClick();
+    f.redraw();
+    ApplyChanges(f.connection(), *cdsTbPreco, QStringLiteral("SetIncTbPre"),
+                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA"), QStringLiteral("SEGMERCADO")}});
+    f.refreshInFront();
 }
 
 void TPriceTablesPage::dbgTabelaPrecoColExit() {

@@ -9,7 +9,7 @@
 class TPriceTablesPage : public TScreenPage {
     Q_OBJECT
 public:
-    explicit TPriceTablesPage(TfrmTbPreProCom &frame);
+    explicit TPriceTablesPage(TPageHost &frame);
 
     TClientTable *cdsTbPreco;
     TDataSource *dtsTbPreco;

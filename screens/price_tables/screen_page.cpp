@@ -1,12 +1,13 @@
 #include "screen_page.h"
 
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 
 #include <QGroupBox>
 #include <QSplitter>
 #include <QVBoxLayout>
 
-TScreenPage::TScreenPage(TfrmTbPreProCom &frame) : QObject(&frame), f(frame) {}
+TScreenPage::TScreenPage(TPageHost &host) : QObject(host.screen()), f(host) {}
 
 bool HasRows(const TClientTable *t) { return t && t->Active() && t->RecordCount() > 0; }
 

@@ -16,7 +16,7 @@
 
 class QWidget;
 class TDBGrid;
-class TfrmTbPreProCom;
+class TPageHost;
 
 // What a page allows in the state of dtsPadrao; the frame applies it to the
 // tool bar, the menu and the tabs. Save and cancel are the frame's (edit or
@@ -39,7 +39,7 @@ struct SavedList {
 class TScreenPage : public QObject {
     Q_OBJECT
 public:
-    explicit TScreenPage(TfrmTbPreProCom &frame);
+    explicit TScreenPage(TPageHost &frame);
 
     // The sheets it fills, in tab order; each sheet's windowTitle is its caption.
     virtual QList<QWidget *> sheets() const = 0;
@@ -58,7 +58,7 @@ public:
     virtual QList<SavedList> savedLists() { return {}; }
 
 protected:
-    TfrmTbPreProCom &f;
+    TPageHost &f;
 };
 
 // True when the table is open and holds a row.

@@ -6,7 +6,8 @@
 
 #include "dialogs.h"
 #include "errors.h"
-#include "frm_tb_pre_pro_com.h"
+#include "module_state.h"
+#include "page_host.h"
 #include "host_services.h"
 #include "numeric_input.h"
 #include "virtual_keys.h"
@@ -40,8 +41,8 @@ ColumnSpecs ServiceTypeColumns(const TMessages &msg) {
 
 }  // namespace
 
-TServiceTypesPage::TServiceTypesPage(TfrmTbPreProCom &frame) : TScreenPage(frame) {
-    const ColumnSpecs types = ServiceTypeColumns(f.msgPadrao);
+TServiceTypesPage::TServiceTypesPage(TPageHost &frame) : TScreenPage(frame) {
+    const ColumnSpecs types = ServiceTypeColumns(f.messages());
     cdsTipoServico = new TClientTable(QStringLiteral("cdsTipoServico"), this);
     DefineFields(cdsTipoServico, types);
     dtsTipoServico = new TDataSource(cdsTipoServico, this);
@@ -70,7 +71,7 @@ TServiceTypesPage::TServiceTypesPage(TfrmTbPreProCom &frame) : TScreenPage(frame
     // Each grid makes itself the screen's current table when it receives the focus.
     for (TDBGrid *grid : {dbgTipoServico, dbgOperador, dbgOperDad, dbgTpServOper}) {
         TClientTable *t = grid->DataSet();
-        grid->OnEnter = [this, t] { f.dtsPadrao->SetDataSet(t); };
+        grid->OnEnter = [this, t] { f.actOn(t); };
     }
 
     cdsTipoServico->AfterScroll = [this](TClientTable &) { cdsTipoServicoAfterScroll(); };
@@ -95,7 +96,7 @@ TDBGrid *TServiceTypesPage::currentGrid(QWidget *sheet) const {
 // the lower one.
 void TServiceTypesPage::shown(QWidget *sheet) {
     TDBGrid *upper = sheet == tshDadoOper ? dbgOperDad : dbgTipoServico;
-    f.dtsPadrao->SetDataSet(upper->DataSet());
+    f.actOn(upper->DataSet());
     if (upper->isVisible() && upper->isEnabled()) upper->setFocus(Qt::OtherFocusReason);
     if (sheet == tshDadoOper) f.loadTable(cdsOperador, QStringLiteral("GetOperador"), {}, WaitKind::OverScreen);
     else f.loadTable(cdsTipoServico, QStringLiteral("GetTipoServico"), {}, WaitKind::OverScreen);
@@ -159,8 +160,8 @@ void TServiceTypesPage::cdsTipoServicoBeforeInsert() { Abort(); }
 void TServiceTypesPage::cdsTipoServicoAfterCancel() { boInsGrid = false; }
 
 void TServiceTypesPage::cdsTipoServicoAfterPost() {
-    ApplyChanges(*f.netTbPreProCom, *cdsTipoServico, QStringLiteral("SetTipoServico"),
-                 {WaitKind::OverScreen, &f, {QStringLiteral("TIPOSERV")}});
+    ApplyChanges(f.connection(), *cdsTipoServico, QStringLiteral("SetTipoServico"),
+                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("TIPOSERV")}});
 }
 
 void TServiceTypesPage::dbgTipoServicoKeyDown(int &key, Qt::KeyboardModifiers) {

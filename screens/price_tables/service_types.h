@@ -26,12 +26,17 @@ struct DiscountSide {
     QString msgTitle, msgNoneFound, msgKeyMissing, msgKeyUnknown, msgKeyRepeated, msgPercentMissing,
         msgPercentRange;
     int deltaPosition = 0;  // its argument of SetOperTipoServ
+    // The service types' look-up (by code or all) and the answer of the next
+    // record number, both of the service types page.
+    TClientTable *serviceTypeSearch = nullptr;
+    TDataSource *serviceTypeSearchSource = nullptr;
+    TClientTable *nextNumber = nullptr;
 };
 
 class TServiceTypesPage : public TScreenPage {
     Q_OBJECT
 public:
-    explicit TServiceTypesPage(TfrmTbPreProCom &frame);
+    explicit TServiceTypesPage(TPageHost &frame);
 
     QWidget *tshDadTipServ, *tshDadoOper;
     TDBGrid *dbgTipoServico, *dbgOperador, *dbgOperDad, *dbgTpServOper;
@@ -81,17 +86,17 @@ namespace ServiceDiscounts {
 // The discount records of one grid: snapshot for the duplicate check, the
 // fixed key, the key and percentage checks, the number from the server, the
 // sending of every posted or deleted row, the key filter and the search.
-void BeforeInsert(TfrmTbPreProCom &f, const DiscountSide &s);
-void AfterInsert(TfrmTbPreProCom &f, const DiscountSide &s);
-void BeforeEdit(TfrmTbPreProCom &f, const DiscountSide &s);
-void BeforePost(TfrmTbPreProCom &f, const DiscountSide &s);
-void SendChanges(TfrmTbPreProCom &f, const DiscountSide &s);
-void ColExit(TfrmTbPreProCom &f, const DiscountSide &s);
+void BeforeInsert(TPageHost &f, const DiscountSide &s);
+void AfterInsert(TPageHost &f, const DiscountSide &s);
+void BeforeEdit(TPageHost &f, const DiscountSide &s);
+void BeforePost(TPageHost &f, const DiscountSide &s);
+void SendChanges(TPageHost &f, const DiscountSide &s);
+void ColExit(TPageHost &f, const DiscountSide &s);
 void KeyDown(const DiscountSide &s, int &key);
-void KeyPress(TfrmTbPreProCom &f, const DiscountSide &s, QChar &key);
-void EditButtonClick(TfrmTbPreProCom &f, const DiscountSide &s);
+void KeyPress(TPageHost &f, const DiscountSide &s, QChar &key);
+void EditButtonClick(TPageHost &f, const DiscountSide &s);
 void StateChange(const DiscountSide &s);
-void ValidateKey(TfrmTbPreProCom &f, const DiscountSide &s, bool required);
-void ValidatePercent(TfrmTbPreProCom &f, const DiscountSide &s);
+void ValidateKey(TPageHost &f, const DiscountSide &s, bool required);
+void ValidatePercent(TPageHost &f, const DiscountSide &s);
 
 }  // namespace ServiceDiscounts
