@@ -315,6 +315,14 @@ Result simulate(const DataPacket &systemBands, const DataPacket &userBands, cons
     return out;
 }
 
+QVector<CellPrice> cellPrices(const QVector<ReportRow> &rows, int users) {
+    QVector<CellPrice> out;
+    for (const ReportRow &r : rows)
+        if (r.users == users && r.systems > 0)
+            out.append({r.type, r.code, r.name, r.mode, r.systems, r.users, r.values[size_t(r.systems - 1)]});
+    return out;
+}
+
 QVector<FieldDef> auxFields() {
     QVector<FieldDef> f;
     for (int k = 1; k <= MaxSystems; ++k) f.append({Ajusta(QString::number(k), 2), FieldType::Float, 0});
