@@ -14,7 +14,7 @@ QString helpText() {
     return QStringLiteral(
         "Uso: cot-report [--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL]\n"
         "                [--tables T|CODIGO,CODIGO...] [--systems N] [--users U] [--types U,M,L]\n"
-        "                [--location MM|FF|FM] [--format pdf|xlsx|csv] --output ARQUIVO|-\n"
+        "                [--location MM|FF|FM] [--format pdf|xlsx|csv] [--cell] --output ARQUIVO|-\n"
         "\n"
         "Gera o relatório de simulação de preços (COT003) das tabelas de preço da proposta\n"
         "comercial, sem janela, para livros de preços agendados.\n"
@@ -30,6 +30,9 @@ QString helpText() {
         "  --location MODO     MM Matriz/Matriz (padrão), FF Filial/Filial, FM Filial/Matriz\n"
         "  --format FORMATO    pdf, xlsx ou csv; sem ele, a extensão do arquivo de saída decide\n"
         "  --output ARQUIVO    arquivo gerado; - para a saída padrão\n"
+        "  --cell              só o preço de exatamente N sistemas e U usuários, uma linha por\n"
+        "                      tabela e tipo, em CSV (TIPO;CDPRECOPROP;NMPRECOPROP;MODLOC;SISTEMAS;\n"
+        "                      USUARIOS;PRECO), arredondado ao centavo como o relatório imprime\n"
         "  --help              mostra esta ajuda\n"
         "\n"
         "Sem --server nem --database, vale o que o cot-host usa: o arquivo de configurações do usuário\n"
@@ -128,6 +131,7 @@ bool parse(const QStringList &args, ReportOptions *out, QString *error) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const QString &name : kValued) parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("valor")));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    parser.addOption(QCommandLineOption(QStringLiteral("cell")));
     if (!parser.parse(QStringList{QStringLiteral("cot-report")} + args)) {
         *error = parserRefusal(parser, args);
         return false;
@@ -189,7 +193,14 @@ bool parse(const QStringList &args, ReportOptions *out, QString *error) {
             return false;
         }
     }
-    if (!formatGiven) {
+    o.cell = parser.isSet(QStringLiteral("cell"));
+    if (o.cell) {
+        if (formatGiven && o.format != ReportFiles::Format::Csv) {
+            *error = QStringLiteral("Com --cell, o formato é csv.");
+            return false;
+        }
+        o.format = ReportFiles::Format::Csv;
+    } else if (!formatGiven) {
         if (o.output == QLatin1String("-")) {
             *error = QStringLiteral("Com a saída padrão (--output -), informe o formato com --format.");
             return false;

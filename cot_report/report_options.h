@@ -18,6 +18,7 @@ struct ReportOptions {
     PriceSimulation::LocationMode mode = PriceSimulation::LocationMode::HeadHead;
     ReportFiles::Format format = ReportFiles::Format::Pdf;
     QString output;  // a file, or "-" for standard output
+    bool cell = false;  // --cell: only the price of exactly `systems` and `users`, as CSV
     bool help = false;
 };
 

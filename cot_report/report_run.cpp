@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "price_report/report_catalogue.h"
 #include "price_report/report_cot003.h"
+#include "report_cell.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -27,16 +28,15 @@ int checkCount(const QString &text, int limit, const char *emptyKey, const char 
     return value;
 }
 
+}  // namespace
+
 void writeStandardOutput(const QByteArray &bytes) {
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
         throw EAppError(QStringLiteral("Não foi possível escrever na saída padrão."));
 }
 
-}  // namespace
-
-qint64 run(const ReportOptions &o, ReportSource &source) {
-    Parameters p;
+Result simulateChecked(const ReportOptions &o, ReportSource &source, Parameters &p) {
     p.systems = checkCount(o.systems, MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT");
     p.users = checkCount(o.users, MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT");
     if (o.types.isEmpty()) refuse("SEL_TIPO");
@@ -56,7 +56,13 @@ qint64 run(const ReportOptions &o, ReportSource &source) {
 
     const DataPacket systems = source.call(QStringLiteral("getLuSist"), {RpcArg::ref(&selection), o.systems.trimmed()});
     const DataPacket users = source.call(QStringLiteral("getLuUsu"), {RpcArg::ref(&selection), o.users.trimmed()});
-    const Result result = simulate(systems, users, p);
+    return simulate(systems, users, p);
+}
+
+qint64 run(const ReportOptions &o, ReportSource &source) {
+    if (o.cell) return ReportCell::run(o, source);
+    Parameters p;
+    const Result result = simulateChecked(o, source, p);
 
     Cot003::Header h;
     h.tables = o.tables == QLatin1String("T") ? QStringLiteral("Todas") : QString(o.tables).replace(QLatin1Char(','), QStringLiteral(", "));

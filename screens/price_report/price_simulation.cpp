@@ -215,7 +215,7 @@ private:
                     }
                 }
             }
-            m_out.rows.append(row);
+            m_out.rows.append(std::move(row));
         }
     }
 
@@ -273,6 +273,23 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The price tables in a band packet: its runs of one code.
+int tableCount(const DataPacket &bands) {
+    const int col = bands.fieldIndex(QStringLiteral("CDPRECOPROP"));
+    if (col < 0) return 1;
+    int n = 0;
+    QVariant last;
+    for (const Row &r : bands.rows) {
+        if (n == 0 || r.value(col) != last) ++n;
+        last = r.value(col);
+    }
+    return std::max(n, 1);
+}
+
+}  // namespace
+
 Result simulate(const DataPacket &systemBands, const DataPacket &userBands, const Parameters &params) {
     if (params.systems < 1 || params.systems > MaxSystems)
         throw EAppError(QStringLiteral("O número de sistemas deve estar entre 1 e %1.").arg(MaxSystems));
@@ -289,10 +306,20 @@ Result simulate(const DataPacket &systemBands, const DataPacket &userBands, cons
     int groups = 0;
     for (PriceType t : {PriceType::Licence, PriceType::Maintenance, PriceType::Rental})
         if (p.types.contains(t)) ++groups;
-    out.rows.reserve(groups * p.users * 4);
+    // One block for every row: growing a vector of 90,000 rows page by page
+    // cost more than the walk itself.
+    out.rows.reserve(qsizetype(groups) * p.users * tableCount(systemBands));
     for (PriceType t : {PriceType::Licence, PriceType::Maintenance, PriceType::Rental})
         if (p.types.contains(t)) walk.section(t);
     out.working = walk.w;
+    return out;
+}
+
+QVector<CellPrice> cellPrices(const QVector<ReportRow> &rows, int users) {
+    QVector<CellPrice> out;
+    for (const ReportRow &r : rows)
+        if (r.users == users && r.systems > 0)
+            out.append({r.type, r.code, r.name, r.mode, r.systems, r.users, r.values[size_t(r.systems - 1)]});
     return out;
 }
 

@@ -62,6 +62,15 @@ struct Result {
 // value) or a price table cannot be priced (unit price or rental term of zero).
 Result simulate(const DataPacket &systemBands, const DataPacket &userBands, const Parameters &params);
 
+// One cell of the report: the price of exactly the rows' systems and `users`
+// users, for one price table and type, in the order the rows were built.
+struct CellPrice {
+    QString type, code, name, mode;  // as in the report's rows
+    int systems = 0, users = 0;
+    double value = 0;
+};
+QVector<CellPrice> cellPrices(const QVector<ReportRow> &rows, int users);
+
 // The report table's layout and the rows as its packet, in the order built.
 QVector<FieldDef> auxFields();
 DataPacket toAuxPacket(const QVector<ReportRow> &rows);

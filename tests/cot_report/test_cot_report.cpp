@@ -9,6 +9,8 @@
 //   3. XLSX: a readable workbook, one sheet per price type, numbers as numbers.
 //   4. Refusals (status 1) and bad arguments (status 2): message, no file,
 //      an existing file left as it was.
+//   5. --cell: the worked example's cell; random tables, counts and modes
+//      against the full report's cells; the gap refused with its message.
 
 #include "app_server.h"
 #include "db_session.h"
@@ -20,6 +22,7 @@
 #include <QRegularExpression>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <cmath>
 #include <QTemporaryDir>
@@ -339,6 +342,71 @@ TEST_F(CotReportTest, EmptyDatabaseAndMissingIndex) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains("Não foi encontrado o mês vigente.")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("a.pdf")));
+}
+
+// 5. --cell ---------------------------------------------------------------------------------
+
+namespace {
+
+// The report's value in cents, from the full CSV's shortest exact text.
+QString cents(const QString &exact) {
+    const qint64 c = std::llround(QString(exact).replace(',', '.').toDouble() * 100);
+    return QStringLiteral("%1,%2").arg(c / 100).arg(c % 100, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+TEST_F(CotReportTest, CellOfTheWorkedExample) {
+    addTable("0000000009", "Exemplo; com ponto e vírgula");
+    const Outcome r = run(withDb({"--cell", "--tables", "9", "--systems", "3", "--users", "2", "--types", "L,U,M", "--output", "-"}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out), "TIPO;CDPRECOPROP;NMPRECOPROP;MODLOC;SISTEMAS;USUARIOS;PRECO\n"
+                                        "Licença de Uso;0000000009;\"Exemplo; com ponto e vírgula\";Matriz/Matriz;3;2;3700,00\n"
+                                        "Manutenção;0000000009;\"Exemplo; com ponto e vírgula\";Matriz/Matriz;3;2;740,00\n"
+                                        "Locação;0000000009;\"Exemplo; com ponto e vírgula\";Matriz/Matriz;3;2;823,33\n");
+    const Outcome gap = run(withDb({"--cell", "--tables", "8,9", "--output", "-"}));
+    EXPECT_EQ(gap.status, 1);
+    EXPECT_TRUE(gap.out.isEmpty());
+    EXPECT_EQ(run(withDb({"--cell", "--format", "pdf", "--output", "-"})).status, 2);
+}
+
+TEST_F(CotReportTest, CellEqualsTheReportsCellForRandomTables) {
+    QRandomGenerator rnd(19);
+    for (int t = 1; t <= 4; ++t) {
+        const QString code = QStringLiteral("%1").arg(t, 10, 10, QLatin1Char('0'));
+        exec("INSERT INTO PRECOPROPOSTA (CDPRECOPROP, NMPRECOPROP, DTINIPRECOPROP, DTFINPRECOPROP, VRPRECOUNITSIST, VRPERCMANUTANO,"
+             " NRMESPRAZOLOCA, VRPEDESFILIMATR, VRPEDESFILIFILI) VALUES (?, ?, '2026-01-01 00:00:00', '2026-12-31 00:00:00', ?, ?, ?, ?, ?)",
+             {code, QStringLiteral("Aleatória %1").arg(t), 100 + rnd.bounded(500000) / 100.0, 10 + rnd.bounded(40000) / 100.0,
+              1 + rnd.bounded(60), rnd.bounded(3000) / 100.0, rnd.bounded(3000) / 100.0});
+        for (const char *table : {"PRECOPROPSIST", "PRECOPROPUSU"}) {
+            const int limit = QByteArray(table) == "PRECOPROPSIST" ? 20 : 150;
+            for (int start = 1; start <= limit;) {
+                const int end = std::min(limit, start + rnd.bounded(limit / 3));
+                exec(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?)").arg(table),
+                     {code, QStringLiteral("%1").arg(start, 5, 10, QLatin1Char('0')), QStringLiteral("%1").arg(end, 5, 10, QLatin1Char('0')),
+                      rnd.bounded(2500) / 100.0});
+                start = end + 1;
+            }
+        }
+    }
+    setIndex(1.0377);
+    const char *modes[] = {"MM", "FF", "FM"};
+    for (int i = 0; i < 4; ++i) {
+        const QStringList counts{"--systems", QString::number(1 + rnd.bounded(20)), "--users", QString::number(1 + rnd.bounded(150)),
+                                 "--location", modes[rnd.bounded(3)]};
+        SCOPED_TRACE(counts.join(' ').toStdString());
+        const Outcome full = run(withDb(counts + QStringList{"--format", "csv", "--output", "-"}));
+        const Outcome cell = run(withDb(counts + QStringList{"--cell", "--output", "-"}));
+        ASSERT_EQ(full.status, 0) << full.err.toStdString();
+        ASSERT_EQ(cell.status, 0) << cell.err.toStdString();
+        QStringList expected;
+        for (const QString &line : QString::fromUtf8(full.out).split('\n', Qt::SkipEmptyParts).mid(1)) {
+            const QStringList f = line.split(';');
+            if (f[4] == counts[3]) expected << QStringList{f.mid(0, 4).join(';'), counts[1], counts[3], cents(f.last())}.join(';');
+        }
+        EXPECT_EQ(expected.size(), 12);
+        EXPECT_EQ(QString::fromUtf8(cell.out).split('\n', Qt::SkipEmptyParts).mid(1), expected);
+    }
 }
 
 int main(int argc, char **argv) {
