@@ -13,6 +13,7 @@
 
 #include <packet_writer.h>
 
+#include <QRegularExpression>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QDir>
@@ -97,7 +98,6 @@ struct AppServer::Impl : HttpService {
     RpcDispatcher dispatcher{registry};
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;
-    QByteArray description;  // GET /openrpc.json
     bool running = false;
 
     DbSession &session() {
@@ -105,6 +105,16 @@ struct AppServer::Impl : HttpService {
         if (!slot)
             slot = std::make_unique<DbSession>(db, QStringLiteral("cot-server-%1-%2").arg(id).arg(g_nextConnection++));
         return *slot;
+    }
+
+    // The remote data module's absolute URL as the client named this server
+    // (GET /openrpc.json); a Host that is not a plain host[:port] gives the
+    // loopback address.
+    QString serverUrl(const QByteArray &host) const {
+        static const QRegularExpression plain(QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\])(:[0-9]{1,5})?$"));
+        const QString h = QString::fromLatin1(host);
+        const QString name = plain.match(h).hasMatch() ? h : QStringLiteral("127.0.0.1:%1").arg(http ? http->port() : 0);
+        return QStringLiteral("http://%1%2").arg(name, QLatin1String(kRpcPath));
     }
 
     static HttpAnswer error(int status, const QString &message) {
@@ -133,7 +143,7 @@ struct AppServer::Impl : HttpService {
         if (head.path == "/health" && (head.method == "GET" || head.method == "HEAD")) return std::nullopt;
         if (head.path == "/openrpc.json" && (head.method == "GET" || head.method == "HEAD")) {
             HttpAnswer a;
-            a.body = description;
+            a.body = OpenRpc::document(registry, serverUrl(head.host));
             logHttp(head, a.status);
             return a;
         }
@@ -157,7 +167,8 @@ struct AppServer::Impl : HttpService {
         logLine(QStringLiteral("rpc %1").arg(out.method.isEmpty() ? QStringLiteral("-") : out.method), ms,
                 out.code == 0 ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(out.code));
         HttpAnswer a;
-        a.body = std::move(out.body);
+        if (out.notification) a.status = 204;
+        else a.body = std::move(out.body);
         return a;
     }
 
@@ -212,7 +223,6 @@ struct AppServer::Impl : HttpService {
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
     d->options = options;
     Methods::registerAll(d->registry);
-    d->description = OpenRpc::document(d->registry);
 }
 
 AppServer::~AppServer() { stop(); }

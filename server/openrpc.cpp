@@ -97,7 +97,7 @@ QJsonObject components() {
 
 namespace OpenRpc {
 
-QByteArray document(const MethodRegistry &registry) {
+QByteArray document(const MethodRegistry &registry, const QString &serverUrl) {
     QStringList names = registry.names();
     std::sort(names.begin(), names.end());
     QJsonArray errorRefs;
@@ -132,7 +132,7 @@ QByteArray document(const MethodRegistry &registry) {
                              {"version", "1"},
                              {"description", "Módulo de dados remoto das tabelas de preço: JSON-RPC 2.0 sobre HTTP, um POST por chamada. "
                                              "Veja docs/protocol.md."}}},
-        {"servers", QJsonArray{QJsonObject{{"name", "cot-server"}, {"url", "/rpc/Cot00300.rdmTbPreProCom"}}}},
+        {"servers", QJsonArray{QJsonObject{{"name", "cot-server"}, {"url", serverUrl}}}},
         {"methods", methods},
         {"components", components()},
     };

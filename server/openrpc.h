@@ -10,6 +10,7 @@
 
 namespace OpenRpc {
 
-QByteArray document(const MethodRegistry &registry);
+// serverUrl: the absolute URL of the remote data module, as clients reach it.
+QByteArray document(const MethodRegistry &registry, const QString &serverUrl);
 
 }  // namespace OpenRpc

@@ -153,6 +153,9 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         return fail(RpcCode::InvalidRequest, QStringLiteral("A requisição não informa o método a chamar."));
     const QString methodName = methodValue.toString();
     out.method = Codes::shown(methodName, 60);
+    // A well-formed request without an id is a notification: it runs, and the
+    // client gets no answer, not even its error.
+    out.notification = !request.contains(QLatin1String("id"));
 
     const MethodDef *def = m_registry.find(methodName);
     if (!def)

@@ -85,6 +85,7 @@ public:
         QByteArray body;
         QString method;  // for the log; empty when the request named none
         int code = 0;    // 0: success
+        bool notification = false;  // a request without an id: answered with no body
     };
     Outcome handle(const QByteArray &body, DbSession &session) const;
 

@@ -251,6 +251,7 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
         ex->request.method = method;
         ex->request.path = url;
         ex->request.authorization = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+        ex->request.host = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
         return self->begin(connection, ex);
     }
     if (ex->refused) {

@@ -38,6 +38,7 @@ struct HttpRequest {
     QByteArray method;
     QByteArray path;
     QByteArray authorization;
+    QByteArray host;  // the Host header: how the client names this server
     QByteArray body;
 };
 

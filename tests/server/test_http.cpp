@@ -7,7 +7,8 @@
 //   4. SIGTERM finishes what is under way and exits promptly; a second one at once.
 //   5. What a caller reads is Portuguese, also for unreadable JSON.
 //   6. /health answers ok only when the schema really reads.
-//   7. GET /openrpc.json describes the method registry.
+//   7. GET /openrpc.json describes the method registry, with an absolute server URL;
+//      a notification (no id) runs and gets 204 without a body.
 
 #include "raw_client.h"
 #include "server_fixture.h"
@@ -361,6 +362,30 @@ TEST_P(Http, OpenRpcDocumentDescribesEveryRegisteredMethodAndNothingElse) {
     for (int code : {RpcCode::ParseError, RpcCode::InvalidRequest, RpcCode::MethodNotFound, RpcCode::InvalidParams, RpcCode::Refused,
                      RpcCode::Conflict, RpcCode::Storage})
         EXPECT_TRUE(codes.contains(code)) << code;
+}
+
+TEST_P(Http, TheDescriptionNamesTheServerAsReachedAndANotificationGetsNoAnswer) {
+    const QByteArray path = "/rpc/Cot00300.rdmTbPreProCom";
+    const QByteArray loopback = "http://127.0.0.1:" + QByteArray::number(server->port()) + path;
+    for (const auto &[host, url] : {std::pair<QByteArray, QByteArray>{"cot.example:8300", "http://cot.example:8300" + path},
+                                    {"[::1]:8300", "http://[::1]:8300" + path},
+                                    {"x\"}, \"y", loopback}}) {
+        SCOPED_TRACE(host.toStdString());
+        RawSocket s(server->port());
+        s.send("GET /openrpc.json HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
+        const QList<HttpAnswerText> a = splitAnswers(s.readAnswers(1, 3000));
+        ASSERT_EQ(a.size(), 1);
+        const QJsonObject doc = QJsonDocument::fromJson(a[0].body).object();
+        EXPECT_EQ(doc.value("servers").toArray().at(0).toObject().value("url").toString().toUtf8(), url);
+    }
+    // A notification runs (the code it takes is not handed out again) and is not answered.
+    RawSocket s(server->port());
+    s.send(rpcRequest(R"({"jsonrpc":"2.0","method":"PrxPrecoProp","params":[]})"));
+    const QList<HttpAnswerText> a = splitAnswers(s.readAnswers(1, 3000));
+    ASSERT_EQ(a.size(), 1);
+    EXPECT_EQ(a[0].status, 204);
+    EXPECT_TRUE(a[0].body.isEmpty());
+    EXPECT_EQ(call(QStringLiteral("PrxPrecoProp")).data.toString(), QStringLiteral("0000000002"));
 }
 
 COT_BOTH_BACKENDS(Http);
