@@ -9,6 +9,7 @@
 #include "codes.h"
 #include "http/http_server.h"
 #include "openrpc.h"
+#include "user_keys.h"
 #include "request_log.h"
 
 #include <packet_writer.h>
@@ -97,7 +98,17 @@ struct AppServer::Impl : HttpService {
     MethodRegistry registry;
     RpcDispatcher dispatcher{registry};
     std::unique_ptr<HttpServer> http;
-    QByteArray expectedAuthorization;
+    QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
+
+    // Per-person keys: when each person's last use was recorded, and the run
+    // of refused keys per client address.
+    std::mutex keysGuard;
+    QHash<QString, std::chrono::steady_clock::time_point> useRecorded;
+    struct Refusals {
+        int count = 0;
+        std::chrono::steady_clock::time_point last{};
+    };
+    QHash<QByteArray, Refusals> refusals;
     bool running = false;
 
     DbSession &session() {
@@ -129,16 +140,61 @@ struct AppServer::Impl : HttpService {
                 QStringLiteral("http %1").arg(status));
     }
 
+    static QByteArray bearer(const QByteArray &authorization) {
+        return authorization.startsWith("Bearer ") ? authorization.mid(7).trimmed() : QByteArray();
+    }
+
+    // A run of refused keys from one address is slowed down: from the fifth
+    // on, the address waits a growing time (up to a minute) before any key
+    // of it is looked at. The key itself is never logged.
+    std::optional<HttpAnswer> throttled(const HttpRequest &head) {
+        std::lock_guard<std::mutex> lock(keysGuard);
+        const Refusals r = refusals.value(head.peer);
+        if (r.count < 5) return std::nullopt;
+        const int wait = std::min(60, 1 << std::min(r.count - 5, 6));
+        if (std::chrono::steady_clock::now() - r.last >= std::chrono::seconds(wait)) return std::nullopt;
+        HttpAnswer a = error(429, QStringLiteral("Muitas tentativas com chave de acesso inválida deste endereço. Tente de novo em %1 s.").arg(wait));
+        a.retryAfterSeconds = wait;
+        return a;
+    }
+
+    HttpAnswer refuseKey(const HttpRequest &head) {
+        int count = 0;
+        {
+            std::lock_guard<std::mutex> lock(keysGuard);
+            Refusals &r = refusals[head.peer];
+            r.count = std::chrono::steady_clock::now() - r.last > std::chrono::minutes(10) ? 1 : r.count + 1;
+            r.last = std::chrono::steady_clock::now();
+            count = r.count;
+        }
+        logLine(QStringLiteral("chave"), -1, QStringLiteral("recusada de %1 (%2 seguida(s))").arg(QString::fromLatin1(head.peer)).arg(count));
+        HttpAnswer a = error(401, QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida."));
+        a.askForKey = true;
+        return a;
+    }
+
+    void accepted(const QByteArray &peer) {
+        std::lock_guard<std::mutex> lock(keysGuard);
+        refusals.remove(peer);
+    }
+
     std::optional<HttpAnswer> admit(const HttpRequest &head) override {
         const bool rpc = head.path == kRpcPath;
         if (rpc && head.method == "POST") {
-            if (!expectedAuthorization.isEmpty() && !sameToken(head.authorization.toStdString(), expectedAuthorization.toStdString())) {
-                HttpAnswer a = error(401, QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida."));
-                a.askForKey = true;
-                logHttp(head, a.status);
-                return a;
+            if (expectedAuthorization.isEmpty()) return std::nullopt;
+            // Before any key is compared, so a run of guesses learns nothing.
+            if (auto wait = throttled(head)) {
+                logHttp(head, wait->status);
+                return wait;
             }
-            return std::nullopt;
+            if (sameToken(head.authorization.toStdString(), expectedAuthorization.toStdString())) return std::nullopt;
+            // What looks like a person's key is looked up by the worker (admit()
+            // may not touch the database); anything else is refused here,
+            // before its body is read.
+            if (UserKeys::wellFormed(bearer(head.authorization))) return std::nullopt;
+            HttpAnswer a = refuseKey(head);
+            logHttp(head, a.status);
+            return a;
         }
         if (head.path == "/health" && (head.method == "GET" || head.method == "HEAD")) return std::nullopt;
         if (head.path == "/openrpc.json" && (head.method == "GET" || head.method == "HEAD")) {
@@ -156,9 +212,22 @@ struct AppServer::Impl : HttpService {
     HttpAnswer answer(const HttpRequest &request) override {
         if (request.path == "/health") return health();
         const auto started = std::chrono::steady_clock::now();
+        QString user;
+        if (expectedAuthorization.isEmpty()) user = QStringLiteral("local");
+        else if (sameToken(request.authorization.toStdString(), expectedAuthorization.toStdString())) user = QStringLiteral("administrador");
+        else {
+            try {
+                user = personOf(request);
+            } catch (...) {
+                HttpAnswer a = error(503, QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente."));
+                return a;
+            }
+            if (user.isEmpty()) return refuseKey(request);
+        }
+        accepted(request.peer);
         RpcDispatcher::Outcome out;
         try {
-            out = dispatcher.handle(request.body, session());
+            out = dispatcher.handle(request.body, session(), user);
         } catch (...) {
             out.code = RpcCode::Storage;
             out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));
@@ -170,6 +239,26 @@ struct AppServer::Impl : HttpService {
         if (out.notification) a.status = 204;
         else a.body = std::move(out.body);
         return a;
+    }
+
+    // The person of the request's key, read from the database on every call
+    // so a revoked key is refused at once; a person's last use is recorded at
+    // most once a minute.
+    QString personOf(const HttpRequest &request) {
+        DbSession &s = session();
+        s.open();
+        const auto now = std::chrono::steady_clock::now();
+        const QString who = UserKeys::person(s, UserKeys::hash(bearer(request.authorization)));
+        if (who.isEmpty()) return who;
+        bool record = false;
+        {
+            std::lock_guard<std::mutex> lock(keysGuard);
+            auto it = useRecorded.find(who);
+            record = it == useRecorded.end() || now - *it > std::chrono::minutes(1);
+            if (record) useRecorded.insert(who, now);
+        }
+        if (record) UserKeys::recordUse(s, who);
+        return who;
     }
 
     // Ok only when the schema really reads: a SQLite file is opened afresh (a

@@ -4,6 +4,7 @@
 //   cot-server index set YYYY-MM VALUE --database PATH.db|postgresql://...
 //   cot-server backup FILE --database PATH.db      (online: the server may be running)
 //   cot-server restore FILE --database PATH.db     (with the server stopped)
+//   cot-server user add NAME | list | revoke NAME --database PATH.db|postgresql://...
 
 #include "app_server.h"
 #include "backup.h"
@@ -11,6 +12,7 @@
 #include "db_session.h"
 #include "monthly_index.h"
 #include "schema.h"
+#include "user_keys.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,6 +44,8 @@ int usage() {
                     "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
                     "  cot-server backup ARQUIVO --database ARQUIVO.db   (cópia com o servidor no ar)\n"
                     "  cot-server restore ARQUIVO --database ARQUIVO.db  (com o servidor parado)\n"
+                    "  cot-server user add NOME | list | revoke NOME --database ARQUIVO.db|postgresql://...\n"
+                    "             (uma chave de acesso por pessoa; a do --token-file é a do administrador)\n"
                     "\n"
                     "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
                     "A porta 0 escolhe uma porta livre, informada na saída padrão."));
@@ -124,6 +128,49 @@ int backupOrRestore(const QStringList &args) {
     return 0;
 }
 
+// user add NAME | user list | user revoke NAME, --database DB
+int userKeys(const QStringList &args) {
+    QString database;
+    QStringList positional;
+    if (!splitDatabaseArg(args, &database, &positional) || database.isEmpty() || positional.size() < 2) return usage();
+    const QString verb = positional[1];
+    const bool named = verb == QLatin1String("add") || verb == QLatin1String("revoke");
+    if (!(named ? positional.size() == 3 : verb == QLatin1String("list") && positional.size() == 2)) return usage();
+    DbConfig config;
+    QString error;
+    if (!DbConfig::parse(database, &config, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    const auto shown = [](const QDateTime &t) { return t.isNull() ? QStringLiteral("-") : t.toString(QStringLiteral("dd/MM/yyyy HH:mm")); };
+    try {
+        DbSession db(config, QStringLiteral("cot-server-user"));
+        db.open();
+        Schema::migrate(db);
+        if (verb == QLatin1String("add")) {
+            const QByteArray key = UserKeys::add(db, positional[2]);
+            say(stdout, QStringLiteral("Chave de acesso de %1 (mostrada só agora; guarde-a em lugar seguro):\n%2")
+                            .arg(positional[2].trimmed(), QString::fromLatin1(key)));
+        } else if (verb == QLatin1String("revoke")) {
+            UserKeys::revoke(db, positional[2]);
+            say(stdout, QStringLiteral("Chave de %1 revogada.").arg(positional[2].trimmed()));
+        } else {
+            say(stdout, QStringLiteral("%1 %2 %3 %4").arg(QStringLiteral("NOME"), -30).arg(QStringLiteral("CRIADA EM"), -16)
+                            .arg(QStringLiteral("ÚLTIMO USO"), -16).arg(QStringLiteral("SITUAÇÃO")));
+            for (const UserKeys::Entry &e : UserKeys::list(db))
+                say(stdout, QStringLiteral("%1 %2 %3 %4").arg(e.name, -30).arg(shown(e.created), -16).arg(shown(e.lastUse), -16)
+                                .arg(e.revoked.isNull() ? QStringLiteral("válida") : QStringLiteral("revogada em %1").arg(shown(e.revoked))));
+        }
+    } catch (const UserKeys::Refused &e) {
+        say(stderr, e.text());
+        return 1;
+    } catch (const DbError &e) {
+        say(stderr, QStringLiteral("Não foi possível acessar as chaves: %1").arg(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -138,6 +185,7 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
+    if (!args.isEmpty() && args.first() == QLatin1String("user")) return userKeys(args);
     if (!args.isEmpty() && (args.first() == QLatin1String("backup") || args.first() == QLatin1String("restore"))) return backupOrRestore(args);
 
     QCommandLineParser parser;

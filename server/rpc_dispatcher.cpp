@@ -117,7 +117,7 @@ const MethodDef *MethodRegistry::find(const QString &name) const {
 
 QStringList MethodRegistry::names() const { return m_methods.keys(); }
 
-RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session) const {
+RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session, const QString &user) const {
     Outcome out;
     QJsonValue id = QJsonValue::Null;
     auto fail = [&](int code, const QString &message) {
@@ -205,6 +205,7 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
             session.open();
             CallContext ctx(session, def->name, params, deltas);
             ctx.observer = m_observer;
+            ctx.user = user;
             Transaction tx(session, def->tx);
             started = true;
             def->run(ctx);

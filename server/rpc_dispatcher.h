@@ -37,6 +37,7 @@ public:
     QJsonArray params;  // final values of the arguments, sent back in result.params
     QByteArray data = QByteArrayLiteral("null");  // the answer's data, as JSON text
     WriteObserver *observer = nullptr;  // sees every change written (see write_path.h)
+    QString user;  // the person whose key made the call
 
     void setData(const QJsonValue &value);
 
@@ -87,7 +88,7 @@ public:
         int code = 0;    // 0: success
         bool notification = false;  // a request without an id: answered with no body
     };
-    Outcome handle(const QByteArray &body, DbSession &session) const;
+    Outcome handle(const QByteArray &body, DbSession &session, const QString &user = QString()) const;
 
     // Every change the methods write passes by it, inside its transaction;
     // none by default. Set before the first request.

@@ -127,7 +127,19 @@ QStringList version2(const Ddl &d) {
     };
 }
 
-const std::function<QStringList(const Ddl &)> kMigrations[] = {version1, version2};
+// Version 3: a key per person. Only a hash of each key is kept.
+QStringList version3(const Ddl &d) {
+    const QString when = d.dialect == Dialect::PostgreSQL ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
+    return {QStringLiteral("CREATE TABLE CHAVEUSUARIO ("
+                           " NMUSUARIO VARCHAR(60) NOT NULL PRIMARY KEY CHECK (LENGTH(TRIM(NMUSUARIO)) > 0),"
+                           " HSCHAVE VARCHAR(64) NOT NULL UNIQUE,"
+                           " %1,"
+                           " DTULTIMOUSO %2,"
+                           " DTREVOGACAO %2)")
+                .arg(d.timestamp(QStringLiteral("DTCRIACAO")), when)};
+}
+
+const std::function<QStringList(const Ddl &)> kMigrations[] = {version1, version2, version3};
 
 }  // namespace
 

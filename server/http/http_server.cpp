@@ -93,6 +93,16 @@ bool resolve(const QString &host, int port, sockaddr_storage *out, socklen_t *le
     return true;
 }
 
+QByteArray peerAddress(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const sockaddr *sa = info->client_addr;
+    if (sa->sa_family == AF_INET) inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(sa)->sin_addr, text, sizeof text);
+    else if (sa->sa_family == AF_INET6) inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(sa)->sin6_addr, text, sizeof text);
+    return QByteArray(text);
+}
+
 bool isLoopbackAddress(const sockaddr *sa) {
     if (sa->sa_family == AF_INET) {
         const auto *in = reinterpret_cast<const sockaddr_in *>(sa);
@@ -252,6 +262,7 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
         ex->request.path = url;
         ex->request.authorization = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
         ex->request.host = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
+        ex->request.peer = peerAddress(connection);
         return self->begin(connection, ex);
     }
     if (ex->refused) {

@@ -41,6 +41,7 @@ protected:
     // Direct access to the database, for seeding what the host keeps (operators,
     // segments) and for looking at what is stored.
     void exec(const QString &sql, const QVariantList &values = {});
+    DbSession &database() { return *m_db; }
     qint64 count(const QString &sql, const QVariantList &values = {});
     QString scalar(const QString &sql, const QVariantList &values = {});
 
