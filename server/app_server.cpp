@@ -10,6 +10,7 @@
 #include "http/http_server.h"
 #include "openrpc.h"
 #include "user_keys.h"
+#include "audit_trail.h"
 #include "request_log.h"
 
 #include <packet_writer.h>
@@ -97,6 +98,7 @@ struct AppServer::Impl : HttpService {
     quint64 id = g_nextServerId++;
     MethodRegistry registry;
     RpcDispatcher dispatcher{registry};
+    AuditTrail audit;  // every change written, in its own transaction
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
 
@@ -312,6 +314,7 @@ struct AppServer::Impl : HttpService {
 AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>()) {
     d->options = options;
     Methods::registerAll(d->registry);
+    d->dispatcher.setWriteObserver(&d->audit);
 }
 
 AppServer::~AppServer() { stop(); }

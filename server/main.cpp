@@ -5,6 +5,7 @@
 //   cot-server backup FILE --database PATH.db      (online: the server may be running)
 //   cot-server restore FILE --database PATH.db     (with the server stopped)
 //   cot-server user add NAME | list | revoke NAME --database PATH.db|postgresql://...
+//   cot-server audit --database DB [--tabela CODE] [--desde YYYY-MM-DD] [--formato csv]
 
 #include "app_server.h"
 #include "backup.h"
@@ -13,6 +14,7 @@
 #include "monthly_index.h"
 #include "schema.h"
 #include "user_keys.h"
+#include "audit_trail.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -46,6 +48,8 @@ int usage() {
                     "  cot-server restore ARQUIVO --database ARQUIVO.db  (com o servidor parado)\n"
                     "  cot-server user add NOME | list | revoke NOME --database ARQUIVO.db|postgresql://...\n"
                     "             (uma chave de acesso por pessoa; a do --token-file é a do administrador)\n"
+                    "  cot-server audit --database ARQUIVO.db|postgresql://... [--tabela CÓDIGO] [--desde AAAA-MM-DD]\n"
+                    "             [--formato csv]   (quem alterou o quê, das alterações mais novas às mais antigas)\n"
                     "\n"
                     "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
                     "A porta 0 escolhe uma porta livre, informada na saída padrão."));
@@ -171,6 +175,59 @@ int userKeys(const QStringList &args) {
     return 0;
 }
 
+// audit --database DB [--tabela CODE] [--desde YYYY-MM-DD] [--formato csv]
+int audit(const QStringList &args) {
+    QCommandLineParser parser;
+    declare(&parser, {QStringLiteral("database"), QStringLiteral("tabela"), QStringLiteral("desde"), QStringLiteral("formato")}, {});
+    if (!parser.parse(QStringList{QStringLiteral("cot-server")} + args) || parser.isSet(QStringLiteral("help")) ||
+        parser.positionalArguments() != QStringList{QStringLiteral("audit")} || parser.value(QStringLiteral("database")).isEmpty())
+        return usage();
+    const QString format = parser.value(QStringLiteral("formato"));
+    if (!format.isEmpty() && format != QLatin1String("csv")) {
+        say(stderr, QStringLiteral("Formato desconhecido: \"%1\" (use csv, ou nada para texto).").arg(format));
+        return 2;
+    }
+    QDate since;
+    if (parser.isSet(QStringLiteral("desde"))) {
+        since = QDate::fromString(parser.value(QStringLiteral("desde")), QStringLiteral("yyyy-MM-dd"));
+        if (!since.isValid()) {
+            say(stderr, QStringLiteral("Data inválida em --desde: \"%1\" (use AAAA-MM-DD).").arg(parser.value(QStringLiteral("desde"))));
+            return 2;
+        }
+    }
+    QString table = parser.value(QStringLiteral("tabela")).trimmed();
+    if (!table.isEmpty()) table = table.rightJustified(10, QLatin1Char('0'));
+    DbConfig config;
+    QString error;
+    if (!DbConfig::parse(parser.value(QStringLiteral("database")), &config, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    try {
+        DbSession db(config, QStringLiteral("cot-server-audit"));
+        db.open();
+        Schema::migrate(db);
+        const bool csv = format == QLatin1String("csv");
+        const auto cell = [csv](const QString &v) {
+            if (!csv || !v.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return v;
+            return QStringLiteral("\"%1\"").arg(QString(v).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+        };
+        const QString separator = csv ? QStringLiteral(";") : QStringLiteral(" | ");
+        say(stdout, QStringList{QStringLiteral("DATA"), QStringLiteral("PESSOA"), QStringLiteral("METODO"), QStringLiteral("TABELA"),
+                                QStringLiteral("CHAVE"), QStringLiteral("OPERACAO"), QStringLiteral("CAMPO"), QStringLiteral("ANTES"),
+                                QStringLiteral("DEPOIS")}
+                        .join(separator));
+        for (const AuditTrail::Entry &e : AuditTrail::read(db, table, since))
+            say(stdout, QStringList{e.when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), cell(e.user), e.method, e.table, cell(e.key),
+                                    AuditTrail::operationName(e.operation), e.field, cell(e.before), cell(e.after)}
+                            .join(separator));
+    } catch (const DbError &e) {
+        say(stderr, QStringLiteral("Não foi possível ler a auditoria: %1").arg(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -186,6 +243,7 @@ int main(int argc, char **argv) {
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
     if (!args.isEmpty() && args.first() == QLatin1String("user")) return userKeys(args);
+    if (!args.isEmpty() && args.first() == QLatin1String("audit")) return audit(args);
     if (!args.isEmpty() && (args.first() == QLatin1String("backup") || args.first() == QLatin1String("restore"))) return backupOrRestore(args);
 
     QCommandLineParser parser;

@@ -127,10 +127,28 @@ QStringList version2(const Ddl &d) {
     };
 }
 
-// Version 3: a key per person. Only a hash of each key is kept.
+// Version 3: who changed what. A key per person (only a hash of each key is
+// kept) and the audit trail: one row per field of every change written.
 QStringList version3(const Ddl &d) {
     const QString when = d.dialect == Dialect::PostgreSQL ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
-    return {QStringLiteral("CREATE TABLE CHAVEUSUARIO ("
+    const QString id = d.dialect == Dialect::PostgreSQL ? QStringLiteral("BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
+                                                        : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    return {QStringLiteral("CREATE TABLE AUDITORIA ("
+                           " NRAUDITORIA %1,"
+                           " %2,"
+                           " NMUSUARIO VARCHAR(60) NOT NULL,"
+                           " NMMETODO VARCHAR(60) NOT NULL,"
+                           " NMTABELA VARCHAR(30) NOT NULL,"
+                           " DSCHAVE VARCHAR(200) NOT NULL,"
+                           " CDPRECOPROP VARCHAR(10),"
+                           " IDOPERACAO CHAR(1) NOT NULL CHECK (IDOPERACAO IN ('I', 'A', 'E')),"
+                           " NMCAMPO VARCHAR(30) NOT NULL,"
+                           " DSANTES VARCHAR(100),"
+                           " DSDEPOIS VARCHAR(100))")
+                .arg(id, d.timestamp(QStringLiteral("DTALTERACAO"))),
+            QStringLiteral("CREATE INDEX AUDITORIA_TABELA ON AUDITORIA (CDPRECOPROP, DTALTERACAO)"),
+            QStringLiteral("CREATE INDEX AUDITORIA_DATA ON AUDITORIA (DTALTERACAO)"),
+            QStringLiteral("CREATE TABLE CHAVEUSUARIO ("
                            " NMUSUARIO VARCHAR(60) NOT NULL PRIMARY KEY CHECK (LENGTH(TRIM(NMUSUARIO)) > 0),"
                            " HSCHAVE VARCHAR(64) NOT NULL UNIQUE,"
                            " %1,"

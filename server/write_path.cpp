@@ -54,6 +54,7 @@ void tell(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const V
     if (!ctx.observer) return;
     const TableLayout &layout = *rules.layout;
     AppliedChange c;
+    c.user = ctx.user;
     c.method = ctx.method;
     c.table = layout.table();
     c.key = key;

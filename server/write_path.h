@@ -24,6 +24,7 @@ struct FieldChange {
 };
 
 struct AppliedChange {
+    QString user;  // the person whose key made the call
     QString method;
     QString table;
     Values key;  // as stored after the change (as it was, for a delete)

@@ -11,6 +11,7 @@ void registerPermissions(MethodRegistry &registry);   // permissions.cpp
 void registerServiceTypes(MethodRegistry &registry);  // service_types.cpp: types and operator discounts
 void registerReports(MethodRegistry &registry);       // reports.cpp
 void registerOperators(MethodRegistry &registry);     // operators.cpp: operators and automatic registration
+void registerHistory(MethodRegistry &registry);       // history.cpp: who changed a price table, and what
 
 inline void registerAll(MethodRegistry &registry) {
     registerPriceTables(registry);
@@ -19,6 +20,7 @@ inline void registerAll(MethodRegistry &registry) {
     registerServiceTypes(registry);
     registerReports(registry);
     registerOperators(registry);
+    registerHistory(registry);
 }
 
 }  // namespace Methods
