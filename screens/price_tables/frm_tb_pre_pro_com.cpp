@@ -7,6 +7,8 @@
 #include "auto_registration/frm_cad_auto.h"
 #include "bands.h"
 #include "catalogue.h"
+#include "price_calculator/frm_calc_preco.h"
+#include "price_history/frm_historico.h"
 #include "price_report/cli_cot00301.h"
 #include "desktop_look.h"
 #include "host_application.h"
@@ -69,19 +71,19 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     SetActionLook(mnuCadAuto, {"system-users"});
 
     // "Copiar": a new price table from the current one.
-    sbtCopiar = new QAction(QStringLiteral("Copiar"), this);
-    sbtCopiar->setObjectName(QStringLiteral("sbtCopiar"));
-    const QKeySequence copyKey(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
-    insertToolAction(sbtImprimir, sbtCopiar);
-    mnuCopiar = new QAction(QStringLiteral("C&opiar Tabela de Preço"), this);
-    mnuCopiar->setObjectName(QStringLiteral("mnuCopiar"));
-    mnuCopiar->setShortcut(copyKey);
-    insertMenuAction(7, mnuCopiar);
-    for (QAction *a : {sbtCopiar, mnuCopiar}) {
-        connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { priceTables->copyCurrent(); }); });
-        SetActionLook(a, {"edit-copy"});
-    }
-    sbtCopiar->setToolTip(HintWithShortcut(QStringLiteral("Copiar a tabela de preço com faixas e permissões"), copyKey));
+    addTool(sbtCopiar, mnuCopiar, "Copiar", QStringLiteral("Copiar"), QStringLiteral("C&opiar Tabela de Preço"), 7,
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), "edit-copy", QStringLiteral("Copiar a tabela de preço com faixas e permissões"),
+            [this] { priceTables->copyCurrent(); });
+    // "Histórico": who changed the current price table, and what.
+    addTool(sbtHistorico, mnuHistorico, "Historico", QStringLiteral("Histórico"), QStringLiteral("&Histórico da Tabela de Preço"), 8,
+            QKeySequence(Qt::CTRL | Qt::Key_H), "document-open-recent",
+            QStringLiteral("Quem alterou a tabela de preço, suas faixas e permissões, e quando"),
+            [this] { Cli_cot00303::CriaHistorico(context()); });
+    // "Calculadora": the price of one proposal's counts.
+    addTool(sbtCalculadora, mnuCalculadora, "Calculadora", QStringLiteral("Calculadora"), QStringLiteral("Ca&lculadora de Preço"), 9,
+            QKeySequence(Qt::CTRL | Qt::Key_L), "accessories-calculator",
+            QStringLiteral("O preço de um número de sistemas e de usuários na tabela de preço atual"),
+            [this] { Cli_cot00304::CriaCalcPreco(context()); });
 
     // Page "Tabela de Preço": the base screen's own grid stays hidden, the
     // sheets hold the grids.
@@ -131,6 +133,23 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
 
 TfrmTbPreProCom::~TfrmTbPreProCom() = default;
 
+void TfrmTbPreProCom::addTool(QAction *&button, QAction *&entry, const char *name, const QString &caption, const QString &menuCaption,
+                              int menuPosition, const QKeySequence &key, const char *icon, const QString &hint,
+                              const std::function<void()> &handler) {
+    button = new QAction(caption, this);
+    button->setObjectName(QStringLiteral("sbt") + QLatin1String(name));
+    insertToolAction(sbtImprimir, button);
+    entry = new QAction(menuCaption, this);
+    entry->setObjectName(QStringLiteral("mnu") + QLatin1String(name));
+    entry->setShortcut(key);
+    insertMenuAction(menuPosition, entry);
+    for (QAction *a : {button, entry}) {
+        connect(a, &QAction::triggered, this, [handler] { RunGuarded(handler); });
+        SetActionLook(a, {icon});
+    }
+    button->setToolTip(HintWithShortcut(hint, key));
+}
+
 void TfrmTbPreProCom::addPages(TPageControl *pages, TScreenPage *page) {
     for (QWidget *sheet : page->sheets()) {
         pages->addPage(sheet, sheet->windowTitle());
@@ -156,6 +175,12 @@ void TfrmTbPreProCom::updatePendingNotice() {
                           : pending == 1
                               ? QStringLiteral("1 alteração não gravada no servidor (Gravar envia de novo; Verificar descarta)")
                               : QStringLiteral("%1 alterações não gravadas no servidor (Gravar envia de novo; Verificar descarta)").arg(pending));
+    // A send the server took (or refused) changes what is pending without a
+    // change of state: "Gravar", "Copiar" and the rest follow it.
+    if (pending != m_shownPending) {
+        m_shownPending = pending;
+        dtsPadraoStateChange();
+    }
 }
 
 // ---------------------------------------------------------------- connection and loading
@@ -310,11 +335,15 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
     QWidget *sheet = activeSheet();
     ToolActions a;
     page->enable(sheet, browse, a);
+    // The history and the calculator read the current price table as stored.
+    const bool onTable = browse && HasRows(priceTables->cdsTbPreco) && priceTables->cdsTbPreco->State() == DataSetState::Browse;
     const std::pair<QAction *, bool> actions[] = {{sbtIncluir, a.incluir},   {sbtAlterar, a.alterar},
                                                   {sbtExcluir, a.excluir},   {sbtProcurar, a.procurar},
                                                   {sbtVerificar, a.verificar}, {sbtImprimir, a.imprimir},
                                                   {sbtCadAuto, a.cadAuto},   {mnuCadAuto, a.cadAuto},
-                                                  {sbtCopiar, a.copiar},     {mnuCopiar, a.copiar}};
+                                                  {sbtCopiar, a.copiar},     {mnuCopiar, a.copiar},
+                                                  {sbtHistorico, onTable},   {mnuHistorico, onTable},
+                                                  {sbtCalculadora, onTable}, {mnuCalculadora, onTable}};
     for (const auto &[action, enabled] : actions) action->setEnabled(enabled);
 
     // While a row is in edit or insert no other tab can be chosen; a tab

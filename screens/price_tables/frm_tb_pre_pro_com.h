@@ -55,6 +55,10 @@ public:
     QAction *mnuCadAuto = nullptr;
     QAction *sbtCopiar = nullptr;  // "Copiar", also mnuCopiar
     QAction *mnuCopiar = nullptr;
+    QAction *sbtHistorico = nullptr;  // "Histórico", also mnuHistorico
+    QAction *mnuHistorico = nullptr;
+    QAction *sbtCalculadora = nullptr;  // "Calculadora", also mnuCalculadora
+    QAction *mnuCalculadora = nullptr;
 
     // The pages' page controls: "Tabela de Preço" (tshPadrao) and "Tipo de Serviço".
     TPageControl *pgcTabelaPreco = nullptr;
@@ -130,10 +134,15 @@ public:
 
 private:
     void addPages(TPageControl *pages, TScreenPage *page);
+    // A tool bar button (before "Imprimir") and a menu entry at menuPosition
+    // sharing a key, an icon and a handler; the button's hint names the key.
+    void addTool(QAction *&button, QAction *&entry, const char *name, const QString &caption, const QString &menuCaption,
+                 int menuPosition, const QKeySequence &key, const char *icon, const QString &hint, const std::function<void()> &handler);
     void sheetShown(TPageControl *pages);
     void updatePendingNotice();
     int pendingOnPage();  // changes of the shown page's lists the server has not taken
 
+    int m_shownPending = 0;  // what the pending notice last counted
     QHash<QWidget *, TScreenPage *> m_pageOfSheet;
     QHash<QWidget *, TPageControl *> m_sheetsOf;  // a page of pgcPadrao -> its page control
 };

@@ -17,6 +17,9 @@
 #include "recording_dialogs.h"
 
 #include <QApplication>
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -108,6 +111,34 @@ protected:
             t.FieldByName(f)->SetAsFloat(10);
         t.Post();
         CheckResultServ(net.Call("SetIncTbPre", {t.GetDelta()}));
+    }
+
+    // Runs SQL on the server's database file, for what no remote method does.
+    void sql(const QString &statement, const QVariantList &values = {}) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture-sql"));
+            db.setDatabaseName(dbPath);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            q.prepare(statement);
+            for (const QVariant &v : values) q.addBindValue(v);
+            ASSERT_TRUE(q.exec()) << statement.toStdString();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("fixture-sql"));
+    }
+    // The worked example's table: systems 1-2 at 0 % and 3-20 at 10 %; users 1-1 at 0 % and 2-150 at 20 %.
+    void addExampleTable(const QString &code, bool gap = false) {
+        sql("INSERT INTO PRECOPROPOSTA (CDPRECOPROP, NMPRECOPROP, DTINIPRECOPROP, DTFINPRECOPROP, VRPRECOUNITSIST, VRPERCMANUTANO,"
+            " NRMESPRAZOLOCA, VRPEDESFILIMATR, VRPEDESFILIFILI) VALUES (?, ?, '2026-01-01 00:00:00', '2026-12-31 00:00:00', 1000, 200, 12, 0, 10)",
+            {code, QStringLiteral("Exemplo %1").arg(code.right(2))});
+        sql("INSERT INTO PRECOPROPSIST VALUES (?, '00001', '00002', 0)", {code});
+        sql("INSERT INTO PRECOPROPSIST VALUES (?, ?, '00020', 10)", {code, gap ? QStringLiteral("00004") : QStringLiteral("00003")});
+        sql("INSERT INTO PRECOPROPUSU VALUES (?, '00001', '00001', 0)", {code});
+        sql("INSERT INTO PRECOPROPUSU VALUES (?, '00002', '00150', 20)", {code});
+    }
+    void setIndex(double value) {
+        sql("DELETE FROM INDICEMENSAL WHERE MESINDICE = ?", {QDate::currentDate().toString("yyyy-MM")});
+        if (value > 0) sql("INSERT INTO INDICEMENSAL VALUES (?, ?)", {QDate::currentDate().toString("yyyy-MM"), value});
     }
 
     QTemporaryDir dir;

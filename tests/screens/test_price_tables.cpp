@@ -334,6 +334,9 @@ TEST_F(PriceTableTest, APriceTypedTheBrazilianWayIsStoredAsRead) {
         } else {
             post();
             EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
+            // Taken by the server: nothing left to send, the table may be copied.
+            EXPECT_FALSE(f->sbtGravar->isEnabled());
+            EXPECT_TRUE(f->sbtCopiar->isEnabled());
         }
         EXPECT_DOUBLE_EQ(serverRow(code, &p).value(p.fieldIndex("VRPRECOUNITSIST")).toDouble(), c.message ? before : c.stored);
     }

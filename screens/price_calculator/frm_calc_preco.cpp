@@ -1,0 +1,277 @@
+#include "frm_calc_preco.h"
+
+#include "desktop_look.h"
+#include "dialogs.h"
+#include "errors.h"
+#include "host_application.h"
+#include "net_connection.h"
+#include "price_report/price_quote.h"
+#include "price_report/report_catalogue.h"
+#include "report_layout.h"
+#include "routines.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace Cli_cot00304 {
+QPointer<TfrmCalcPreco> frmCalcPreco;
+bool boStCriado = false;
+}  // namespace Cli_cot00304
+
+using namespace Cli_cot00304;
+using namespace PriceSimulation;
+
+namespace {
+
+QString money(double value) { return NumberText::format(value, QStringLiteral("#,##0.00")); }
+QString percent(double value) { return NumberText::format(value, QStringLiteral("#,##0.00")) + QStringLiteral(" %"); }
+
+QTableWidget *twoColumnGrid(QWidget *parent, const char *name, const QString &first, const QString &second, int firstWidth) {
+    auto *grid = new QTableWidget(0, 2, parent);
+    grid->setObjectName(QString::fromLatin1(name));
+    grid->setHorizontalHeaderLabels({first, second});
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setColumnWidth(0, firstWidth);
+    return grid;
+}
+
+void addLine(QTableWidget *grid, const QString &item, const QString &value, Qt::Alignment valueAlign = Qt::AlignLeft) {
+    const int r = grid->rowCount();
+    grid->insertRow(r);
+    grid->setItem(r, 0, new QTableWidgetItem(item));
+    auto *v = new QTableWidgetItem(value);
+    v->setTextAlignment(valueAlign | Qt::AlignVCenter);
+    grid->setItem(r, 1, v);
+}
+
+QString stepsCaption(const char *noun, const AppliedBand &b) {
+    return b.from == b.to ? QStringLiteral("%1 %2").arg(QString::fromUtf8(noun)).arg(b.from)
+                          : QStringLiteral("%1 %2 a %3").arg(QString::fromUtf8(noun)).arg(b.from).arg(b.to);
+}
+
+}  // namespace
+
+TfrmCalcPreco::TfrmCalcPreco(const PriceTableContext &context, QWidget *parent) : TfrmRotiGeral(parent), m_context(context) {
+    setObjectName(QStringLiteral("frmCalcPreco"));
+    setWindowTitle(QStringLiteral("Calculadora de Preço - %1 %2").arg(context.priceTable, context.priceTableName.trimmed()));
+    lblCodTela->setText(QStringLiteral("COT00304"));
+    resize(760, 700);
+    sbtConfirma->setText(QStringLiteral("C&alcular"));
+    sbtConfirma->setToolTip(QStringLiteral("Calcular de novo, lendo a tabela de preço e o índice do mês"));
+    SetActionLook(sbtConfirma, {"accessories-calculator", "view-refresh"});
+    grbDadosRel->setTitle(QStringLiteral("Proposta"));
+
+    auto *layout = new QGridLayout(grbDadosRel);
+    auto *counts = new QGroupBox(grbDadosRel);
+    counts->setObjectName(QStringLiteral("gpbNRs"));
+    auto *nr = new QGridLayout(counts);
+    auto countField = [counts, nr](const char *name, const QString &caption, const QString &value, int maxLength, int row) {
+        auto *edit = new QLineEdit(value, counts);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setMaxLength(maxLength);
+        edit->setMaximumWidth(70);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        auto *label = new QLabel(caption, counts);
+        label->setBuddy(edit);
+        nr->addWidget(label, row, 0);
+        nr->addWidget(edit, row, 1);
+        return edit;
+    };
+    mskNrSist = countField("mskNrSist", QStringLiteral("Nr. de &Sistemas"), QStringLiteral("1"), 2, 0);
+    mskNrUsu = countField("mskNrUsu", QStringLiteral("Nr. de &Usuários"), QStringLiteral("1"), 3, 1);
+
+    auto *types = new QGroupBox(QStringLiteral("Tipo"), grbDadosRel);
+    types->setObjectName(QStringLiteral("gpbTipo"));
+    auto *tp = new QVBoxLayout(types);
+    auto check = [types, tp](const char *name, const QString &caption) {
+        auto *c = new QCheckBox(caption, types);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setChecked(true);
+        tp->addWidget(c);
+        return c;
+    };
+    chkTipoLU = check("chkTipoLU", QStringLiteral("Licença de Uso"));
+    chkTipoManut = check("chkTipoManut", QStringLiteral("Manutenção"));
+    chkTipoLoc = check("chkTipoLoc", QStringLiteral("Locação"));
+
+    auto *modes = new QGroupBox(QStringLiteral("Modo/Local Processamento"), grbDadosRel);
+    modes->setObjectName(QStringLiteral("grbModoLocal"));
+    auto *ml = new QVBoxLayout(modes);
+    auto radio = [modes, ml](const char *name, const QString &caption) {
+        auto *r = new QRadioButton(caption, modes);
+        r->setObjectName(QString::fromLatin1(name));
+        ml->addWidget(r);
+        return r;
+    };
+    rbtMatrMatr = radio("rbtMatrMatr", modeCaption(LocationMode::HeadHead));
+    rbtFiliFili = radio("rbtFiliFili", modeCaption(LocationMode::BranchBranch));
+    rbtFiliMatr = radio("rbtFiliMatr", modeCaption(LocationMode::BranchHead));
+    rbtMatrMatr->setChecked(true);
+
+    lblMensagem = new QLabel(grbDadosRel);
+    lblMensagem->setObjectName(QStringLiteral("lblMensagem"));
+    lblMensagem->setWordWrap(true);
+    lblMensagem->setStyleSheet(QStringLiteral("color: #a00000;"));
+    grdPrecos = twoColumnGrid(grbDadosRel, "grdPrecos", QStringLiteral("Tipo"), QStringLiteral("Preço"), 200);
+    grdPrecos->setMaximumHeight(110);
+    grdDetalhe = twoColumnGrid(grbDadosRel, "grdDetalhe", QStringLiteral("Como foi calculado"), QStringLiteral("Valor"), 260);
+
+    layout->addWidget(counts, 0, 0);
+    layout->addWidget(types, 0, 1);
+    layout->addWidget(modes, 0, 2);
+    layout->addWidget(lblMensagem, 1, 0, 1, 3);
+    layout->addWidget(grdPrecos, 2, 0, 1, 3);
+    layout->addWidget(grdDetalhe, 3, 0, 1, 3);
+    layout->setRowStretch(3, 1);
+    QWidget::setTabOrder(mskNrSist, mskNrUsu);
+    QWidget::setTabOrder(mskNrUsu, chkTipoLU);
+    QWidget::setTabOrder(chkTipoLU, chkTipoManut);
+    QWidget::setTabOrder(chkTipoManut, chkTipoLoc);
+    QWidget::setTabOrder(chkTipoLoc, rbtMatrMatr);
+
+    tmrCalculo = new QTimer(this);
+    tmrCalculo->setSingleShot(true);
+    tmrCalculo->setInterval(250);
+    connect(tmrCalculo, &QTimer::timeout, this, [this] { RunGuarded([this] { calculate(); }); });
+    auto later = [this] { tmrCalculo->start(); };
+    for (QLineEdit *e : {mskNrSist, mskNrUsu}) connect(e, &QLineEdit::textChanged, this, later);
+    for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{chkTipoLU, chkTipoManut, chkTipoLoc, rbtMatrMatr, rbtFiliFili, rbtFiliMatr})
+        connect(b, &QAbstractButton::toggled, this, later);
+}
+
+void TfrmCalcPreco::FormActivate() {
+    TfrmRotiGeral::FormActivate();
+    mskNrSist->setFocus();
+    mskNrSist->selectAll();
+    calculate();
+}
+
+void TfrmCalcPreco::sbtConfirmaClick() { calculate(); }
+
+QString TfrmCalcPreco::readInputs(Parameters &p) const {
+    auto count = [](QLineEdit *edit, int limit, const char *emptyKey, const char *lowKey, const char *highKey, int *out) {
+        const QString text = edit->text().trimmed();
+        if (text.isEmpty()) return ReportCatalogue::text(QString::fromLatin1(emptyKey));
+        *out = text.toInt();
+        if (*out <= 0) return ReportCatalogue::text(QString::fromLatin1(lowKey));
+        if (*out > limit) return ReportCatalogue::text(QString::fromLatin1(highKey));
+        return QString();
+    };
+    QString why = count(mskNrSist, MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT", &p.systems);
+    if (why.isEmpty()) why = count(mskNrUsu, MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT", &p.users);
+    if (!why.isEmpty()) return why;
+    p.types.clear();
+    if (chkTipoLU->isChecked()) p.types.append(PriceType::Licence);
+    if (chkTipoManut->isChecked()) p.types.append(PriceType::Maintenance);
+    if (chkTipoLoc->isChecked()) p.types.append(PriceType::Rental);
+    if (p.types.isEmpty()) return ReportCatalogue::text(QStringLiteral("SEL_TIPO"));
+    p.mode = rbtFiliFili->isChecked()   ? LocationMode::BranchBranch
+             : rbtFiliMatr->isChecked() ? LocationMode::BranchHead
+                                        : LocationMode::HeadHead;
+    return QString();
+}
+
+void TfrmCalcPreco::calculate() {
+    tmrCalculo->stop();
+    Parameters p;
+    const QString why = readInputs(p);
+    if (!why.isEmpty()) return showReason(why);
+    if (!m_context.net) return showReason(QStringLiteral("A tela de preços e descontos foi fechada: não há conexão com o servidor de aplicação."));
+    // Asked each time, as the report asks: the table, its bands or the
+    // month's index may have changed since the screen opened.
+    auto call = [this](const QString &method, const QVector<RpcArg> &args) {
+        const QJsonValue data = CheckResultServ(m_context.net->Call(method, args), false);
+        try {
+            return PacketCodec::packetFromJson(data);
+        } catch (const PacketError &e) {
+            throw EAppError(e.message());
+        }
+    };
+    try {
+        WaitAnimation wait(this, 1);
+        const DataPacket index = call(QStringLiteral("getIndiceBtn"), {});
+        const int col = index.fieldIndex(QStringLiteral("VRINDICE"));
+        if (index.rows.isEmpty() || col < 0) return showReason(ReportCatalogue::text(QStringLiteral("MES_N_CAD")));
+        const QVariant value = index.rows.first().value(col);
+        if (value.isNull())
+            return showReason(QStringLiteral("O índice do mês vigente está cadastrado sem valor; o preço não pode ser calculado."));
+        p.index = value.toDouble();
+        QString table = m_context.priceTable;
+        const DataPacket systems = call(QStringLiteral("getLuSist"), {RpcArg::ref(&table), QString::number(p.systems)});
+        const DataPacket users = call(QStringLiteral("getLuUsu"), {RpcArg::ref(&table), QString::number(p.users)});
+        show(quote(systems, users, p));
+    } catch (const EServerError &e) {
+        showReason(e.message());
+    } catch (const EAppError &e) {
+        showReason(e.message());
+    }
+}
+
+void TfrmCalcPreco::showReason(const QString &message) {
+    lblMensagem->setText(message);
+    grdPrecos->setRowCount(0);
+    grdDetalhe->setRowCount(0);
+}
+
+void TfrmCalcPreco::show(const Quote &q) {
+    lblMensagem->clear();
+    grdPrecos->setRowCount(0);
+    grdDetalhe->setRowCount(0);
+    bool maintenance = false, rental = false;
+    for (const CellPrice &c : q.prices) {
+        addLine(grdPrecos, c.type, ReportLayout::cellText(c.value), Qt::AlignRight);  // the report's cents
+        maintenance |= c.type == typeCaption(PriceType::Maintenance);
+        rental |= c.type == typeCaption(PriceType::Rental);
+    }
+    addLine(grdDetalhe, QStringLiteral("Tabela de preço"), QStringLiteral("%1 - %2").arg(q.code, q.name.trimmed()));
+    addLine(grdDetalhe, QStringLiteral("Preço unitário"), money(q.unitPrice));
+    if (maintenance || rental)
+        addLine(grdDetalhe, QStringLiteral("Manutenção anual"),
+                QStringLiteral("%1 (%2 do preço unitário)").arg(money(q.maintenance), percent(q.maintenancePercent)));
+    if (rental)
+        addLine(grdDetalhe, QStringLiteral("Parcela da locação"),
+                QStringLiteral("%1 (preço unitário ÷ %2 meses)").arg(money(q.rentalShare), NumberText::format(q.rentalMonths)));
+    for (const AppliedBand &b : q.systemBands)
+        addLine(grdDetalhe, stepsCaption("Faixa por sistemas:", b), QStringLiteral("desconto de %1").arg(percent(b.percent)));
+    for (const AppliedBand &b : q.userBands)
+        addLine(grdDetalhe, stepsCaption("Faixa por usuários:", b), QStringLiteral("desconto de %1").arg(percent(b.percent)));
+    const QString mode = rbtFiliFili->isChecked() ? rbtFiliFili->text() : rbtFiliMatr->isChecked() ? rbtFiliMatr->text() : rbtMatrMatr->text();
+    addLine(grdDetalhe, QStringLiteral("Fator de filial (%1)").arg(mode),
+            QStringLiteral("%1 (desconto de %2)").arg(NumberText::format(q.branchFactor), percent(q.branchDiscount)));
+    addLine(grdDetalhe, QStringLiteral("Índice do mês"), NumberText::format(q.index));
+}
+
+void TfrmCalcPreco::FormClose() {
+    TfrmRotiGeral::FormClose();
+    boStCriado = false;
+}
+
+namespace Cli_cot00304 {
+
+void CriaCalcPreco(const PriceTableContext &context) {
+    if (context.priceTable.isEmpty()) return;
+    HostApplication &app = HostApplication::instance();
+    if (!boStCriado) {
+        frmCalcPreco = app.CreateForm<TfrmCalcPreco>(context);
+        boStCriado = true;
+    }
+    frmCalcPreco->ShowModal();
+    if (frmCalcPreco && frmCalcPreco->isVisible()) frmCalcPreco->SetWindowStateNormal();
+}
+
+void Initialization() { boStCriado = false; }
+void Finalization() {}
+
+}  // namespace Cli_cot00304

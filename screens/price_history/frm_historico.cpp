@@ -1,0 +1,206 @@
+#include "frm_historico.h"
+
+#include "desktop_look.h"
+#include "dialogs.h"
+#include "errors.h"
+#include "host_application.h"
+#include "net_connection.h"
+#include "routines.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace Cli_cot00303 {
+QPointer<TfrmHistorico> frmHistorico;
+bool boStCriado = false;
+}  // namespace Cli_cot00303
+
+using namespace Cli_cot00303;
+
+namespace {
+
+// The grid's columns, in the order of the answer's fields they show.
+struct Column {
+    const char *field;
+    const char *caption;
+    int width;
+};
+constexpr Column kColumns[] = {{"DTALTERACAO", "Data e Hora", 150}, {"NMUSUARIO", "Usuário", 120},
+                               {"DSCHAVE", "Registro", 260},        {"IDOPERACAO", "Operação", 80},
+                               {"NMCAMPO", "Campo", 180},           {"DSANTES", "Antes", 150},
+                               {"DSDEPOIS", "Depois", 150}};
+
+QString discountTypeCaption(const QString &code) {
+    if (code == QLatin1String("L")) return QStringLiteral("Locação");
+    if (code == QLatin1String("M")) return QStringLiteral("Manutenção");
+    if (code == QLatin1String("U")) return QStringLiteral("Licença de Uso");
+    return code;
+}
+
+QString operationCaption(const QString &code) {
+    if (code == QLatin1String("I")) return QStringLiteral("Inclusão");
+    if (code == QLatin1String("E")) return QStringLiteral("Exclusão");
+    return QStringLiteral("Alteração");
+}
+
+QString count(const QString &stored) {
+    bool ok = false;
+    const int n = stored.trimmed().toInt(&ok);
+    return ok ? QString::number(n) : stored;
+}
+
+}  // namespace
+
+TfrmHistorico::TfrmHistorico(const PriceTableContext &context, QWidget *parent) : TfrmRotiGeral(parent), m_context(context) {
+    setObjectName(QStringLiteral("frmHistorico"));
+    setWindowTitle(QStringLiteral("Histórico da Tabela de Preço"));
+    lblCodTela->setText(QStringLiteral("COT00303"));
+    resize(1140, 520);
+    sbtConfirma->setText(QStringLiteral("&Atualizar"));
+    sbtConfirma->setToolTip(QStringLiteral("Ler o histórico novamente"));
+    SetActionLook(sbtConfirma, {"view-refresh"});
+
+    grbDadosRel->setTitle(QStringLiteral("Alterações registradas"));
+    auto *layout = new QVBoxLayout(grbDadosRel);
+    lblResumo = new QLabel(grbDadosRel);
+    lblResumo->setObjectName(QStringLiteral("lblResumo"));
+    layout->addWidget(lblResumo);
+    grdHistorico = new QTableWidget(0, int(std::size(kColumns)), grbDadosRel);
+    grdHistorico->setObjectName(QStringLiteral("grdHistorico"));
+    grdHistorico->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdHistorico->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdHistorico->verticalHeader()->hide();
+    grdHistorico->setWordWrap(false);
+    grdHistorico->horizontalHeader()->setStretchLastSection(true);
+    for (int c = 0; c < grdHistorico->columnCount(); ++c) {
+        grdHistorico->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumns[c].caption)));
+        grdHistorico->setColumnWidth(c, kColumns[c].width);
+    }
+    layout->addWidget(grdHistorico, 1);
+}
+
+void TfrmHistorico::FormActivate() {
+    TfrmRotiGeral::FormActivate();
+    load();
+}
+
+void TfrmHistorico::sbtConfirmaClick() { load(); }
+
+void TfrmHistorico::load() {
+    if (!m_context.net) throw EAppError(QStringLiteral("A tela de preços e descontos foi fechada: não há conexão com o servidor de aplicação."));
+    lblResumo->setText(QStringLiteral("Tabela de preço %1 - %2").arg(m_context.priceTable, m_context.priceTableName.trimmed()));
+    DataPacket packet;
+    {
+        WaitAnimation wait(this, 1);
+        packet = CheckResultPacket(m_context.net->Call(QStringLiteral("GetHistTbPreco"), {m_context.priceTable}));
+    }
+    int col[std::size(kColumns)];
+    for (size_t c = 0; c < std::size(kColumns); ++c) {
+        col[c] = packet.fieldIndex(QString::fromLatin1(kColumns[c].field));
+        if (col[c] < 0) throw EAppError(QStringLiteral("A resposta do servidor com o histórico não traz o campo %1.").arg(kColumns[c].field));
+    }
+    grdHistorico->setRowCount(0);
+    grdHistorico->setRowCount(int(packet.rows.size()));
+    for (int r = 0; r < packet.rows.size(); ++r) {
+        const Row &row = packet.rows[r];
+        auto text = [&](int c) { return row.value(col[c]).toString(); };
+        const QString field = text(4);
+        const QString cells[] = {row.value(col[0]).toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")),
+                                 text(1),
+                                 recordLabel(row.value(packet.fieldIndex(QStringLiteral("NMTABELA"))).toString(), text(2)),
+                                 operationCaption(text(3)),
+                                 fieldLabel(field),
+                                 valueText(field, text(5)),
+                                 valueText(field, text(6))};
+        for (int c = 0; c < int(std::size(cells)); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(cells[c]);
+            grdHistorico->setItem(r, c, item);
+        }
+    }
+    const int n = int(packet.rows.size());
+    lblResumo->setText(lblResumo->text() + QStringLiteral(": ") +
+                       (n == 0   ? QStringLiteral("nenhuma alteração registrada.")
+                        : n == 1 ? QStringLiteral("1 campo alterado.")
+                                 : QStringLiteral("%1 campos alterados.").arg(n)));
+    if (n > 0) grdHistorico->selectRow(0);
+    grdHistorico->setFocus();
+}
+
+QString TfrmHistorico::recordLabel(const QString &table, const QString &key) {
+    const QStringList parts = key.split(QLatin1Char('|'));
+    if (table == QLatin1String("PRECOPROPOSTA")) return QStringLiteral("Tabela de preço");
+    if (table == QLatin1String("PRECOPROPSIST")) return QStringLiteral("Faixa por sistemas a partir de %1").arg(count(parts.value(1)));
+    if (table == QLatin1String("PRECOPROPUSU")) return QStringLiteral("Faixa por usuários a partir de %1").arg(count(parts.value(1)));
+    if (table == QLatin1String("PRECOPROPOPER"))
+        return QStringLiteral("Permissão do operador %1 (%2)").arg(parts.value(1), discountTypeCaption(parts.value(2)));
+    return QStringLiteral("%1 %2").arg(table, key);
+}
+
+QString TfrmHistorico::fieldLabel(const QString &field) {
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("CDPRECOPROP"), QStringLiteral("Código")},
+        {QStringLiteral("NMPRECOPROP"), QStringLiteral("Nome")},
+        {QStringLiteral("DTINIPRECOPROP"), QStringLiteral("Início Vigência")},
+        {QStringLiteral("DTFINPRECOPROP"), QStringLiteral("Fim Vigência")},
+        {QStringLiteral("VRPRECOUNITSIST"), QStringLiteral("Preço Unitário")},
+        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual")},
+        {QStringLiteral("NRMESPRAZOLOCA"), QStringLiteral("Prazo Locação (Meses)")},
+        {QStringLiteral("VRPEDESFILIMATR"), QStringLiteral("% Desconto Filial / Matriz")},
+        {QStringLiteral("VRPEDESFILIFILI"), QStringLiteral("% Desconto Filial / Filial")},
+        {QStringLiteral("QTINISISTEMAS"), QStringLiteral("De (sistemas)")},
+        {QStringLiteral("QTFINSISTEMAS"), QStringLiteral("Até (sistemas)")},
+        {QStringLiteral("VRPERCDESCSIST"), QStringLiteral("% Desconto por sistemas")},
+        {QStringLiteral("QTINIUSUARIOS"), QStringLiteral("De (usuários)")},
+        {QStringLiteral("QTFINUSUARIOS"), QStringLiteral("Até (usuários)")},
+        {QStringLiteral("VRPERCDESCUSU"), QStringLiteral("% Desconto por usuários")},
+        {QStringLiteral("CDOPERADOR"), QStringLiteral("Operador")},
+        {QStringLiteral("IDTIPODESCOPER"), QStringLiteral("Tipo")},
+        {QStringLiteral("VRPERCDESCOPER"), QStringLiteral("% Desconto do operador")},
+    };
+    return labels.value(field, field);
+}
+
+QString TfrmHistorico::valueText(const QString &field, const QString &stored) {
+    if (stored.isEmpty()) return stored;
+    if (field.startsWith(QLatin1String("DT"))) {
+        const QDateTime when = QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return when.isValid() ? DateText::format(when) : stored;
+    }
+    if (field.startsWith(QLatin1String("QT"))) return count(stored);
+    if (field == QLatin1String("IDTIPODESCOPER")) return discountTypeCaption(stored);
+    if (field.startsWith(QLatin1String("VR")) || field.startsWith(QLatin1String("NR"))) {
+        bool ok = false;
+        const double value = stored.toDouble(&ok);
+        if (!ok) return stored;
+        // Two decimals as the grids show them, more only when the value has them.
+        if (field.startsWith(QLatin1String("NR")) && value == double(qint64(value))) return NumberText::format(value, QStringLiteral("0"));
+        return RoundDec(value, 2) == value ? NumberText::format(value, QStringLiteral("#,##0.00")) : NumberText::format(value);
+    }
+    return stored;
+}
+
+void TfrmHistorico::FormClose() {
+    TfrmRotiGeral::FormClose();
+    boStCriado = false;
+}
+
+namespace Cli_cot00303 {
+
+void CriaHistorico(const PriceTableContext &context) {
+    if (context.priceTable.isEmpty()) return;
+    HostApplication &app = HostApplication::instance();
+    if (!boStCriado) {
+        frmHistorico = app.CreateForm<TfrmHistorico>(context);
+        boStCriado = true;
+    }
+    frmHistorico->ShowModal();
+    if (frmHistorico && frmHistorico->isVisible()) frmHistorico->SetWindowStateNormal();
+}
+
+void Initialization() { boStCriado = false; }
+void Finalization() {}
+
+}  // namespace Cli_cot00303
