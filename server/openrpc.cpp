@@ -20,6 +20,7 @@ QJsonObject argSchema(ArgKind kind) {
     case ArgKind::NumberOrNull: return {{"type", QJsonArray{"number", "null"}}};
     case ArgKind::Delta: return ref("Delta");
     case ArgKind::DeltaOrNull: return {{"oneOf", QJsonArray{ref("Delta"), QJsonObject{{"type", "null"}}}}};
+    case ArgKind::Object: return {{"type", "object"}};
     }
     return {};
 }
@@ -32,6 +33,7 @@ QString kindName(ArgKind kind) {
     case ArgKind::NumberOrNull: return QStringLiteral("número ou nulo");
     case ArgKind::Delta: return QStringLiteral("pacote de alterações");
     case ArgKind::DeltaOrNull: return QStringLiteral("pacote de alterações ou nulo");
+    case ArgKind::Object: return QStringLiteral("objeto com valores por nome");
     }
     return QString();
 }

@@ -54,6 +54,7 @@ QString kindName(ArgKind kind) {
     case ArgKind::NumberOrNull: return QStringLiteral("um número ou nulo");
     case ArgKind::Delta: return QStringLiteral("um pacote de alterações");
     case ArgKind::DeltaOrNull: return QStringLiteral("um pacote de alterações ou nulo");
+    case ArgKind::Object: return QStringLiteral("um objeto");
     }
     return QString();
 }
@@ -84,6 +85,7 @@ bool accepts(ArgKind kind, const QJsonValue &v) {
     case ArgKind::NumberOrNull: return v.isNull() || (v.isDouble() && std::isfinite(v.toDouble()));
     case ArgKind::Delta: return v.isObject();
     case ArgKind::DeltaOrNull: return v.isNull() || v.isObject();
+    case ArgKind::Object: return v.isObject();
     }
     return false;
 }

@@ -25,6 +25,7 @@ enum class ArgKind {
     NumberOrNull,   // a JSON number or null
     Delta,          // a delta packet
     DeltaOrNull,    // a delta packet or null
+    Object,         // a JSON object (named values)
 };
 
 class CallContext {

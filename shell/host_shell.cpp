@@ -1,7 +1,7 @@
 #include "host_shell.h"
 
 #include "app_server.h"
-#include "db_geral.h"
+#include "db_config.h"
 #include "dialogs.h"
 #include "host_application.h"
 #include "host_services.h"
@@ -30,14 +30,15 @@ namespace {
 
 QString usageText(const QString &settingsFile) {
     return QStringLiteral(
-               "Uso: cot-host [--server http://HOST:PORTA] [--token CHAVE] [--database ARQUIVO|postgresql://...]\n"
-               "              [--data-dir PASTA] [--no-open]\n"
-               "Com --server (e --token), o servidor informado fica gravado em %1 (seção [server]: url, token,\n"
-               "database; arquivo legível só pelo usuário) e as próximas partidas sem argumentos usam o mesmo servidor;\n"
+               "Uso: cot-host [--server http://HOST:PORTA] [--token CHAVE]\n"
+               "       cot-host [--database ARQUIVO|postgresql://...] [--data-dir PASTA] [--no-open]\n"
+               "Com --server (e --token), o servidor informado fica gravado em %1 (seção [server]: url e token;\n"
+               "arquivo legível só pelo usuário) e as próximas partidas sem argumentos usam o mesmo servidor;\n"
                "um novo --server substitui o anterior. Com um servidor configurado que não responde, o programa avisa e\n"
                "oferece tentar de novo ou sair: nunca abre o banco local no lugar dele.\n"
+               "O programa só lê os dados pelo servidor de aplicação: não abre banco de dados nem guarda credenciais dele.\n"
                "Sem servidor configurado (ou com --data-dir), inicia o servidor de aplicação embutido sobre um arquivo\n"
-               "SQLite na pasta de dados do usuário.")
+               "SQLite na pasta de dados do usuário, ou sobre o banco de --database.")
         .arg(settingsFile);
 }
 
@@ -78,17 +79,21 @@ bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *messag
     o->serverGiven = parser.isSet(QStringLiteral("server"));
     // A server on the command line replaces the remembered one with all it
     // came with; --data-dir asks for the embedded server whatever is remembered.
+    // --database names the embedded server's database, so it starts that one.
+    o->database = parser.value(QStringLiteral("database"));
+    if (o->serverGiven && !o->database.isEmpty()) {
+        *message = QStringLiteral("Com --server, o programa lê os dados só pelo servidor de aplicação: --database vale apenas "
+                                  "para o servidor embutido.");
+        return false;
+    }
     if (o->serverGiven) {
         o->serverUrl = parser.value(QStringLiteral("server"));
         o->token = parser.value(QStringLiteral("token"));
-        o->database = parser.value(QStringLiteral("database"));
-    } else if (o->dataDir.isEmpty()) {
+    } else if (o->dataDir.isEmpty() && o->database.isEmpty()) {
         o->serverUrl = settings->value(QStringLiteral("server/url")).toString();
         o->token = settings->value(QStringLiteral("server/token")).toString();
-        o->database = settings->value(QStringLiteral("server/database")).toString();
     }
     if (parser.isSet(QStringLiteral("token"))) o->token = parser.value(QStringLiteral("token"));
-    if (parser.isSet(QStringLiteral("database"))) o->database = parser.value(QStringLiteral("database"));
     if (!o->serverUrl.isEmpty()) {
         const QUrl url = serverUrl(o->serverUrl);
         if (!url.isValid() || url.host().isEmpty() || url.port() <= 0) {
@@ -130,8 +135,8 @@ void HostShell::rememberServer() const {
     auto s = UserSettings();
     s->setValue(QStringLiteral("server/url"), m_options.serverUrl);
     s->setValue(QStringLiteral("server/token"), m_options.token);
-    if (m_options.database.isEmpty()) s->remove(QStringLiteral("server/database"));
-    else s->setValue(QStringLiteral("server/database"), m_options.database);
+    // Database credentials an older version kept here go: the server is all a desktop needs.
+    s->remove(QStringLiteral("server/database"));
     s->sync();
     keepSettingsPrivate();
 }
@@ -148,7 +153,7 @@ bool HostShell::startEmbeddedServer(QString *error) {
         *error = QStringLiteral("Não foi possível criar a pasta de dados %1.").arg(dir);
         return false;
     }
-    const QString database = QDir(dir).filePath(QStringLiteral("cot.db"));
+    const QString database = m_options.database.isEmpty() ? QDir(dir).filePath(QStringLiteral("cot.db")) : m_options.database;
     ServerOptions so;
     so.listenHost = QStringLiteral("127.0.0.1");
     so.port = 0;
@@ -165,8 +170,11 @@ bool HostShell::startEmbeddedServer(QString *error) {
     hs.webPort = m_server->port();
     hs.token = so.token;
     SetHostSettings(hs);
-    if (m_options.database.isEmpty()) m_options.database = database;
-    m_dataLocation = QStringLiteral("banco local em %1").arg(QDir::toNativeSeparators(database));
+    DbConfig config;
+    QString ignored;
+    m_dataLocation = DbConfig::parse(database, &config, &ignored) && config.dialect != Dialect::SQLite
+                         ? QStringLiteral("servidor embutido sobre %1").arg(config.describe())
+                         : QStringLiteral("banco local em %1").arg(QDir::toNativeSeparators(database));
     return true;
 }
 
@@ -233,12 +241,6 @@ bool HostShell::start(QString *error) {
         }
         if (m_options.serverGiven) rememberServer();
         else if (!m_options.token.isEmpty()) keepSettingsPrivate();  // a key written there by hand
-    }
-    if (!m_options.database.isEmpty()) {
-        QString dbError;
-        if (!dtmDBGeral().open(m_options.database, &dbError))
-            Dialogs().showMessage(QStringLiteral("O banco de dados compartilhado não pôde ser aberto: %1").arg(dbError),
-                                  MsgType::Warning, MsgButton::Ok);
     }
     buildMainWindow();
     return loadModule(error);

@@ -13,14 +13,14 @@ struct ShellOptions {
     QString serverUrl;     // empty: start the embedded server
     bool serverGiven = false;  // on the command line: remembered once reached
     QString token;         // for a remote server
-    QString database;      // shared database: SQLite path or postgresql:// URL
+    QString database;      // the embedded server's database: SQLite path or postgresql:// URL
     QString dataDir;       // embedded server's folder (default: the user's data folder)
     bool openModule = true;
     bool measureStartup = false;  // print the time to the price tables shown, then quit
 };
 
 // Reads the command line and the settings file (command line wins; a server
-// given there replaces the remembered one with its token and database).
+// given there replaces the remembered one with its token).
 // Returns false, with a message, for bad arguments.
 bool ParseShellOptions(const QStringList &args, ShellOptions *options, QString *message);
 
@@ -29,7 +29,7 @@ public:
     explicit HostShell(const ShellOptions &options);
     ~HostShell();
 
-    // Starts or reaches the server, opens the shared database, builds the main
+    // Starts or reaches the server, builds the main
     // window and loads the module. False, with a Portuguese reason, when the
     // program cannot go on; with none when the user chose to leave.
     bool start(QString *error);

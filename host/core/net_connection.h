@@ -6,6 +6,7 @@
 #include "packet.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
 #include <functional>
@@ -20,6 +21,7 @@ public:
     RpcArg(int number) : m_kind(Value), m_value(double(number)) {}
     RpcArg(const Delta &delta) : m_kind(Value), m_value(PacketCodec::toJson(delta)) {}
     RpcArg(std::nullptr_t) : m_kind(Value), m_value(QJsonValue::Null) {}
+    RpcArg(const QJsonObject &named) : m_kind(Value), m_value(named) {}
 
     static RpcArg ref(QString *text);
     static RpcArg ref(int *number);

@@ -1,6 +1,7 @@
 #include "db_geral.h"
 
 #include "errors.h"
+#include "net_connection.h"
 
 #include <QFileInfo>
 #include <QMetaType>
@@ -82,7 +83,19 @@ TADOIBQuery::TADOIBQuery(QObject *parent, const QString &connection)
 
 TADOIBQuery::~TADOIBQuery() = default;
 
+void TADOIBQuery::SetServerQuery(TNetConnection *net, const QString &name, const QStringList &params) {
+    m_net = net;
+    m_queryName = name;
+    m_order.clear();
+    m_params.clear();
+    for (const QString &p : params) {
+        m_order << p.toUpper();
+        m_params.emplace(p.toUpper(), TQueryParam(p.toUpper()));
+    }
+}
+
 void TADOIBQuery::parseSql() {
+    if (!m_queryName.isEmpty()) return;  // the server holds the text
     const QString text = SQL.join(QLatin1Char('\n'));
     if (text == m_parsedText && !m_positionalSql.isNull()) return;
     m_parsedText = text;
@@ -145,6 +158,33 @@ TQueryParam &TADOIBQuery::ParamByName(const QString &name) {
 
 void TADOIBQuery::Open() {
     if (Active()) return;
+    const DataPacket packet = m_queryName.isEmpty() ? readDatabase() : askServer();
+    // The same table object serves every opening with the same columns, so a
+    // data source pointed at DataSet() stays valid.
+    bool sameShape = m_table->FieldCount() == packet.fields.size();
+    for (int i = 0; sameShape && i < packet.fields.size(); ++i) {
+        const FieldDef &have = m_table->Fields(i)->definition();
+        sameShape = have.name == packet.fields[i].name && have.type == packet.fields[i].type;
+    }
+    if (!sameShape && m_table->FieldCount() > 0) m_table = std::make_unique<TClientTable>(QStringLiteral("qry"));
+    if (m_table->FieldCount() == 0) {
+        for (const FieldDef &def : packet.fields)
+            m_table->AddField(def.name, def.type, def.size, Labels.value(def.name.toUpper()))->ReadOnly = true;
+    }
+    m_table->LoadPacket(packet);
+}
+
+DataPacket TADOIBQuery::askServer() {
+    if (!m_net) throw EAppError(QStringLiteral("Não há conexão com o servidor de aplicação para a consulta %1.").arg(m_queryName));
+    QJsonObject params;
+    for (const QString &name : std::as_const(m_order)) {
+        const TQueryParam &p = m_params.at(name);
+        params.insert(name, p.IsNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(p.AsString()));
+    }
+    return CheckResultPacket(m_net->Call(QStringLiteral("getConsulta"), {m_queryName, params}));
+}
+
+DataPacket TADOIBQuery::readDatabase() {
     parseSql();
     const QString statement = m_positionalSql.trimmed();
     const QString head = statement.section(QRegularExpression(QStringLiteral("\\s")), 0, 0).toUpper();
@@ -204,19 +244,7 @@ void TADOIBQuery::Open() {
         }
         packet.rows.append(row);
     }
-    // The same table object serves every opening with the same columns, so a
-    // data source pointed at DataSet() stays valid.
-    bool sameShape = m_table->FieldCount() == packet.fields.size();
-    for (int i = 0; sameShape && i < packet.fields.size(); ++i) {
-        const FieldDef &have = m_table->Fields(i)->definition();
-        sameShape = have.name == packet.fields[i].name && have.type == packet.fields[i].type;
-    }
-    if (!sameShape && m_table->FieldCount() > 0) m_table = std::make_unique<TClientTable>(QStringLiteral("qry"));
-    if (m_table->FieldCount() == 0) {
-        for (const FieldDef &def : packet.fields)
-            m_table->AddField(def.name, def.type, def.size, Labels.value(def.name.toUpper()))->ReadOnly = true;
-    }
-    m_table->LoadPacket(packet);
+    return packet;
 }
 
 void TADOIBQuery::Close() { m_table->Close(); }

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
@@ -50,6 +51,12 @@ private:
     QVariant m_value;
 };
 
+class TNetConnection;
+
+// A read-only query whose rows land in a client table: either run by the
+// application server by name (SetServerQuery: the text stays on the server
+// and the desktop needs no database of its own), or SQL on the shared
+// database module.
 class TADOIBQuery : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +64,10 @@ public:
     ~TADOIBQuery() override;
 
     QStringList SQL;  // the statement, one line per entry; parameters as :NAME
+
+    // Open() asks the server's named query (method getConsulta) with these
+    // parameters, sent as texts by name; SQL is not used.
+    void SetServerQuery(TNetConnection *net, const QString &name, const QStringList &params);
     // The label of a column (by its name in capitals) that lists and searches
     // show; a column without one shows its name.
     QHash<QString, QString> Labels;
@@ -80,6 +91,10 @@ public:
 
 private:
     void parseSql();
+    DataPacket readDatabase();
+    DataPacket askServer();
+    QPointer<TNetConnection> m_net;
+    QString m_queryName;  // the server's named query; empty for SQL
     QString m_connection;
     QString m_parsedText;
     QString m_positionalSql;

@@ -47,14 +47,14 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
     netTbPreProCom->ServerName = QStringLiteral("Cot00300.rdmTbPreProCom");
     netTbPreProCom->OnBeforeConnect = [this](TNetConnection &) { netTbPreProComBeforeConnect(); };
 
+    // The look-ups run on the application server by name, on this screen's
+    // connection: the desktop opens no database of its own.
     qryOpr = new TADOIBQuery(this);
-    qryOpr->SQL = {QStringLiteral("SELECT CDOPERADOR, NMOPERADOR"), QStringLiteral("  FROM OPERADOR"),
-                   QStringLiteral(" WHERE (:P_CDOPERADOR = CDOPERADOR OR :P_TCDOPERADOR = 'T')"),
-                   QStringLiteral("   AND IDOPERATIVO = 'A'"), QStringLiteral(" ORDER BY CDOPERADOR")};
+    qryOpr->SetServerQuery(netTbPreProCom, QStringLiteral("Operador"), {QStringLiteral("P_CDOPERADOR"), QStringLiteral("P_TCDOPERADOR")});
     qryOpr->Labels = {{QStringLiteral("CDOPERADOR"), QStringLiteral("Código")}, {QStringLiteral("NMOPERADOR"), QStringLiteral("Nome")}};
     dtsOp = new TDataSource(qryOpr->DataSet(), this);
     qryCdPreco = new TADOIBQuery(this);
-    qryCdPreco->SQL = {QStringLiteral("SELECT CDPRECOPROP FROM PRECOPROPOSTA WHERE CDPRECOPROP = :P_CDPRECOPROP")};
+    qryCdPreco->SetServerQuery(netTbPreProCom, QStringLiteral("TabelaPreco"), {QStringLiteral("P_CDPRECOPROP")});
 
     // The tool bar's and menu's addition: "Cadastramento Automático".
     sbtCadAuto = new QAction(QStringLiteral("Cadastramento Automático"), this);

@@ -73,7 +73,7 @@ public:
     // The permissions of the current price table, as other screens reach them.
     TClientTable *cdsPerOper = nullptr;
 
-    // Read-only look-ups on the host's shared database.
+    // Read-only look-ups, run on the application server by name.
     TADOIBQuery *qryOpr = nullptr;
     TADOIBQuery *qryCdPreco = nullptr;
     TDataSource *dtsOp = nullptr;

@@ -12,6 +12,7 @@ void registerServiceTypes(MethodRegistry &registry);  // service_types.cpp: type
 void registerReports(MethodRegistry &registry);       // reports.cpp
 void registerOperators(MethodRegistry &registry);     // operators.cpp: operators and automatic registration
 void registerHistory(MethodRegistry &registry);       // history.cpp: who changed a price table, and what
+void registerNamedQueries(MethodRegistry &registry);  // named_queries.cpp: the desktop's look-ups by name
 
 inline void registerAll(MethodRegistry &registry) {
     registerPriceTables(registry);
@@ -21,6 +22,7 @@ inline void registerAll(MethodRegistry &registry) {
     registerReports(registry);
     registerOperators(registry);
     registerHistory(registry);
+    registerNamedQueries(registry);
 }
 
 }  // namespace Methods

@@ -1,7 +1,7 @@
 #pragma once
 // A real application server on a temporary SQLite file, the host's settings
-// pointing at it, the shared database open on the same file, and a recording
-// dialogs service: what the main screen needs to run in a test.
+// pointing at it and a recording dialogs service: what the main screen needs
+// to run in a test (it reads nothing but through the server).
 
 #include "app_server.h"
 #include "db_geral.h"
@@ -34,13 +34,11 @@ protected:
         ASSERT_TRUE(dir.isValid());
         dbPath = dir.filePath("cot.db");
         launchServer(demo, 0);
-        QString error;
         HostSettings hs;
         hs.webUrl = "127.0.0.1";
         hs.webPort = server->port();
         hs.token = "chave-de-teste";
         SetHostSettings(hs);
-        ASSERT_TRUE(dtmDBGeral().open(dbPath, &error)) << error.toStdString();
         HostApplication::instance().mainWindow()->show();
         Initialize();
     }
@@ -113,18 +111,22 @@ protected:
         CheckResultServ(net.Call("SetIncTbPre", {t.GetDelta()}));
     }
 
-    // Runs SQL on the server's database file, for what no remote method does.
-    void sql(const QString &statement, const QVariantList &values = {}) {
+    // Runs SQL on the server's database file, for what no remote method does;
+    // the first column of the first row, if any.
+    QVariant sql(const QString &statement, const QVariantList &values = {}) {
+        QVariant first;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture-sql"));
             db.setDatabaseName(dbPath);
-            ASSERT_TRUE(db.open());
+            EXPECT_TRUE(db.open());
             QSqlQuery q(db);
             q.prepare(statement);
             for (const QVariant &v : values) q.addBindValue(v);
-            ASSERT_TRUE(q.exec()) << statement.toStdString();
+            EXPECT_TRUE(q.exec()) << statement.toStdString();
+            if (q.next()) first = q.value(0);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("fixture-sql"));
+        return first;
     }
     // The worked example's table: systems 1-2 at 0 % and 3-20 at 10 %; users 1-1 at 0 % and 2-150 at 20 %.
     void addExampleTable(const QString &code, bool gap = false) {

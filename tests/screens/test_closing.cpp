@@ -135,14 +135,8 @@ protected:
         CheckResultServ(net.Call("SetIncTbPre", {t.GetDelta()}));
     }
 
-    // The market segments linked to a price table, read from the shared database.
-    int segmentsOf(const QString &code) {
-        TADOIBQuery q;
-        q.SQL = {"SELECT CDSEGMERCADO FROM SEGMERCADO WHERE CDPRECOPROP = :P_CDPRECOPROP"};
-        q.ParamByName("P_CDPRECOPROP").SetAsString(code);
-        q.Open();
-        return q.RecordCount();
-    }
+    // The market segments linked to a price table, read from the server's database.
+    int segmentsOf(const QString &code) { return sql("SELECT COUNT(*) FROM SEGMERCADO WHERE CDPRECOPROP = ?", {code}).toInt(); }
 
     int questions() const {
         int n = 0;

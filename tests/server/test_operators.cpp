@@ -42,6 +42,30 @@ TEST_P(Operators, GetOperadorListsTheActiveOnesInCodeOrder) {
     EXPECT_EQ(cell(p, 2, "CDOPERADOR"), QStringLiteral("000000000004"));
 }
 
+// The desktop's operator look-up, by name: the query's text stays here.
+TEST_P(Operators, TheNamedLookUpTakesTypedParametersByName) {
+    auto ask = [&](const QString &name, const QJsonObject &params) { return call(QStringLiteral("getConsulta"), {name, params}); };
+    const DataPacket all = PacketCodec::packetFromJson(ask("Operador", {{"P_CDOPERADOR", QJsonValue::Null}, {"P_TCDOPERADOR", "T"}}).data);
+    ASSERT_EQ(all.rows.size(), 3);
+    EXPECT_EQ(cell(all, 1, "NMOPERADOR"), QStringLiteral("Carla"));
+    const DataPacket one = PacketCodec::packetFromJson(ask("Operador", {{"P_CDOPERADOR", "000000000004"}, {"P_TCDOPERADOR", "N"}}).data);
+    ASSERT_EQ(one.rows.size(), 1);
+    EXPECT_EQ(cell(one, 0, "NMOPERADOR"), QStringLiteral("Davi"));
+    EXPECT_TRUE(PacketCodec::packetFromJson(ask("Operador", {{"P_CDOPERADOR", "000000000002"}}).data).rows.isEmpty());  // inactive
+    const struct {
+        const char *name;
+        QJsonObject params;
+    } refused[] = {{"DELETE FROM OPERADOR", {}},
+                   {"Operador", {{"P_OUTRO", "1"}}},
+                   {"Operador", {{"P_CDOPERADOR", 4}}},
+                   {"Operador", {{"P_CDOPERADOR", "0000000000001"}}}};
+    for (const auto &r : refused) {
+        const RpcReply reply = ask(r.name, r.params);
+        EXPECT_EQ(reply.errorCode, int(RpcCode::InvalidParams)) << r.name;
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM OPERADOR")), 4);
+}
+
 TEST_P(Operators, AnEmptyListGrantsToEveryActiveOperator) {
     QString ops, m = "M", l = "", u = "U";
     const RpcReply r = insere(ops, m, 10, l, 999, u, 20);  // the unticked rental percentage is ignored

@@ -38,6 +38,12 @@ TEST_F(HostShellTest, AServerGivenOnceIsRememberedAndReplacedByTheNext) {
         EXPECT_TRUE(runHost({}).contains(where));  // a plain start goes to the same server
     }
     EXPECT_FALSE(QFile::exists(data.filePath("cot/cot-host/cot.db")));
+    // The server is all a desktop needs: no database of its own beside it.
+    EXPECT_FALSE(UserSettings()->contains("server/database"));
+    ShellOptions o;
+    QString message;
+    EXPECT_FALSE(ParseShellOptions({"cot-host", "--server", "http://127.0.0.1:8300", "--database", "postgresql://u:p@h/db"}, &o, &message));
+    EXPECT_TRUE(message.contains("--database vale apenas para o servidor embutido")) << message.toStdString();
     // Read and written by its owner alone, also after the windows were remembered in it.
     EXPECT_EQ(int(QFile::permissions(SettingsFilePath()) & 0x6077), 0x6000);
 }
