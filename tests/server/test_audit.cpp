@@ -4,8 +4,15 @@
 
 #include "server_fixture.h"
 
+#include "raw_client.h"
+
 #include <audit_trail.h>
 #include <user_keys.h>
+
+#include <atomic>
+#include <csignal>
+#include <mutex>
+#include <thread>
 
 class Audit : public ServerTest {
 protected:
@@ -57,6 +64,46 @@ TEST_P(Audit, ARefusedOrRolledBackChangeLeavesNoTrace) {
     EXPECT_FALSE(call(QStringLiteral("SetIncTbPre"), {delta}).ok);
     EXPECT_EQ(rows(), before);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA WHERE CDPRECOPROP = ? AND NMUSUARIO = 'administrador'"), {code}), 9);
+}
+
+// A server killed while it writes: every change it kept has its record, and
+// no record is left without its change.
+TEST_P(Audit, AKillDuringWritesLeavesBothOrNeither) {
+    ServerProcess server;
+    ASSERT_TRUE(server.start(databaseName()));
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    QStringList acknowledged;
+    std::thread writer([&] {
+        TNetConnection c;
+        c.ThrowException = false;  // calls fail once the server is gone
+        c.TimeoutMs = 3000;
+        c.Host = QStringLiteral("127.0.0.1");
+        c.Port = server.port();
+        for (int i = 0; !stop; ++i) {
+            const Row row{QString(), QStringLiteral("Morta %1").arg(i), QDateTime(QDate(2027, 1, 1), QTime(0, 0)),
+                          QDateTime(QDate(2027, 12, 31), QTime(0, 0)), 100.0 + i, 1.0, 12.0, 0.0, 0.0};
+            const RpcReply r = c.Call(QStringLiteral("SetIncTbPre"), {insertDelta(ClientFields::priceTable(), row)});
+            if (r.ok) {
+                std::lock_guard<std::mutex> g(lock);
+                acknowledged << row[1].toString();
+            }
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    server.signal(SIGKILL);
+    ASSERT_TRUE(server.waitForExit(10000));
+    stop = true;
+    writer.join();
+    ASSERT_GT(acknowledged.size(), 5);
+    for (const QString &name : std::as_const(acknowledged))
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA WHERE NMPRECOPROP = ?"), {name}), 1) << name.toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA P WHERE NMPRECOPROP LIKE 'Morta %' AND 9 <> (SELECT COUNT(*) FROM"
+                                   " AUDITORIA A WHERE A.CDPRECOPROP = P.CDPRECOPROP AND A.IDOPERACAO = 'I')")),
+              0);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM AUDITORIA A WHERE NOT EXISTS (SELECT 1 FROM PRECOPROPOSTA P WHERE"
+                                   " P.CDPRECOPROP = A.CDPRECOPROP)")),
+              0);
 }
 
 COT_BOTH_BACKENDS(Audit);
