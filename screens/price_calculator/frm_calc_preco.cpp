@@ -211,7 +211,7 @@ void TfrmCalcPreco::calculate() {
         QString table = m_context.priceTable;
         const DataPacket systems = call(QStringLiteral("getLuSist"), {RpcArg::ref(&table), QString::number(p.systems)});
         const DataPacket users = call(QStringLiteral("getLuUsu"), {RpcArg::ref(&table), QString::number(p.users)});
-        show(quote(systems, users, p));
+        showQuote(quote(systems, users, p));
     } catch (const EServerError &e) {
         showReason(e.message());
     } catch (const EAppError &e) {
@@ -225,7 +225,7 @@ void TfrmCalcPreco::showReason(const QString &message) {
     grdDetalhe->setRowCount(0);
 }
 
-void TfrmCalcPreco::show(const Quote &q) {
+void TfrmCalcPreco::showQuote(const Quote &q) {
     lblMensagem->clear();
     grdPrecos->setRowCount(0);
     grdDetalhe->setRowCount(0);

@@ -47,7 +47,7 @@ public:
 private:
     // The inputs as the simulation takes them, or the check's message.
     QString readInputs(PriceSimulation::Parameters &p) const;
-    void show(const PriceSimulation::Quote &q);
+    void showQuote(const PriceSimulation::Quote &q);
     void showReason(const QString &message);
 
     PriceTableContext m_context;
