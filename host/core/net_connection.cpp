@@ -176,8 +176,8 @@ QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {
     throw EServerError(reply.errorCode, reply.errorMessage);
 }
 
-DataPacket CheckResultPacket(const RpcReply &reply) {
-    const QJsonValue data = CheckResultServ(reply, true, 0);
+DataPacket CheckResultPacket(const RpcReply &reply, bool show) {
+    const QJsonValue data = CheckResultServ(reply, show, 0);
     try {
         return PacketCodec::packetFromJson(data);
     } catch (const PacketError &e) {

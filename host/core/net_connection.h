@@ -93,4 +93,4 @@ private:
 // and raises EServerError; otherwise yields the payload.
 QJsonValue CheckResultServ(const RpcReply &reply, bool show = true, int helpContext = 0);
 // CheckResultServ, then the payload read as a data packet.
-DataPacket CheckResultPacket(const RpcReply &reply);
+DataPacket CheckResultPacket(const RpcReply &reply, bool show = true);

@@ -190,14 +190,10 @@ void TfrmCalcPreco::calculate() {
     if (!why.isEmpty()) return showReason(why);
     if (!m_context.net) return showReason(QStringLiteral("A tela de preços e descontos foi fechada: não há conexão com o servidor de aplicação."));
     // Asked each time, as the report asks: the table, its bands or the
-    // month's index may have changed since the screen opened.
+    // month's index may have changed since the screen opened. A refusal is
+    // shown in place of the price, not in a dialog: the user is typing.
     auto call = [this](const QString &method, const QVector<RpcArg> &args) {
-        const QJsonValue data = CheckResultServ(m_context.net->Call(method, args), false);
-        try {
-            return PacketCodec::packetFromJson(data);
-        } catch (const PacketError &e) {
-            throw EAppError(e.message());
-        }
+        return CheckResultPacket(m_context.net->Call(method, args), false);
     };
     try {
         WaitAnimation wait(this, 1);

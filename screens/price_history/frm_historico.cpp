@@ -101,6 +101,7 @@ void TfrmHistorico::load() {
         col[c] = packet.fieldIndex(QString::fromLatin1(kColumns[c].field));
         if (col[c] < 0) throw EAppError(QStringLiteral("A resposta do servidor com o histórico não traz o campo %1.").arg(kColumns[c].field));
     }
+    const int tableCol = packet.fieldIndex(QStringLiteral("NMTABELA"));
     grdHistorico->setRowCount(0);
     grdHistorico->setRowCount(int(packet.rows.size()));
     for (int r = 0; r < packet.rows.size(); ++r) {
@@ -109,7 +110,7 @@ void TfrmHistorico::load() {
         const QString field = text(4);
         const QString cells[] = {row.value(col[0]).toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")),
                                  text(1),
-                                 recordLabel(row.value(packet.fieldIndex(QStringLiteral("NMTABELA"))).toString(), text(2)),
+                                 recordLabel(row.value(tableCol).toString(), text(2)),
                                  operationCaption(text(3)),
                                  fieldLabel(field),
                                  valueText(field, text(5)),
