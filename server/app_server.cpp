@@ -12,6 +12,7 @@
 #include "user_keys.h"
 #include "audit_trail.h"
 #include "request_log.h"
+#include "local_clock.h"
 
 #include <packet_writer.h>
 
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QDir>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -52,30 +54,26 @@ bool sameToken(const std::string &given, const std::string &expected) {
     return diff == 0;
 }
 
-// "2026-03-01T14:05:09.123" in local time, cheaply (one line per request).
-QByteArray timestamp() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const int ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char buffer[32];
-    const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
-    std::snprintf(buffer + n, sizeof buffer - n, ".%03d", ms);
-    return QByteArray(buffer);
-}
-
-void logLine(const QString &what, double ms, const QString &outcome) {
-    QByteArray line = timestamp();
+void logBytes(QByteArrayView what, double ms, QByteArrayView outcome) {
+    QByteArray line;
+    line.reserve(96 + what.size() + outcome.size());
+    LocalClock::appendLogStamp(line);
     line += " cot-server ";
-    line += what.toUtf8();
+    line += what;
     line += ' ';
-    line += ms >= 0 ? QByteArray::number(ms, 'f', 2) + "ms" : QByteArray("-");
+    if (ms >= 0) {
+        char buffer[32];
+        const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, ms, std::chars_format::fixed, 2);
+        line.append(buffer, r.ptr - buffer);
+        line += "ms";
+    } else line += '-';
     line += ' ';
-    line += outcome.toUtf8();
+    line += outcome;
     line += '\n';
     RequestLog::write(line);
 }
+
+void logLine(const QString &what, double ms, const QString &outcome) { logBytes(what.toUtf8(), ms, outcome.toUtf8()); }
 
 }  // namespace
 
@@ -235,8 +233,8 @@ struct AppServer::Impl : HttpService {
             out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));
         }
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        logLine(QStringLiteral("rpc %1").arg(out.method.isEmpty() ? QStringLiteral("-") : out.method), ms,
-                out.code == 0 ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(out.code));
+        const QByteArray what = "rpc " + (out.method.isEmpty() ? QByteArray("-") : out.method.toUtf8());
+        logBytes(what, ms, out.code == 0 ? QByteArray("ok") : "erro " + QByteArray::number(out.code));
         HttpAnswer a;
         if (out.notification) a.status = 204;
         else a.body = std::move(out.body);
