@@ -136,19 +136,32 @@ void DbSession::execute(const QString &sql) {
     m_control->finish();
 }
 
+// SQLite's transaction statements, kept prepared like any other: parsing them
+// again on every call was a visible part of a short write.
+void DbSession::control(const QString &sql) {
+    if (isPostgres()) {
+        execute(sql);  // PostgreSQL cannot prepare BEGIN or COMMIT
+        return;
+    }
+    if (!m_control) throw DbError(DbError::Connection, QString(), QStringLiteral("conexão fechada"));
+    QSqlQuery &q = prepared(sql);
+    if (!q.exec()) fail(q.lastError());
+    q.finish();
+}
+
 void DbSession::begin(TxMode mode) {
     if (mode == TxMode::None) return;
     if (m_config.dialect == Dialect::SQLite) {
         if (mode == TxMode::Write) {
             m_writing = std::unique_lock<std::mutex>(*m_writeLock);
             try {
-                execute(QStringLiteral("BEGIN IMMEDIATE"));
+                control(QStringLiteral("BEGIN IMMEDIATE"));
             } catch (...) {
                 m_writing.unlock();
                 throw;
             }
         } else {
-            execute(QStringLiteral("BEGIN"));
+            control(QStringLiteral("BEGIN"));
         }
     } else
         execute(mode == TxMode::Write ? QStringLiteral("BEGIN")
@@ -170,7 +183,7 @@ void DbSession::commit() {
             throw DbError(DbError::Connection, QString(), QStringLiteral("conexão perdida depois do COMMIT"));
         }
     }
-    execute(QStringLiteral("COMMIT"));
+    control(QStringLiteral("COMMIT"));
     m_inTransaction = false;
     if (m_writing.owns_lock()) m_writing.unlock();
 }

@@ -81,6 +81,7 @@ public:
     static void loseNextCommit();
 
 private:
+    void control(const QString &sql);  // BEGIN / COMMIT
     DbConfig m_config;
     QString m_name;
     QSqlDatabase m_db;  // kept here: looking it up by name takes a lock shared by every thread
