@@ -5,7 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -26,7 +28,11 @@ bool looksLikeDate(const QString &t) {
 
 namespace JsonText {
 
-void appendString(QByteArray &out, const QString &s) {
+namespace {
+
+// The old way, byte by byte from Qt's own UTF-8: kept for texts with
+// surrogates, whose odd cases (a half pair) Qt's encoder settles.
+void appendStringViaUtf8(QByteArray &out, const QString &s) {
     const QByteArray utf8 = s.toUtf8();
     out += '"';
     for (qsizetype i = 0; i < utf8.size(); ++i) {
@@ -50,13 +56,58 @@ void appendString(QByteArray &out, const QString &s) {
     out += '"';
 }
 
+}  // namespace
+
+// Written straight from UTF-16 into room made once: this runs for every text
+// of every row of every answer.
+void appendString(QByteArray &out, const QString &s) {
+    const qsizetype start = out.size();
+    out.resize(start + 6 * s.size() + 2);  // the longest a unit can grow is an escape of six
+    char *p = out.data() + start;
+    *p++ = '"';
+    static const char hex[] = "0123456789abcdef";
+    for (const QChar qc : s) {
+        const char16_t u = qc.unicode();
+        if (u < 0x80) {
+            if (u == '"' || u == '\\') {
+                *p++ = '\\';
+                *p++ = char(u);
+            } else if (u < 0x20) {
+                std::memcpy(p, "\\u00", 4);
+                p[4] = hex[u >> 4];
+                p[5] = hex[u & 15];
+                p += 6;
+            } else *p++ = char(u);
+        } else if (u < 0x800) {
+            *p++ = char(0xC0 | (u >> 6));
+            *p++ = char(0x80 | (u & 0x3F));
+        } else if (QChar::isSurrogate(u)) {
+            out.resize(start);
+            appendStringViaUtf8(out, s);
+            return;
+        } else if (u == 0xFEFF) {
+            std::memcpy(p, "\\ufeff", 6);  // see appendStringViaUtf8
+            p += 6;
+        } else {
+            *p++ = char(0xE0 | (u >> 12));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0x80 | (u & 0x3F));
+        }
+    }
+    *p++ = '"';
+    out.resize(p - out.constData());
+}
+
 void appendNumber(QByteArray &out, double d) {
     if (!std::isfinite(d)) {
         out += "null";
         return;
     }
-    if (d == std::floor(d) && std::fabs(d) < 1e15) out += QByteArray::number(qint64(d));
-    else out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+    char buffer[32];
+    // Whole numbers without exponent; others in the shortest form that reads back the same.
+    const std::to_chars_result r = d == std::floor(d) && std::fabs(d) < 1e15 ? std::to_chars(buffer, buffer + sizeof buffer, qint64(d))
+                                                                              : std::to_chars(buffer, buffer + sizeof buffer, d);
+    out.append(buffer, r.ptr - buffer);
 }
 
 void appendValue(QByteArray &out, const QVariant &value, FieldType type) {
@@ -96,9 +147,11 @@ void appendValue(QByteArray &out, const QVariant &value, FieldType type) {
             out += "null";
             return;
         }
-        out += '"';
-        out += t.left(10).toLatin1();
-        out += t.size() >= 19 ? 'T' + t.mid(11, 8).toLatin1() : QByteArrayLiteral("T00:00:00");
+        char text[21] = "\"yyyy-MM-ddT00:00:00";
+        for (int i = 0; i < 10; ++i) text[1 + i] = char(t[i].unicode());
+        if (t.size() >= 19)
+            for (int i = 11; i < 19; ++i) text[1 + i] = char(t[i].unicode());
+        out.append(text, 20);
         out += '"';
         return;
     }
