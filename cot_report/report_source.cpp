@@ -22,7 +22,7 @@ public:
         const RpcReply reply = m_net.Call(method, args);
         if (!reply.ok) throw EAppError(reply.errorMessage);
         try {
-            return PacketCodec::packetFromJson(reply.data);
+            return reply.data.packet();
         } catch (const PacketError &e) {
             throw EAppError(e.message());
         }

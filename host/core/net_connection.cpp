@@ -144,31 +144,32 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
         reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
         return reply;
     }
-    QJsonParseError perr;
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(res->body), &perr);
-    if (perr.error != QJsonParseError::NoError || !doc.isObject()) {
+    const RpcAnswer answer = RpcAnswerReader::read(QByteArray::fromStdString(res->body));
+    if (!answer.readable) {
         reply.errorCode = RpcCode::ParseError;
         reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(res->status);
         return reply;
     }
-    const QJsonObject o = doc.object();
-    if (o.contains("error")) {
-        const QJsonObject e = o.value("error").toObject();
-        reply.errorCode = e.value("code").toInt();
-        reply.errorMessage = e.value("message").toString();
+    if (answer.isError) {
+        reply.errorCode = answer.errorCode;
+        reply.errorMessage = answer.errorMessage;
         if (reply.errorMessage.isEmpty()) reply.errorMessage = QStringLiteral("O servidor de aplicação recusou a operação.");
         return reply;
     }
-    const QJsonObject result = o.value("result").toObject();
     reply.ok = true;
-    reply.data = result.value("data");
-    reply.params = result.value("params").toArray();
+    reply.data = answer.data;
+    reply.params = answer.params;
     for (int i = 0; i < args.size() && i < reply.params.size(); ++i) args[i].writeBack(reply.params.at(i));
     return reply;
 }
 
 QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {
-    if (reply.ok) return reply.data;
+    if (reply.ok && reply.data.readable()) return reply.data.value();
+    if (reply.ok) {
+        const QString message = QStringLiteral("Resposta inválida do servidor de aplicação.");
+        if (show) Dialogs().showMessage(message, MsgType::Error, MsgButton::Ok);
+        throw EServerError(RpcCode::ParseError, message);
+    }
     // A write whose outcome is not known is no refusal: the message asks the
     // user to check before repeating it.
     const MsgType type = reply.errorCode == RpcCode::OutcomeUnknown ? MsgType::Warning : MsgType::Error;
@@ -177,9 +178,9 @@ QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {
 }
 
 DataPacket CheckResultPacket(const RpcReply &reply, bool show) {
-    const QJsonValue data = CheckResultServ(reply, show, 0);
+    if (!reply.ok) CheckResultServ(reply, show, 0);  // raises the refusal
     try {
-        return PacketCodec::packetFromJson(data);
+        return reply.data.packet();
     } catch (const PacketError &e) {
         throw EAppError(e.message());
     }

@@ -4,6 +4,7 @@
 // passed by reference get the server's final value written back.
 
 #include "packet.h"
+#include "rpc_answer.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -42,7 +43,7 @@ struct RpcReply {
     bool ok = false;
     int errorCode = 0;
     QString errorMessage;
-    QJsonValue data;
+    ReplyData data;  // the result's data, read when and as it is wanted
     QJsonArray params;
 };
 
