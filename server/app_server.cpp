@@ -13,6 +13,7 @@
 #include "audit_trail.h"
 #include "request_log.h"
 #include "local_clock.h"
+#include "wal_checkpointer.h"
 
 #include <packet_writer.h>
 
@@ -97,6 +98,7 @@ struct AppServer::Impl : HttpService {
     MethodRegistry registry;
     RpcDispatcher dispatcher{registry};
     AuditTrail audit;  // every change written, in its own transaction
+    std::unique_ptr<WalCheckpointer> checkpointer;  // SQLite only; before the workers' first connection
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
 
@@ -113,8 +115,10 @@ struct AppServer::Impl : HttpService {
 
     DbSession &session() {
         auto &slot = t_sessions.sessions[id];
-        if (!slot)
+        if (!slot) {
             slot = std::make_unique<DbSession>(db, QStringLiteral("cot-server-%1-%2").arg(id).arg(g_nextConnection++));
+            slot->setManualCheckpoints(checkpointer != nullptr);
+        }
         return *slot;
     }
 
@@ -364,9 +368,12 @@ bool AppServer::start(QString *error) {
     limits.maxConnections = o.maxConnections;
     limits.maxPerAddress = o.maxConnectionsPerAddress;
     limits.idleTimeoutSeconds = o.idleTimeoutSeconds;
+    if (d->db.dialect == Dialect::SQLite)
+        d->checkpointer = std::make_unique<WalCheckpointer>(d->db, QStringLiteral("cot-server-%1-checkpoint").arg(d->id));
     d->http = std::make_unique<HttpServer>(*d);
     if (!d->http->start(o.listenHost, o.port, limits, error)) {
         d->http.reset();
+        d->checkpointer.reset();
         return false;
     }
     d->running = true;
@@ -380,5 +387,6 @@ void AppServer::stop() {
     d->running = false;
     d->http->stop();
     d->http.reset();
+    d->checkpointer.reset();
     RequestLog::flush(2000);
 }

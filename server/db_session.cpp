@@ -5,6 +5,7 @@
 #include <QSqlResult>
 
 #include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -56,6 +57,10 @@ DbError DbError::from(const QSqlError &error, Dialect dialect) {
 }
 
 DbSession::DbSession(const DbConfig &config, const QString &connectionName) : m_config(config), m_name(connectionName) {
+    // SQLite counts every allocation under one lock of the whole process
+    // unless told not to before its first use; nothing here reads the counts.
+    static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)unused;
     if (m_config.dialect == Dialect::SQLite) m_writeLock = writeLockFor(m_config.sqlitePath);
 }
 
@@ -99,6 +104,9 @@ void DbSession::open() {
         execute(QStringLiteral("PRAGMA foreign_keys = ON"));
         execute(QStringLiteral("PRAGMA journal_mode = WAL"));
         execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        if (m_manualCheckpoints) execute(QStringLiteral("PRAGMA wal_autocheckpoint = 0"));
+        // A log that grew under a burst of writes is cut back when it starts over.
+        execute(QStringLiteral("PRAGMA journal_size_limit = 16777216"));
         // Pages are read from the mapped file instead of one read call each:
         // every write elsewhere empties this connection's page cache.
         execute(QStringLiteral("PRAGMA mmap_size = 268435456"));
@@ -168,6 +176,20 @@ void DbSession::begin(TxMode mode) {
                                       : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
     m_inTransaction = true;
     m_mode = mode;
+}
+
+DbSession::WalState DbSession::checkpointWal(bool holdWriters) {
+    std::unique_lock<std::mutex> writers;
+    if (holdWriters) writers = std::unique_lock<std::mutex>(*m_writeLock);
+    QSqlQuery &q = prepared(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (!q.exec()) fail(q.lastError());
+    WalState state;
+    if (q.next()) {  // busy, frames in the log, frames copied back
+        state.frames = q.value(1).toInt();
+        state.copied = q.value(2).toInt();
+    }
+    q.finish();
+    return state;
 }
 
 void DbSession::loseNextCommit() { g_commitsToLose.fetch_add(1); }

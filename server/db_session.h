@@ -51,6 +51,17 @@ public:
     DbSession &operator=(const DbSession &) = delete;
 
     void open();  // throws DbError
+    // SQLite: this connection's commits leave the write-ahead log for a
+    // checkpointer of its own (WalCheckpointer) to copy back. Before open().
+    void setManualCheckpoints(bool manual) { m_manualCheckpoints = manual; }
+    // SQLite: a passive checkpoint; with holdWriters, this process's writers
+    // wait meanwhile, so it reaches the log's end and the next write can
+    // start the log over.
+    struct WalState {
+        int frames = 0;  // in the log
+        int copied = 0;  // of them, copied back into the database file
+    };
+    WalState checkpointWal(bool holdWriters);
     void close();
     bool isOpen() const;
     Dialect dialect() const { return m_config.dialect; }
@@ -88,6 +99,7 @@ private:
     QHash<QString, QSqlQuery *> m_statements;
     std::unique_ptr<QSqlQuery> m_control;
     bool m_inTransaction = false;
+    bool m_manualCheckpoints = false;
     TxMode m_mode = TxMode::None;  // of the transaction under way
     // SQLite: the writers of this process queue here before BEGIN IMMEDIATE, so
     // a waiting writer starts the moment the previous one ends, instead of
