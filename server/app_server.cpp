@@ -14,6 +14,7 @@
 #include "request_log.h"
 #include "local_clock.h"
 #include "wal_checkpointer.h"
+#include "write_lane.h"
 
 #include <packet_writer.h>
 
@@ -99,6 +100,7 @@ struct AppServer::Impl : HttpService {
     RpcDispatcher dispatcher{registry};
     AuditTrail audit;  // every change written, in its own transaction
     std::unique_ptr<WalCheckpointer> checkpointer;  // SQLite only; before the workers' first connection
+    std::unique_ptr<WriteLane> writeLane;           // SQLite only
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
 
@@ -368,11 +370,17 @@ bool AppServer::start(QString *error) {
     limits.maxConnections = o.maxConnections;
     limits.maxPerAddress = o.maxConnectionsPerAddress;
     limits.idleTimeoutSeconds = o.idleTimeoutSeconds;
-    if (d->db.dialect == Dialect::SQLite)
+    if (d->db.dialect == Dialect::SQLite) {
         d->checkpointer = std::make_unique<WalCheckpointer>(d->db, QStringLiteral("cot-server-%1-checkpoint").arg(d->id));
+        d->writeLane = std::make_unique<WriteLane>(d->db, QStringLiteral("cot-server-%1-writer").arg(d->id));
+        WriteLane *lane = d->writeLane.get();
+        d->dispatcher.setWriteLane([lane](const std::function<void(DbSession &)> &call) { lane->run(call); });
+    }
     d->http = std::make_unique<HttpServer>(*d);
     if (!d->http->start(o.listenHost, o.port, limits, error)) {
         d->http.reset();
+        d->dispatcher.setWriteLane({});
+        d->writeLane.reset();
         d->checkpointer.reset();
         return false;
     }
@@ -387,6 +395,8 @@ void AppServer::stop() {
     d->running = false;
     d->http->stop();
     d->http.reset();
+    d->dispatcher.setWriteLane({});
+    d->writeLane.reset();
     d->checkpointer.reset();
     RequestLog::flush(2000);
 }

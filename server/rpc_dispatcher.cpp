@@ -200,6 +200,22 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         }
     }
 
+    if (def->tx == TxMode::Write && m_writeLane) {
+        m_writeLane([&](DbSession &writer) { out = run(*def, id, params, deltas, writer, user, std::move(out)); });
+        return out;
+    }
+    return run(*def, id, params, deltas, session, user, std::move(out));
+}
+
+RpcDispatcher::Outcome RpcDispatcher::run(const MethodDef &method, const QJsonValue &id, const QJsonArray &params,
+                                          const QVector<std::optional<Delta>> &deltas, DbSession &session, const QString &user,
+                                          Outcome out) const {
+    const MethodDef *def = &method;
+    auto fail = [&](int code, const QString &message) {
+        out.code = code;
+        out.body = rpcErrorBody(id, code, message);
+        return out;
+    };
     // Locks and serialisation failures are tried again; anything else answers at once.
     for (int attempt = 0;; ++attempt) {
         bool started = false, committing = false;

@@ -94,8 +94,15 @@ public:
     // Every change the methods write passes by it, inside its transaction;
     // none by default. Set before the first request.
     void setWriteObserver(WriteObserver *observer) { m_observer = observer; }
+    // Where the transactions of write methods run: given the call, it runs it
+    // on a session of its choice. None: on the session handle() was given.
+    using WriteLane = std::function<void(const std::function<void(DbSession &)> &call)>;
+    void setWriteLane(WriteLane lane) { m_writeLane = std::move(lane); }
 
 private:
+    Outcome run(const MethodDef &method, const QJsonValue &id, const QJsonArray &params, const QVector<std::optional<Delta>> &deltas,
+                DbSession &session, const QString &user, Outcome out) const;
     const MethodRegistry &m_registry;
     WriteObserver *m_observer = nullptr;
+    WriteLane m_writeLane;
 };
