@@ -25,8 +25,6 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <ctime>
-#include <cstdio>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -114,6 +112,21 @@ struct AppServer::Impl : HttpService {
     };
     QHash<QByteArray, Refusals> refusals;
     bool running = false;
+
+    // The writer and the checkpointer of a SQLite file; stopped once no
+    // worker is left to hand them work.
+    void startSqliteThreads() {
+        checkpointer = std::make_unique<WalCheckpointer>(db, QStringLiteral("cot-server-%1-checkpoint").arg(id));
+        writeLane = std::make_unique<WriteLane>(db, QStringLiteral("cot-server-%1-writer").arg(id));
+        WriteLane *lane = writeLane.get();
+        dispatcher.setWriteLane([lane](const std::function<void(DbSession &)> &call) { lane->run(call); });
+    }
+
+    void stopSqliteThreads() {
+        dispatcher.setWriteLane({});
+        writeLane.reset();
+        checkpointer.reset();
+    }
 
     DbSession &session() {
         auto &slot = t_sessions.sessions[id];
@@ -370,18 +383,11 @@ bool AppServer::start(QString *error) {
     limits.maxConnections = o.maxConnections;
     limits.maxPerAddress = o.maxConnectionsPerAddress;
     limits.idleTimeoutSeconds = o.idleTimeoutSeconds;
-    if (d->db.dialect == Dialect::SQLite) {
-        d->checkpointer = std::make_unique<WalCheckpointer>(d->db, QStringLiteral("cot-server-%1-checkpoint").arg(d->id));
-        d->writeLane = std::make_unique<WriteLane>(d->db, QStringLiteral("cot-server-%1-writer").arg(d->id));
-        WriteLane *lane = d->writeLane.get();
-        d->dispatcher.setWriteLane([lane](const std::function<void(DbSession &)> &call) { lane->run(call); });
-    }
+    if (d->db.dialect == Dialect::SQLite) d->startSqliteThreads();
     d->http = std::make_unique<HttpServer>(*d);
     if (!d->http->start(o.listenHost, o.port, limits, error)) {
         d->http.reset();
-        d->dispatcher.setWriteLane({});
-        d->writeLane.reset();
-        d->checkpointer.reset();
+        d->stopSqliteThreads();
         return false;
     }
     d->running = true;
@@ -395,8 +401,6 @@ void AppServer::stop() {
     d->running = false;
     d->http->stop();
     d->http.reset();
-    d->dispatcher.setWriteLane({});
-    d->writeLane.reset();
-    d->checkpointer.reset();
+    d->stopSqliteThreads();
     RequestLog::flush(2000);
 }
