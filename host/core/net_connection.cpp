@@ -144,7 +144,8 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
         reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
         return reply;
     }
-    const RpcAnswer answer = RpcAnswerReader::read(QByteArray::fromStdString(res->body));
+    // Read in place: the reader keeps a copy of the data part only.
+    const RpcAnswer answer = RpcAnswerReader::read(QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size())));
     if (!answer.readable) {
         reply.errorCode = RpcCode::ParseError;
         reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(res->status);
