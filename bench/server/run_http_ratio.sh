@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The application server against the ceiling of its HTTP library, in one run:
 # a bare libmicrohttpd server answering a constant reply (bench_bare_mhd), then
-# cot-server on SQLite with getDescSis alone and with the 70/30 mix (mix.lua),
+# cot-server on SQLite answering a call that reaches no database (the floor of
+# every method: parse, log, hand-off), getDescSis alone and the 70/30 mix (mix.lua),
 # each with 32 connections; then all of it again with 1,000 idle connections
 # open beside the load. Not part of ctest.
 # Usage: bench/server/run_http_ratio.sh [BUILD_DIR] [SECONDS] [WORKERS]
@@ -54,10 +55,12 @@ round() {  # label, idle connections beside the load
     for _ in $(seq 300); do [ -s "$work/idle1.out" ] && [ -s "$work/idle2.out" ] && break; sleep 0.1; done
   fi
   sleep 0.5
-  local bare app
+  local bare app floor
   bare="$(wrk -t2 -c32 -d"${secs}s" -s "$here/getDescSis.lua" "http://127.0.0.1:$bare_port" | rate)"
+  floor="$(wrk -t2 -c32 -d"${secs}s" -s "$here/noDatabase.lua" "http://127.0.0.1:$port" | rate)"
   app="$(wrk -t2 -c32 -d"${secs}s" -s "$here/getDescSis.lua" "http://127.0.0.1:$port" | rate)"
   echo "  servidor nu (resposta constante): ${bare} req/s"
+  echo "  cot-server sem banco (piso):      ${floor} req/s (razão $(python3 -c "print(f'{$floor/$bare:.2f}')"))"
   echo "  cot-server getDescSis:            ${app} req/s (razão $(python3 -c "print(f'{$app/$bare:.2f}')"); meta >= 40000)"
   echo "  cot-server mistura 70/30 (SQLite, ${workers} workers):"
   wrk -t2 -c32 -d"${secs}s" --timeout 10s -s "$here/mix.lua" "http://127.0.0.1:$port" | sed -n '/requisições/,$p'
