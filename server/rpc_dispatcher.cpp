@@ -100,6 +100,13 @@ const QString kConstraintMessage =
 const QString kBusyMessage =
     QStringLiteral("O banco de dados está ocupado com alterações de outros usuários. Tente novamente em instantes.");
 
+// The call's outcome turned into its error answer.
+RpcDispatcher::Outcome &failed(RpcDispatcher::Outcome &out, const QJsonValue &id, int code, const QString &message) {
+    out.code = code;
+    out.body = rpcErrorBody(id, code, message);
+    return out;
+}
+
 }  // namespace
 
 void CallContext::setData(const QJsonValue &value) { data = JsonText::encode(value); }
@@ -122,11 +129,7 @@ QStringList MethodRegistry::names() const { return m_methods.keys(); }
 RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session, const QString &user) const {
     Outcome out;
     QJsonValue id = QJsonValue::Null;
-    auto fail = [&](int code, const QString &message) {
-        out.code = code;
-        out.body = rpcErrorBody(id, code, message);
-        return out;
-    };
+    auto fail = [&](int code, const QString &message) { return failed(out, id, code, message); };
 
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
@@ -211,11 +214,7 @@ RpcDispatcher::Outcome RpcDispatcher::run(const MethodDef &method, const QJsonVa
                                           const QVector<std::optional<Delta>> &deltas, DbSession &session, const QString &user,
                                           Outcome out) const {
     const MethodDef *def = &method;
-    auto fail = [&](int code, const QString &message) {
-        out.code = code;
-        out.body = rpcErrorBody(id, code, message);
-        return out;
-    };
+    auto fail = [&](int code, const QString &message) { return failed(out, id, code, message); };
     // Locks and serialisation failures are tried again; anything else answers at once.
     for (int attempt = 0;; ++attempt) {
         bool started = false, committing = false;
