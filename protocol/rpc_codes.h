@@ -1,6 +1,6 @@
 #pragma once
 // The error codes of the wire protocol, shared by the server that answers them
-// and the connection that reads them. The first eight travel in a JSON-RPC
+// and the connection that reads them. The first nine travel in a JSON-RPC
 // error; the last ones are the connection's own, for answers that never
 // reached the remote data module (no server, a refused key, an oversized body);
 // an answer that is not JSON reads as ParseError.
@@ -14,6 +14,7 @@ constexpr int Refused = -32000;         // refused by a business rule
 constexpr int Conflict = -32001;        // another user changed or removed the record
 constexpr int Storage = -32002;         // storage failure
 constexpr int OutcomeUnknown = -32003;  // the connection to the database dropped after a commit was sent
+constexpr int NotAllowed = -32004;      // the person's role does not allow the method
 
 // Told by the connection, not by the remote data module.
 constexpr int Transport = -32098;     // no answer: not reachable or timed out

@@ -231,22 +231,27 @@ struct AppServer::Impl : HttpService {
     HttpAnswer answer(const HttpRequest &request) override {
         if (request.path == "/health") return health();
         const auto started = std::chrono::steady_clock::now();
-        QString user;
-        if (expectedAuthorization.isEmpty()) user = QStringLiteral("local");
-        else if (sameToken(request.authorization.toStdString(), expectedAuthorization.toStdString())) user = QStringLiteral("administrador");
-        else {
-            try {
-                user = personOf(request);
-            } catch (...) {
-                HttpAnswer a = error(503, QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente."));
-                return a;
+        // The key file's person and the embedded server's do everything; a
+        // person's key is looked up on every call, so a revocation or a new
+        // role applies from the next one.
+        Caller caller{UserKeys::embeddedPerson(), Role::Administrador};
+        if (!expectedAuthorization.isEmpty()) {
+            if (sameToken(request.authorization.toStdString(), expectedAuthorization.toStdString())) caller.person = UserKeys::keyFilePerson();
+            else {
+                std::optional<Caller> person;
+                try {
+                    person = personOf(request);
+                } catch (...) {
+                    return error(503, QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente."));
+                }
+                if (!person) return refuseKey(request);
+                caller = *person;
             }
-            if (user.isEmpty()) return refuseKey(request);
         }
         accepted(request.peer);
         RpcDispatcher::Outcome out;
         try {
-            out = dispatcher.handle(request.body, session(), user);
+            out = dispatcher.handle(request.body, session(), caller, request.idempotencyKey);
         } catch (...) {
             out.code = RpcCode::Storage;
             out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));
@@ -263,12 +268,13 @@ struct AppServer::Impl : HttpService {
     // The person of the request's key, read from the database on every call
     // so a revoked key is refused at once; a person's last use is recorded at
     // most once a minute.
-    QString personOf(const HttpRequest &request) {
+    std::optional<Caller> personOf(const HttpRequest &request) {
         DbSession &s = session();
         s.open();
         const auto now = std::chrono::steady_clock::now();
-        const QString who = UserKeys::person(s, UserKeys::hash(bearer(request.authorization)));
-        if (who.isEmpty()) return who;
+        const std::optional<Caller> caller = UserKeys::person(s, UserKeys::hash(bearer(request.authorization)));
+        if (!caller) return caller;
+        const QString &who = caller->person;
         bool record = false;
         {
             std::lock_guard<std::mutex> lock(keysGuard);
@@ -277,7 +283,7 @@ struct AppServer::Impl : HttpService {
             if (record) useRecorded.insert(who, now);
         }
         if (record) UserKeys::recordUse(s, who);
-        return who;
+        return caller;
     }
 
     // Ok only when the schema really reads: a SQLite file is opened afresh (a
@@ -332,6 +338,7 @@ AppServer::AppServer(const ServerOptions &options) : d(std::make_unique<Impl>())
     d->options = options;
     Methods::registerAll(d->registry);
     d->dispatcher.setWriteObserver(&d->audit);
+    d->dispatcher.setWriteTimeLimit(std::chrono::milliseconds(std::max(0, options.maxWriteMs)));
 }
 
 AppServer::~AppServer() { stop(); }

@@ -20,6 +20,7 @@ struct ServerOptions {
     int maxConnections = 4096;          // open at once; idle ones cost a socket, not a thread
     int maxConnectionsPerAddress = 0;   // from one client address; 0: only the overall limit
     int idleTimeoutSeconds = 30;        // a connection silent this long is closed
+    int maxWriteMs = 30000;             // a write holding the write lock longer is rolled back; 0: no limit
 };
 
 class AppServer {

@@ -31,7 +31,9 @@ void AuditTrail::applied(DbSession &db, const AppliedChange &change) {
     // The price table a row belongs to is the first column of every table
     // that has one: the history of one price table reads by it.
     const bool ofPriceTable = change.table.startsWith(QLatin1String("PRECOPROP"));
-    const QVariant priceTable = ofPriceTable && !change.key.isEmpty() ? QVariant(Entity::text(change.key[0])) : QVariant();
+    const QVariant priceTable = !change.priceTable.isEmpty()                   ? QVariant(change.priceTable)
+                                : ofPriceTable && !change.key.isEmpty() ? QVariant(Entity::text(change.key[0]))
+                                                                        : QVariant();
     const QString now = LocalClock::secondText();
     if (change.fields.isEmpty()) return;
     // One statement for all the fields of the change: a row per field, and the

@@ -4,7 +4,7 @@
 //   cot-server index set YYYY-MM VALUE --database PATH.db|postgresql://...
 //   cot-server backup FILE --database PATH.db      (online: the server may be running)
 //   cot-server restore FILE --database PATH.db     (with the server stopped)
-//   cot-server user add NAME | list | revoke NAME --database PATH.db|postgresql://...
+//   cot-server user add NAME [--papel ROLE] | role NAME ROLE | list | revoke NAME --database PATH.db|postgresql://...
 //   cot-server audit --database DB [--tabela CODE] [--desde YYYY-MM-DD] [--formato csv]
 
 #include "app_server.h"
@@ -14,6 +14,7 @@
 #include "monthly_index.h"
 #include "schema.h"
 #include "user_keys.h"
+#include "access_roles.h"
 #include "audit_trail.h"
 
 #include <QCommandLineParser>
@@ -25,6 +26,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <cstdio>
 #include <pthread.h>
@@ -43,11 +45,14 @@ int usage() {
                     "  cot-server --listen ENDEREÇO:PORTA --database ARQUIVO.db|postgresql://usuario@servidor:porta/banco\n"
                     "             [--token-file ARQUIVO] [--demo] [--threads N] [--max-body BYTES]\n"
                     "             [--max-connections N] [--max-per-address N] [--idle-timeout SEGUNDOS]\n"
+                    "             [--max-write-seconds SEGUNDOS]   (tempo máximo de uma gravação; padrão 30)\n"
                     "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
                     "  cot-server backup ARQUIVO --database ARQUIVO.db   (cópia com o servidor no ar)\n"
                     "  cot-server restore ARQUIVO --database ARQUIVO.db  (com o servidor parado)\n"
-                    "  cot-server user add NOME | list | revoke NOME --database ARQUIVO.db|postgresql://...\n"
-                    "             (uma chave de acesso por pessoa; a do --token-file é a do administrador)\n"
+                    "  cot-server user add NOME [--papel PAPEL] | role NOME PAPEL | list | revoke NOME\n"
+                    "             --database ARQUIVO.db|postgresql://...\n"
+                    "             (uma chave de acesso por pessoa; a do --token-file é a do administrador;\n"
+                    "              PAPEL: consulta (padrão), precos, descontos ou administrador)\n"
                     "  cot-server audit --database ARQUIVO.db|postgresql://... [--tabela CÓDIGO] [--desde AAAA-MM-DD]\n"
                     "             [--formato csv]   (quem alterou o quê, das alterações mais novas às mais antigas)\n"
                     "\n"
@@ -66,16 +71,27 @@ void declare(QCommandLineParser *parser, const QStringList &valued, const QStrin
 
 // The subcommands' arguments: "--database VALUE" anywhere, the rest in order.
 // A negative number is a value, not an option: it goes after "--".
-bool splitDatabaseArg(const QStringList &args, QString *database, QStringList *positional) {
+bool splitDatabaseArg(const QStringList &args, QString *database, QStringList *positional, const QString &extraName = QString(),
+                      QString *extra = nullptr) {
     static const QRegularExpression number(QStringLiteral("^-[0-9.,]"));
     QStringList options{QStringLiteral("cot-server")}, numbers;
     for (const QString &a : args) (number.match(a).hasMatch() ? numbers : options) << a;
     QCommandLineParser parser;
-    declare(&parser, {QStringLiteral("database")}, {});
+    QStringList valued{QStringLiteral("database")};
+    if (extra) valued << extraName;
+    declare(&parser, valued, {});
     if (!parser.parse(options + QStringList{QStringLiteral("--")} + numbers) || parser.isSet(QStringLiteral("help"))) return false;
     *database = parser.value(QStringLiteral("database"));
     *positional = parser.positionalArguments();
+    if (extra) *extra = parser.value(extraName);
     return true;
+}
+
+// A role named on the command line, or a message listing the roles.
+std::optional<Role> roleArg(const QString &text) {
+    const std::optional<Role> role = AccessRoles::parse(text.trimmed());
+    if (!role) say(stderr, QStringLiteral("Papel desconhecido: \"%1\". Use %2.").arg(text, AccessRoles::namesForHelp()));
+    return role;
 }
 
 int setIndex(const QStringList &args) {
@@ -132,14 +148,24 @@ int backupOrRestore(const QStringList &args) {
     return 0;
 }
 
-// user add NAME | user list | user revoke NAME, --database DB
+// user add NAME [--papel ROLE] | user role NAME ROLE | user list | user revoke NAME, --database DB
 int userKeys(const QStringList &args) {
-    QString database;
+    QString database, roleText;
     QStringList positional;
-    if (!splitDatabaseArg(args, &database, &positional) || database.isEmpty() || positional.size() < 2) return usage();
+    if (!splitDatabaseArg(args, &database, &positional, QStringLiteral("papel"), &roleText) || database.isEmpty() || positional.size() < 2)
+        return usage();
     const QString verb = positional[1];
     const bool named = verb == QLatin1String("add") || verb == QLatin1String("revoke");
-    if (!(named ? positional.size() == 3 : verb == QLatin1String("list") && positional.size() == 2)) return usage();
+    const bool roleChange = verb == QLatin1String("role");
+    if (!(named ? positional.size() == 3 : roleChange ? positional.size() == 4 : verb == QLatin1String("list") && positional.size() == 2))
+        return usage();
+    if (!roleText.isEmpty() && verb != QLatin1String("add")) return usage();
+    Role role = Role::Consulta;
+    if (!roleText.isEmpty() || roleChange) {
+        const std::optional<Role> given = roleArg(roleChange ? positional[3] : roleText);
+        if (!given) return 2;
+        role = *given;
+    }
     DbConfig config;
     QString error;
     if (!DbConfig::parse(database, &config, &error)) {
@@ -152,17 +178,22 @@ int userKeys(const QStringList &args) {
         db.open();
         Schema::migrate(db);
         if (verb == QLatin1String("add")) {
-            const QByteArray key = UserKeys::add(db, positional[2]);
-            say(stdout, QStringLiteral("Chave de acesso de %1 (mostrada só agora; guarde-a em lugar seguro):\n%2")
-                            .arg(positional[2].trimmed(), QString::fromLatin1(key)));
+            const QByteArray key = UserKeys::add(db, positional[2], role);
+            say(stdout, QStringLiteral("Chave de acesso de %1, papel %2 (mostrada só agora; guarde-a em lugar seguro):\n%3")
+                            .arg(positional[2].trimmed(), AccessRoles::name(role), QString::fromLatin1(key)));
+        } else if (roleChange) {
+            UserKeys::setRole(db, positional[2], role);
+            say(stdout, QStringLiteral("Papel de %1: %2 (vale a partir da próxima chamada, também com o servidor no ar).")
+                            .arg(positional[2].trimmed(), AccessRoles::name(role)));
         } else if (verb == QLatin1String("revoke")) {
             UserKeys::revoke(db, positional[2]);
             say(stdout, QStringLiteral("Chave de %1 revogada.").arg(positional[2].trimmed()));
         } else {
-            say(stdout, QStringLiteral("%1 %2 %3 %4").arg(QStringLiteral("NOME"), -30).arg(QStringLiteral("CRIADA EM"), -16)
-                            .arg(QStringLiteral("ÚLTIMO USO"), -16).arg(QStringLiteral("SITUAÇÃO")));
+            say(stdout, QStringLiteral("%1 %2 %3 %4 %5").arg(QStringLiteral("NOME"), -30).arg(QStringLiteral("PAPEL"), -13)
+                            .arg(QStringLiteral("CRIADA EM"), -16).arg(QStringLiteral("ÚLTIMO USO"), -16).arg(QStringLiteral("SITUAÇÃO")));
             for (const UserKeys::Entry &e : UserKeys::list(db))
-                say(stdout, QStringLiteral("%1 %2 %3 %4").arg(e.name, -30).arg(shown(e.created), -16).arg(shown(e.lastUse), -16)
+                say(stdout, QStringLiteral("%1 %2 %3 %4 %5").arg(e.name, -30).arg(AccessRoles::name(e.role), -13).arg(shown(e.created), -16)
+                                .arg(shown(e.lastUse), -16)
                                 .arg(e.revoked.isNull() ? QStringLiteral("válida") : QStringLiteral("revogada em %1").arg(shown(e.revoked))));
         }
     } catch (const UserKeys::Refused &e) {
@@ -173,6 +204,22 @@ int userKeys(const QStringList &args) {
         return 1;
     }
     return 0;
+}
+
+QString escapedControls(const QString &text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\\') out += QStringLiteral("\\\\");
+        else if (u == '\n') out += QStringLiteral("\\n");
+        else if (u == '\r') out += QStringLiteral("\\r");
+        else if (u == '\t') out += QStringLiteral("\\t");
+        else if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else out += c;
+    }
+    return out;
 }
 
 // audit --database DB [--tabela CODE] [--desde YYYY-MM-DD] [--formato csv]
@@ -208,8 +255,12 @@ int audit(const QStringList &args) {
         db.open();
         Schema::migrate(db);
         const bool csv = format == QLatin1String("csv");
-        const auto cell = [csv](const QString &v) {
-            if (!csv || !v.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return v;
+        // Control characters are written escaped (a stored value cannot move
+        // the terminal's cursor or forge a line of the listing), and so is the
+        // backslash that starts an escape.
+        const auto cell = [csv](const QString &raw) {
+            const QString v = escapedControls(raw);
+            if (!csv || !v.contains(QRegularExpression(QStringLiteral("[;\"]")))) return v;
             return QStringLiteral("\"%1\"").arg(QString(v).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
         };
         const QString separator = csv ? QStringLiteral(";") : QStringLiteral(" | ");
@@ -218,8 +269,8 @@ int audit(const QStringList &args) {
                                 QStringLiteral("DEPOIS")}
                         .join(separator));
         for (const AuditTrail::Entry &e : AuditTrail::read(db, table, since))
-            say(stdout, QStringList{e.when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), cell(e.user), e.method, e.table, cell(e.key),
-                                    AuditTrail::operationName(e.operation), e.field, cell(e.before), cell(e.after)}
+            say(stdout, QStringList{e.when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), cell(e.user), cell(e.method), cell(e.table),
+                                    cell(e.key), AuditTrail::operationName(e.operation), cell(e.field), cell(e.before), cell(e.after)}
                             .join(separator));
     } catch (const DbError &e) {
         say(stderr, QStringLiteral("Não foi possível ler a auditoria: %1").arg(e.text()));
@@ -250,7 +301,7 @@ int main(int argc, char **argv) {
     declare(&parser,
             {QStringLiteral("listen"), QStringLiteral("database"), QStringLiteral("token-file"), QStringLiteral("threads"),
              QStringLiteral("max-body"), QStringLiteral("max-connections"), QStringLiteral("max-per-address"),
-             QStringLiteral("idle-timeout")},
+             QStringLiteral("idle-timeout"), QStringLiteral("max-write-seconds")},
             {QStringLiteral("demo")});
     if (!parser.parse(app.arguments())) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -268,6 +319,7 @@ int main(int argc, char **argv) {
         return usage();
     }
     ServerOptions options;
+    int maxWriteSeconds = options.maxWriteMs / 1000;
     const QString listen = parser.isSet(QStringLiteral("listen")) ? parser.value(QStringLiteral("listen")) : QStringLiteral("127.0.0.1:8300");
     const QString tokenFile = parser.value(QStringLiteral("token-file"));
     options.database = parser.value(QStringLiteral("database"));
@@ -279,12 +331,16 @@ int main(int argc, char **argv) {
     if (!ok) return usage();
     for (auto [name, target] : {std::pair{"max-connections", &options.maxConnections},
                                 std::pair{"max-per-address", &options.maxConnectionsPerAddress},
-                                std::pair{"idle-timeout", &options.idleTimeoutSeconds}}) {
+                                std::pair{"idle-timeout", &options.idleTimeoutSeconds},
+                                std::pair{"max-write-seconds", &maxWriteSeconds}}) {
         if (!parser.isSet(QLatin1String(name))) continue;
         const int n = parser.value(QLatin1String(name)).toInt(&ok);
-        if (!ok || n < 0 || (n == 0 && std::strcmp(name, "max-per-address") != 0)) return usage();
+        const bool zeroAllowed = std::strcmp(name, "max-per-address") == 0 || std::strcmp(name, "max-write-seconds") == 0;
+        if (!ok || n < 0 || (n == 0 && !zeroAllowed)) return usage();
         *target = n;
     }
+    if (maxWriteSeconds > 24 * 3600) return usage();
+    options.maxWriteMs = maxWriteSeconds * 1000;
     if (options.database.isEmpty()) return usage();
     const int colon = listen.lastIndexOf(QLatin1Char(':'));
     bool portOk = false;

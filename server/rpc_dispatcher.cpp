@@ -1,6 +1,8 @@
 #include "rpc_dispatcher.h"
 
 #include "codes.h"
+#include "idempotency_store.h"
+#include "write_path.h"
 #include "wire_values.h"
 #include "methods/packets.h"
 
@@ -107,7 +109,32 @@ RpcDispatcher::Outcome &failed(RpcDispatcher::Outcome &out, const QJsonValue &id
     return out;
 }
 
+// A kept answer holds only the arguments the caller copies back (a delta is
+// sent back as it came, and would only take room); the rest is the request's.
+QJsonArray copiedBack(const MethodDef &def, const QJsonArray &final) {
+    QJsonArray kept;
+    for (int i = 0; i < final.size(); ++i) kept.append(def.byReference.contains(i) ? final.at(i) : QJsonValue());
+    return kept;
+}
+
+QJsonArray withCopiedBack(const MethodDef &def, QJsonArray request, const QJsonArray &kept) {
+    for (int i : def.byReference)
+        if (i < request.size() && i < kept.size()) request[i] = kept.at(i);
+    return request;
+}
+
 }  // namespace
+
+// A request read and checked, ready to run.
+struct RpcDispatcher::Call {
+    const MethodDef &def;
+    QJsonValue id;
+    QJsonArray params;
+    QVector<std::optional<Delta>> deltas;
+    const Caller &caller;
+    QByteArray idempotencyKey;  // writes only; empty: none
+    QByteArray requestHash;     // of method and params, when there is a key
+};
 
 void CallContext::setData(const QJsonValue &value) { data = JsonText::encode(value); }
 
@@ -117,7 +144,10 @@ qint64 CallContext::count(int i) const {
     return n;
 }
 
-void MethodRegistry::add(MethodDef def) { m_methods.insert(def.name, std::move(def)); }
+void MethodRegistry::add(Right right, MethodDef def) {
+    def.right = right;
+    m_methods.insert(def.name, std::move(def));
+}
 
 const MethodDef *MethodRegistry::find(const QString &name) const {
     auto it = m_methods.constFind(name);
@@ -126,7 +156,8 @@ const MethodDef *MethodRegistry::find(const QString &name) const {
 
 QStringList MethodRegistry::names() const { return m_methods.keys(); }
 
-RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session, const QString &user) const {
+RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &session, const Caller &caller,
+                                             const QByteArray &idempotencyKey) const {
     Outcome out;
     QJsonValue id = QJsonValue::Null;
     auto fail = [&](int code, const QString &message) { return failed(out, id, code, message); };
@@ -166,6 +197,11 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
     if (!def)
         return fail(RpcCode::MethodNotFound, QStringLiteral("O método \"%1\" não existe no módulo Cot00300.rdmTbPreProCom.")
                                                  .arg(Codes::shown(methodName, 60)));
+    // Before any argument is read and any SQL runs.
+    if (!AccessRoles::allows(caller.role, def->right))
+        return fail(RpcCode::NotAllowed, AccessRoles::refusal(caller.person, caller.role, def->right));
+    if (!idempotencyKey.isEmpty() && !IdempotencyStore::problem(idempotencyKey).isEmpty())
+        return fail(RpcCode::InvalidRequest, IdempotencyStore::problem(idempotencyKey));
 
     QJsonArray params;
     if (request.contains(QLatin1String("params"))) {
@@ -203,29 +239,54 @@ RpcDispatcher::Outcome RpcDispatcher::handle(const QByteArray &body, DbSession &
         }
     }
 
+    Call call{*def, id, params, std::move(deltas), caller, {}, {}};
+    if (def->tx == TxMode::Write && !idempotencyKey.isEmpty()) {
+        call.idempotencyKey = idempotencyKey;
+        call.requestHash = IdempotencyStore::requestHash(def->name, params);
+    }
     if (def->tx == TxMode::Write && m_writeLane) {
-        m_writeLane([&](DbSession &writer) { out = run(*def, id, params, deltas, writer, user, std::move(out)); });
+        m_writeLane([&](DbSession &writer) { out = run(call, writer, std::move(out)); });
         return out;
     }
-    return run(*def, id, params, deltas, session, user, std::move(out));
+    return run(call, session, std::move(out));
 }
 
-RpcDispatcher::Outcome RpcDispatcher::run(const MethodDef &method, const QJsonValue &id, const QJsonArray &params,
-                                          const QVector<std::optional<Delta>> &deltas, DbSession &session, const QString &user,
-                                          Outcome out) const {
-    const MethodDef *def = &method;
+RpcDispatcher::Outcome RpcDispatcher::run(const Call &call, DbSession &session, Outcome out) const {
+    const MethodDef *def = &call.def;
+    const QJsonValue &id = call.id;
     auto fail = [&](int code, const QString &message) { return failed(out, id, code, message); };
+    const bool limited = def->tx == TxMode::Write && m_writeTimeLimit.count() > 0;
     // Locks and serialisation failures are tried again; anything else answers at once.
     for (int attempt = 0;; ++attempt) {
         bool started = false, committing = false;
         try {
             session.open();
-            CallContext ctx(session, def->name, params, deltas);
+            CallContext ctx(session, def->name, call.params, call.deltas);
             ctx.observer = m_observer;
-            ctx.user = user;
+            ctx.user = call.caller.person;
+            ctx.role = call.caller.role;
             Transaction tx(session, def->tx);
             started = true;
+            if (limited) {
+                ctx.writeLimit = m_writeTimeLimit;
+                ctx.deadline = std::chrono::steady_clock::now() + m_writeTimeLimit;
+                // A single statement (or a wait for a row lock) is bounded too.
+                if (session.isPostgres())
+                    session.execute(QStringLiteral("SET LOCAL statement_timeout = %1").arg(qint64(m_writeTimeLimit.count())));
+            }
+            const bool keyed = !call.idempotencyKey.isEmpty();
+            if (keyed) {
+                if (auto kept = IdempotencyStore::recall(session, call.caller.person, call.idempotencyKey, call.requestHash)) {
+                    tx.commit();
+                    out.code = 0;
+                    out.body = resultBody(id, kept->data, withCopiedBack(*def, call.params, kept->params));
+                    return out;
+                }
+            }
             def->run(ctx);
+            if (ctx.deadline && std::chrono::steady_clock::now() > *ctx.deadline) WritePath::tooLong(ctx);
+            if (keyed) IdempotencyStore::keep(session, call.caller.person, call.idempotencyKey, call.requestHash, ctx.data,
+                                              copiedBack(*def, ctx.params));
             committing = true;
             tx.commit();
             out.code = 0;

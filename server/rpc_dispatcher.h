@@ -3,6 +3,7 @@
 // and its arguments, runs the method in one database transaction and writes
 // the answer {data, params} or the error.
 
+#include "access_roles.h"
 #include "db_session.h"
 #include "rpc_error.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QVector>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -39,6 +41,13 @@ public:
     QByteArray data = QByteArrayLiteral("null");  // the answer's data, as JSON text
     WriteObserver *observer = nullptr;  // sees every change written (see write_path.h)
     QString user;  // the person whose key made the call
+    Role role = Role::Administrador;  // that person's role
+    // A write past this point is rolled back (see WritePath): no call holds
+    // the write lock for longer. Unset: no limit.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    std::chrono::milliseconds writeLimit{0};  // what set the deadline
+
+    bool may(Right right) const { return AccessRoles::allows(role, right); }
 
     void setData(const QJsonValue &value);
 
@@ -67,11 +76,13 @@ struct MethodDef {
     std::function<void(CallContext &)> run;
     QVector<int> byReference;  // arguments (from 0) whose final value the caller copies back
     Answer answer = Answer::ByName;
+    Right right = Right::Read;  // set by MethodRegistry::add, from the declaration beside the method
 };
 
 class MethodRegistry {
 public:
-    void add(MethodDef def);
+    // Every method is declared with the right its callers need.
+    void add(Right right, MethodDef def);
     const MethodDef *find(const QString &name) const;  // case-sensitive
     QStringList names() const;
 
@@ -89,7 +100,15 @@ public:
         int code = 0;    // 0: success
         bool notification = false;  // a request without an id: answered with no body
     };
-    Outcome handle(const QByteArray &body, DbSession &session, const QString &user = QString()) const;
+    // The call as the caller's person makes it; a write that carries an
+    // idempotency key answers a repeat with its first answer (see IdempotencyStore).
+    Outcome handle(const QByteArray &body, DbSession &session, const Caller &caller = localCaller(),
+                   const QByteArray &idempotencyKey = QByteArray()) const;
+    static Caller localCaller() { return {QStringLiteral("local"), Role::Administrador}; }
+
+    // How long a write may hold the write lock before it is rolled back;
+    // zero: no limit. Set before the first request.
+    void setWriteTimeLimit(std::chrono::milliseconds limit) { m_writeTimeLimit = limit; }
 
     // Every change the methods write passes by it, inside its transaction;
     // none by default. Set before the first request.
@@ -100,9 +119,10 @@ public:
     void setWriteLane(WriteLane lane) { m_writeLane = std::move(lane); }
 
 private:
-    Outcome run(const MethodDef &method, const QJsonValue &id, const QJsonArray &params, const QVector<std::optional<Delta>> &deltas,
-                DbSession &session, const QString &user, Outcome out) const;
+    struct Call;
+    Outcome run(const Call &call, DbSession &session, Outcome out) const;
     const MethodRegistry &m_registry;
     WriteObserver *m_observer = nullptr;
     WriteLane m_writeLane;
+    std::chrono::milliseconds m_writeTimeLimit{0};
 };

@@ -157,7 +157,44 @@ QStringList version3(const Ddl &d) {
                 .arg(d.timestamp(QStringLiteral("DTCRIACAO")), when)};
 }
 
-const std::function<QStringList(const Ddl &)> kMigrations[] = {version1, version2, version3};
+// Version 4: who may change what, writes safe to repeat, a trail nobody
+// rewrites. Keys made before roles existed keep doing everything they did.
+QStringList version4(const Ddl &d) {
+    const bool pg = d.dialect == Dialect::PostgreSQL;
+    QStringList out{
+        QStringLiteral("ALTER TABLE CHAVEUSUARIO ADD COLUMN NMPAPEL VARCHAR(20) NOT NULL DEFAULT 'administrador'"
+                       " CHECK (NMPAPEL IN ('consulta', 'precos', 'descontos', 'administrador'))"),
+        QStringLiteral("CREATE TABLE IDEMPOTENCIA ("
+                       " NMUSUARIO VARCHAR(60) NOT NULL,"
+                       " DSCHAVE VARCHAR(64) NOT NULL,"
+                       " HSPEDIDO VARCHAR(64) NOT NULL,"
+                       " %1,"
+                       " DSDADOS TEXT NOT NULL,"
+                       " DSPARAMETROS TEXT NOT NULL,"
+                       " PRIMARY KEY (NMUSUARIO, DSCHAVE))")
+            .arg(d.timestamp(QStringLiteral("DTCRIACAO"))),
+        QStringLiteral("CREATE INDEX IDEMPOTENCIA_DATA ON IDEMPOTENCIA (DTCRIACAO)"),
+    };
+    const QString refusal = QStringLiteral("A trilha de auditoria (AUDITORIA) só aceita inclusões: registros gravados não podem ser alterados "
+                                           "nem excluídos.");
+    if (pg) {
+        out << QStringLiteral("CREATE FUNCTION auditoria_somente_inclusao() RETURNS trigger LANGUAGE plpgsql AS "
+                              "$$ BEGIN RAISE EXCEPTION '%1' USING ERRCODE = 'insufficient_privilege'; END $$")
+                   .arg(refusal)
+            << QStringLiteral("CREATE TRIGGER AUDITORIA_SOMENTE_INCLUSAO BEFORE UPDATE OR DELETE ON AUDITORIA FOR EACH ROW "
+                              "EXECUTE FUNCTION auditoria_somente_inclusao()")
+            << QStringLiteral("CREATE TRIGGER AUDITORIA_SEM_TRUNCATE BEFORE TRUNCATE ON AUDITORIA FOR EACH STATEMENT "
+                              "EXECUTE FUNCTION auditoria_somente_inclusao()")
+            << QStringLiteral("REVOKE UPDATE, DELETE, TRUNCATE ON AUDITORIA FROM PUBLIC");
+    } else {
+        for (const char *op : {"UPDATE", "DELETE"})
+            out << QStringLiteral("CREATE TRIGGER AUDITORIA_SEM_%1 BEFORE %1 ON AUDITORIA BEGIN SELECT RAISE(ABORT, '%2'); END")
+                       .arg(QLatin1String(op), refusal);
+    }
+    return out;
+}
+
+const std::function<QStringList(const Ddl &)> kMigrations[] = {version1, version2, version3, version4};
 
 }  // namespace
 

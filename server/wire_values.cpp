@@ -1,9 +1,11 @@
 #include "wire_values.h"
 
 #include "rpc_error.h"
+#include "write_path.h"
 
 #include <packet.h>
 
+#include <QLocale>
 #include <cmath>
 
 namespace {
@@ -67,6 +69,13 @@ void checkArguments(const QJsonArray &params, const QString &method) {
 }
 
 void checkDelta(const Delta &delta, int argument, const QString &method) {
+    if (delta.changes.size() > WritePath::MaxChangesPerCall)
+        refuse(QStringLiteral("O pacote de alterações (argumento %1 do método %2) traz %3 alterações; o limite é %4 por chamada. Nada foi "
+                              "gravado: envie as alterações em partes menores.")
+                   .arg(argument)
+                   .arg(method)
+                   .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qint64(delta.changes.size())))
+                   .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(WritePath::MaxChangesPerCall)));
     for (const DeltaChange &c : delta.changes)
         for (const Row *row : {&c.oldValues, &c.newValues})
             for (int f = 0; f < row->size(); ++f)

@@ -49,11 +49,11 @@ bool sameKey(const TableLayout &layout, const Values &a, const Values &b) {
     return true;
 }
 
-void tell(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const Values &key, const Values *before, const Values *after,
-          const QVector<int> &columns) {
+void tell(CallContext &ctx, const TableLayout &layout, DeltaChange::Op op, const Values &key, const Values *before, const Values *after,
+          const QVector<int> &columns, const QString &priceTable = QString()) {
     if (!ctx.observer) return;
-    const TableLayout &layout = *rules.layout;
     AppliedChange c;
+    c.priceTable = priceTable;
     c.user = ctx.user;
     c.method = ctx.method;
     c.table = layout.table();
@@ -83,7 +83,7 @@ void insertRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &new
     if (Entity::fetch(db, layout, layout.keyOf(row), rules.lockFetched)) rules.refuseDuplicate(row);
     Entity::insert(db, layout, row);
     if (rules.keys) rules.keys->used(db, row[keyColumn(layout)]);
-    tell(ctx, rules, DeltaChange::Insert, layout.keyOf(row), nullptr, &row, all);
+    tell(ctx, *rules.layout, DeltaChange::Insert, layout.keyOf(row), nullptr, &row, all);
 }
 
 void updateRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &oldRec, const DeltaRecord &newRec, const QSet<QString> &locked) {
@@ -102,7 +102,7 @@ void updateRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &old
     const Values newKey = layout.keyOf(row);
     if (!sameKey(layout, newKey, oldKey) && Entity::fetch(db, layout, newKey, rules.lockFetched)) rules.refuseDuplicate(row);
     Entity::update(db, layout, oldKey, row);
-    tell(ctx, rules, DeltaChange::Update, newKey, &*stored, &row, changed);
+    tell(ctx, *rules.layout, DeltaChange::Update, newKey, &*stored, &row, changed);
 }
 
 void deleteRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &oldRec) {
@@ -111,9 +111,9 @@ void deleteRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &old
     const Values oldKey = layout.keyOf(oldRec.values);
     const auto stored = Entity::fetch(db, layout, oldKey, rules.lockFetched);
     if (!stored || !Entity::unchangedSinceRead(layout, oldRec, *stored)) conflict(rules.conflict(oldKey));
-    if (rules.beforeDelete) rules.beforeDelete(db, *stored);
+    if (rules.beforeDelete) rules.beforeDelete(ctx, *stored);
     Entity::remove(db, layout, oldKey);
-    tell(ctx, rules, DeltaChange::Delete, oldKey, &*stored, nullptr, allColumns(layout));
+    tell(ctx, *rules.layout, DeltaChange::Delete, oldKey, &*stored, nullptr, allColumns(layout));
 }
 
 QSet<QString> lockRows(DbSession &db, const RowLocks &locks, const QVector<DeltaRecord> &olds, const QVector<DeltaRecord> &news,
@@ -160,6 +160,7 @@ QSet<QString> apply(CallContext &ctx, const Delta &delta, const TableRules &rule
 
 void applyOne(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, const DeltaRecord &oldRec, const DeltaRecord &newRec,
               const QSet<QString> &locked) {
+    if (ctx.deadline && std::chrono::steady_clock::now() > *ctx.deadline) tooLong(ctx);
     switch (op) {
     case DeltaChange::Insert: insertRow(ctx, rules, newRec, locked); break;
     case DeltaChange::Update: updateRow(ctx, rules, oldRec, newRec, locked); break;
@@ -185,6 +186,40 @@ int copyRows(CallContext &ctx, const TableRules &rules, const QString &parent, c
     }
     for (const DeltaRecord &r : std::as_const(copies)) applyOne(ctx, rules, DeltaChange::Insert, {}, r, locked);
     return int(copies.size());
+}
+
+void removeDependents(CallContext &ctx, const TableLayout &layout, const QString &parent, const QVariant &value, bool unlinkOnly,
+                      const QString &priceTable) {
+    const int column = layout.index(parent);
+    QVector<Values> rows;
+    {
+        Query q(ctx.db, layout.select(QStringLiteral("WHERE %1 = ?").arg(parent)));
+        q.bind(value).exec();
+        while (q.next()) {
+            Values row;
+            for (int i = 0; i < layout.columns().size(); ++i) row << Entity::columnValue(q.value(i), layout.columns()[i].type);
+            rows << row;
+        }
+    }
+    for (const Values &row : std::as_const(rows)) {
+        if (unlinkOnly) {
+            Values after = row;
+            after[column] = QVariant();
+            tell(ctx, layout, DeltaChange::Update, layout.keyOf(row), &row, &after, {column}, priceTable);
+        } else {
+            tell(ctx, layout, DeltaChange::Delete, layout.keyOf(row), &row, nullptr, allColumns(layout), priceTable);
+        }
+    }
+    Query change(ctx.db, unlinkOnly ? QStringLiteral("UPDATE %1 SET %2 = NULL WHERE %2 = ?").arg(layout.table(), parent)
+                                    : QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(layout.table(), parent));
+    change.bind(value).exec();
+}
+
+void tooLong(const CallContext &ctx) {
+    throw RpcError(RpcCode::Storage,
+                   QStringLiteral("A gravação excedeu o tempo máximo de %1 s permitido pelo servidor de aplicação e foi desfeita: nada foi "
+                                  "gravado. Envie as alterações em partes menores.")
+                       .arg(std::max<qint64>(1, ctx.writeLimit.count() / 1000)));
 }
 
 }  // namespace WritePath

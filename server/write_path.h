@@ -25,6 +25,7 @@ struct FieldChange {
 
 struct AppliedChange {
     QString user;  // the person whose key made the call
+    QString priceTable;  // the price table the row belongs to, when its key does not say it
     QString method;
     QString table;
     Values key;  // as stored after the change (as it was, for a delete)
@@ -83,7 +84,7 @@ struct TableRules {
     std::function<void(const Values &row)> refuseDuplicate;  // the key is taken
     std::function<QString(const Values &stored)> keyFixed;   // set: refusal of a change of key
     std::function<QString(const Values &key)> conflict;       // another user changed or removed it
-    std::function<void(DbSession &, const Values &stored)> beforeDelete;
+    std::function<void(CallContext &, const Values &stored)> beforeDelete;  // may refuse, or remove what goes with the row
     std::function<void(DbSession &, const QSet<QString> &locked)> afterAll;  // checks on the whole delta applied
 };
 
@@ -103,6 +104,20 @@ void applyOne(CallContext &ctx, const TableRules &rules, DeltaChange::Op op, con
 // were copied.
 int copyRows(CallContext &ctx, const TableRules &rules, const QString &parent, const QVariant &from, const QVariant &to,
              const QSet<QString> &locked, const QString &narrow = QString());
+
+// The rows of rules.layout whose column `parent` holds `value`, removed (or,
+// with `unlinkOnly`, that column set to null) as part of another row's
+// deletion; each is told to the observer like any change, under `priceTable`.
+void removeDependents(CallContext &ctx, const TableLayout &layout, const QString &parent, const QVariant &value, bool unlinkOnly,
+                      const QString &priceTable);
+
+// Refuses a write that went past its call's deadline (see CallContext): the
+// call is rolled back and nothing is written.
+[[noreturn]] void tooLong(const CallContext &ctx);
+
+// The most changes one delta may bring: a larger one is refused before any
+// write, so no call holds the write lock for minutes.
+constexpr int MaxChangesPerCall = 20000;
 
 // A value that says nothing: null or blank.
 bool missing(const QVariant &v);

@@ -262,6 +262,7 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
         ex->request.path = url;
         ex->request.authorization = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
         ex->request.host = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
+        ex->request.idempotencyKey = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key");
         ex->request.peer = peerAddress(connection);
         return self->begin(connection, ex);
     }

@@ -39,6 +39,7 @@ struct HttpRequest {
     QByteArray path;
     QByteArray authorization;
     QByteArray host;  // the Host header: how the client names this server
+    QByteArray idempotencyKey;  // the Idempotency-Key header: a write's repeats get its first answer
     QByteArray peer;  // the client's address, without its port
     QByteArray body;
 };

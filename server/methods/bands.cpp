@@ -228,16 +228,16 @@ void Methods::registerBands(MethodRegistry &registry) {
     using A = ArgKind;
     for (const Side *side : {&systems(), &users()}) {
         const bool sys = side == &systems();
-        registry.add({sys ? QStringLiteral("getDescSis") : QStringLiteral("getDescUsu"), {A::Text}, TxMode::None,
+        registry.add(Right::Read, {sys ? QStringLiteral("getDescSis") : QStringLiteral("getDescUsu"), {A::Text}, TxMode::None,
                       [side](CallContext &ctx) { getBands(ctx, *side); }});
-        registry.add({sys ? QStringLiteral("setDescSis") : QStringLiteral("setDescUsu"), {A::Delta}, TxMode::Write,
+        registry.add(Right::Prices, {sys ? QStringLiteral("setDescSis") : QStringLiteral("setDescUsu"), {A::Delta}, TxMode::Write,
                       [side](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), side->rules); }});
-        registry.add({sys ? QStringLiteral("getVdQtIniSis") : QStringLiteral("getVdQtIniusu"), {A::Text, A::Text}, TxMode::None,
+        registry.add(Right::Read, {sys ? QStringLiteral("getVdQtIniSis") : QStringLiteral("getVdQtIniusu"), {A::Text, A::Text}, TxMode::None,
                       [side](CallContext &ctx) { sameStart(ctx, *side); }});
-        registry.add({sys ? QStringLiteral("getVdIntervSis") : QStringLiteral("getVdIntervUsu"), {A::Text, A::Text, A::Text, A::Text},
+        registry.add(Right::Read, {sys ? QStringLiteral("getVdIntervSis") : QStringLiteral("getVdIntervUsu"), {A::Text, A::Text, A::Text, A::Text},
                       TxMode::None, [side](CallContext &ctx) { interval(ctx, *side); }});
-        registry.add({sys ? QStringLiteral("getVdFinSistEdit") : QStringLiteral("getVdFinUsuEdit"), {A::Text, A::Text, A::Text},
+        registry.add(Right::Read, {sys ? QStringLiteral("getVdFinSistEdit") : QStringLiteral("getVdFinUsuEdit"), {A::Text, A::Text, A::Text},
                       TxMode::None, [side](CallContext &ctx) { overlapOnEdit(ctx, *side); }});
     }
-    registry.add({QStringLiteral("getQtMaxFin"), {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow, {1}});
+    registry.add(Right::Read, {QStringLiteral("getQtMaxFin"), {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow, {1}});
 }

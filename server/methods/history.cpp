@@ -8,7 +8,7 @@
 #include "rpc_dispatcher.h"
 
 void Methods::registerHistory(MethodRegistry &registry) {
-    registry.add({QStringLiteral("GetHistTbPreco"), {ArgKind::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetHistTbPreco"), {ArgKind::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       Packets::Builder answer({{QStringLiteral("DTALTERACAO"), FieldType::DateTime},
                                                {QStringLiteral("NMUSUARIO"), FieldType::String, 60},

@@ -13,6 +13,7 @@ void registerReports(MethodRegistry &registry);       // reports.cpp
 void registerOperators(MethodRegistry &registry);     // operators.cpp: operators and automatic registration
 void registerHistory(MethodRegistry &registry);       // history.cpp: who changed a price table, and what
 void registerNamedQueries(MethodRegistry &registry);  // named_queries.cpp: the desktop's look-ups by name
+void registerAccess(MethodRegistry &registry);        // access.cpp: what the calling person may do
 
 inline void registerAll(MethodRegistry &registry) {
     registerPriceTables(registry);
@@ -23,6 +24,7 @@ inline void registerAll(MethodRegistry &registry) {
     registerOperators(registry);
     registerHistory(registry);
     registerNamedQueries(registry);
+    registerAccess(registry);
 }
 
 }  // namespace Methods

@@ -72,5 +72,5 @@ void getConsulta(CallContext &ctx) {
 }  // namespace
 
 void Methods::registerNamedQueries(MethodRegistry &registry) {
-    registry.add({QStringLiteral("getConsulta"), {ArgKind::Text, ArgKind::Object}, TxMode::None, getConsulta, {}, Answer::Packet});
+    registry.add(Right::Read, {QStringLiteral("getConsulta"), {ArgKind::Text, ArgKind::Object}, TxMode::None, getConsulta, {}, Answer::Packet});
 }

@@ -83,13 +83,13 @@ void insereOperDesc(CallContext &ctx) {
 
 void Methods::registerOperators(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add({QStringLiteral("GetOperador"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetOperador"), {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, {text("IDMARCADO", 1), text("CDOPERADOR", 12), text("NMOPERADOR", 40)},
                                                  QStringLiteral("SELECT NULL, CDOPERADOR, NMOPERADOR FROM OPERADOR"
                                                                 " WHERE IDOPERATIVO = 'A' ORDER BY CDOPERADOR"),
                                                  {});
                   }});
-    registry.add({QStringLiteral("Insere_OperDesc"),
+    registry.add(Right::Discounts, {QStringLiteral("Insere_OperDesc"),
                   {A::Text, A::Text, A::NumberOrNull, A::Text, A::Text, A::NumberOrNull, A::Text, A::NumberOrNull},
                   TxMode::Write, insereOperDesc, {0, 1, 4, 6}});
 }

@@ -122,15 +122,15 @@ const ReadView &keys() {
 
 void Methods::registerPermissions(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add({QStringLiteral("getPerOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("getPerOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       ctx.data = Packets::select(ctx.db, withNames().fields(),
                                                  withNames().select(QStringLiteral("WHERE P.CDPRECOPROP = ? ORDER BY P.CDOPERADOR, P.IDTIPODESCOPER")),
                                                  {code});
                   }});
-    registry.add({QStringLiteral("setPerOper"), {A::Delta}, TxMode::Write,
+    registry.add(Right::Discounts, {QStringLiteral("setPerOper"), {A::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), Permissions::rules()); }});
-    registry.add({QStringLiteral("getVdOpTipo"), {A::Text, A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("getVdOpTipo"), {A::Text, A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
                       const QString code = Codes::priceTableArg(ctx.text(1));
                       const QString type = typeCode(ctx.text(2));

@@ -8,6 +8,7 @@
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "access_roles.h"
 #include "write_path.h"
 
 namespace {
@@ -85,16 +86,24 @@ const KeySequence &codes() {
     return s;
 }
 
+// Market segments name the price table their proposals use.
+const TableLayout &segmentLayout() {
+    static const TableLayout s(QStringLiteral("SEGMERCADO"), {{QStringLiteral("CDSEGMERCADO"), FieldType::String, 3, true},
+                                                             {QStringLiteral("NMSEGMERCADO"), FieldType::String, 60},
+                                                             {QStringLiteral("CDPRECOPROP"), FieldType::String, 10}});
+    return s;
+}
+
 // A price table takes its bands and permissions with it; its market segments
 // stay, without a price table. All of it in the deletion's transaction, so a
-// refused delta leaves every link in place.
-void unlink(DbSession &db, const Values &stored) {
-    for (const char *sql : {"DELETE FROM PRECOPROPSIST WHERE CDPRECOPROP = ?", "DELETE FROM PRECOPROPUSU WHERE CDPRECOPROP = ?",
-                            "DELETE FROM PRECOPROPOPER WHERE CDPRECOPROP = ?",
-                            "UPDATE SEGMERCADO SET CDPRECOPROP = NULL WHERE CDPRECOPROP = ?"}) {
-        Query q(db, QString::fromLatin1(sql));
-        q.bind(stored[CODE]).exec();
-    }
+// refused delta leaves every link in place, and each row removed or unlinked
+// is in the audit trail beside the table's own record.
+void unlink(CallContext &ctx, const Values &stored) {
+    const QString code = Entity::text(stored[CODE]);
+    const QString parent = QStringLiteral("CDPRECOPROP");
+    for (bool systems : {true, false}) WritePath::removeDependents(ctx, *Bands::rules(systems).layout, parent, code, false, code);
+    WritePath::removeDependents(ctx, *Permissions::rules().layout, parent, code, false, code);
+    WritePath::removeDependents(ctx, segmentLayout(), parent, code, true, code);
 }
 
 // Rows changed or deleted are locked first, all together and in code order.
@@ -126,7 +135,8 @@ const TableRules &rules() {
 // active operators (an inactive operator may hold no new permission), all in
 // the call's transaction. The delta is one update of the source: its old side
 // is the record as shown, so a source changed or removed since is refused as
-// another user's change. Answers the new code and the permissions left out.
+// another user's change. Answers the new code and what was copied: the bands,
+// and the permissions when the person's role may grant them.
 void copy(CallContext &ctx) {
     const Delta &delta = *ctx.delta(0);
     if (delta.changes.size() != 1 || delta.changes[0].op != DeltaChange::Update)
@@ -148,32 +158,41 @@ void copy(CallContext &ctx) {
     WritePath::applyOne(ctx, rules(), DeltaChange::Insert, {}, copy, {});
     const QString code = copy.values[CODE].toString();
     const QSet<QString> locked = Common::lockPriceTables(ctx.db, {code});
-    for (bool systems : {true, false}) WritePath::copyRows(ctx, Bands::rules(systems), QStringLiteral("CDPRECOPROP"), source, code, locked);
+    int bands = 0;
+    for (bool systems : {true, false})
+        bands += WritePath::copyRows(ctx, Bands::rules(systems), QStringLiteral("CDPRECOPROP"), source, code, locked);
+    // Permissions are copied only for someone who may grant them.
+    const bool grants = ctx.may(Right::Discounts);
     Query all(ctx.db, QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOPER WHERE CDPRECOPROP = ?"));
     all.bind(source).exec();
     const qint64 held = all.next() ? all.value(0).toLongLong() : 0;
-    const int copied = WritePath::copyRows(ctx, Permissions::rules(), QStringLiteral("CDPRECOPROP"), source, code, locked,
-                                           QStringLiteral("AND CDOPERADOR IN (SELECT CDOPERADOR FROM OPERADOR WHERE TRIM(IDOPERATIVO) = 'A')"));
-    Packets::Builder answer({FieldDef{QStringLiteral("CDPRECOPROP"), FieldType::String, 10}, FieldDef{QStringLiteral("QTPERMNAOCOP"), FieldType::Float}});
-    answer.addRow({code, double(held - copied)});
+    const int copied = !grants ? 0
+                               : WritePath::copyRows(ctx, Permissions::rules(), QStringLiteral("CDPRECOPROP"), source, code, locked,
+                                                     QStringLiteral("AND CDOPERADOR IN (SELECT CDOPERADOR FROM OPERADOR WHERE TRIM(IDOPERATIVO) = 'A')"));
+    // QTPERMNAOCOP: permissions of inactive operators left out (or, when the
+    // person may not grant permissions, every permission of the source).
+    Packets::Builder answer({FieldDef{QStringLiteral("CDPRECOPROP"), FieldType::String, 10}, FieldDef{QStringLiteral("QTPERMNAOCOP"), FieldType::Float},
+                             FieldDef{QStringLiteral("QTFAIXACOP"), FieldType::Float}, FieldDef{QStringLiteral("QTPERMCOP"), FieldType::Float},
+                             FieldDef{QStringLiteral("IDPERMCOP"), FieldType::String, 1}});
+    answer.addRow({code, double(held - copied), double(bands), double(copied), grants ? QStringLiteral("S") : QStringLiteral("N")});
     ctx.data = answer.toJson();
 }
 
 }  // namespace
 
 void Methods::registerPriceTables(MethodRegistry &registry) {
-    registry.add({QStringLiteral("getTbPreco"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("getTbPreco"), {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, layout().fields(), layout().select(QStringLiteral("ORDER BY CDPRECOPROP")), {});
                   }});
-    registry.add({QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
-    registry.add({QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
+    registry.add(Right::Codes, {QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
+    registry.add(Right::Prices, {QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), rules()); }});
-    registry.add({QStringLiteral("CopiaTbPreco"), {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});
+    registry.add(Right::Prices, {QStringLiteral("CopiaTbPreco"), {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});
     // Called before a price table's deletion is sent. Its market segments are
     // unlinked by the deletion itself, in the deletion's transaction: were they
     // unlinked here, a deletion refused afterwards (a stale row, an older
     // refused change in the same delta) would leave the table without them.
     // So this only checks the code it is given.
-    registry.add({QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::None,
+    registry.add(Right::Prices, {QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::None,
                   [](CallContext &ctx) { Codes::priceTableArg(ctx.text(0)); }});
 }

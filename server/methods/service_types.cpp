@@ -88,8 +88,8 @@ const TableRules &typeRules() {
             return QStringLiteral("%1: o código de um tipo de serviço não pode ser alterado.").arg(describeType(stored));
         };
         r.conflict = [](const Values &key) { return typeConflict(Entity::text(key[0])); };
-        r.beforeDelete = [](DbSession &db, const Values &stored) {
-            if (hasDiscounts(db, stored[T_CODE]))
+        r.beforeDelete = [](CallContext &ctx, const Values &stored) {
+            if (hasDiscounts(ctx.db, stored[T_CODE]))
                 refuse(QStringLiteral("%1: há descontos de operadores neste tipo de serviço; exclua-os antes de excluir o tipo de serviço.")
                            .arg(describeType(stored)));
         };
@@ -221,31 +221,31 @@ const ReadView &typeNames() {
 
 void Methods::registerServiceTypes(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add({QStringLiteral("GetTipoServico"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetTipoServico"), {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, typeLayout().fields(), typeLayout().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});
                   }});
-    registry.add({QStringLiteral("SetTipoServico"), {A::Delta}, TxMode::Write,
+    registry.add(Right::Prices, {QStringLiteral("SetTipoServico"), {A::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), typeRules()); }});
-    registry.add({QStringLiteral("GetOperTipoServ"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetOperTipoServ"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString type = Codes::serviceTypeArg(ctx.text(0));
                       const ReadView &v = discountsByType();
                       ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDTIPOSERV = ? ORDER BY D.CDOPERADOR")), {type});
                   }});
-    registry.add({QStringLiteral("GetTipoServOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetTipoServOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
                       const ReadView &v = discountsByOperator();
                       ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDOPERADOR = ? ORDER BY D.CDTIPOSERV")), {op});
                   }});
-    registry.add({QStringLiteral("SetOperTipoServ"), {A::DeltaOrNull, A::DeltaOrNull}, TxMode::Write, [](CallContext &ctx) {
+    registry.add(Right::Discounts, {QStringLiteral("SetOperTipoServ"), {A::DeltaOrNull, A::DeltaOrNull}, TxMode::Write, [](CallContext &ctx) {
                       for (int i = 0; i < 2; ++i)
                           if (const Delta *d = ctx.delta(i)) WritePath::apply(ctx, *d, discountRules());
                   }});
-    registry.add({QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
+    registry.add(Right::Codes, {QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
                       Packets::Builder b({discountLayout().fields()[D_NUMBER]});
                       b.addRow({double(discountNumbers().next(ctx.db).toLongLong())});
                       ctx.data = b.toJson();
                   }});
-    registry.add({QStringLiteral("GetPesqTipoServ"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {QStringLiteral("GetPesqTipoServ"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QVector<FieldDef> fields = typeNames().fields();
                       if (ctx.text(1).trimmed() == QLatin1String("T")) {
                           ctx.data = Packets::select(ctx.db, fields, typeNames().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});

@@ -91,7 +91,7 @@ TEST_F(PriceToolsTest, HistoryShowsEachPersonsChangeFieldByFieldNewestFirst) {
     {
         DbSession db(config, "fixture-keys");
         db.open();
-        maria = QString::fromLatin1(UserKeys::add(db, "Maria Souza"));
+        maria = QString::fromLatin1(UserKeys::add(db, "Maria Souza", Role::Precos));
     }
     current(code);
     const QString name = f->priceTables->currentName();

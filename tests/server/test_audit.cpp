@@ -21,8 +21,8 @@ protected:
 };
 
 TEST_P(Audit, EachPersonsChangeIsRecordedFieldByFieldUnderTheirName) {
-    auto ana = connect(QString::fromLatin1(UserKeys::add(database(), QStringLiteral("Ana"))));
-    auto bruno = connect(QString::fromLatin1(UserKeys::add(database(), QStringLiteral("Bruno"))));
+    auto ana = connect(QString::fromLatin1(UserKeys::add(database(), QStringLiteral("Ana"), Role::Precos)));
+    auto bruno = connect(QString::fromLatin1(UserKeys::add(database(), QStringLiteral("Bruno"), Role::Precos)));
     const QString code = CheckResultServ(ana->Call(QStringLiteral("PrxPrecoProp"), {})).toString();
     const Row row{code, QStringLiteral("Tabela 2027"), QDateTime(QDate(2027, 1, 1), QTime(0, 0)), QDateTime(QDate(2027, 12, 31), QTime(0, 0)),
                   1500.0, 270.0, 36.0, 10.0, 15.0};

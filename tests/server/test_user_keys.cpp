@@ -13,7 +13,7 @@ protected:
 };
 
 TEST_P(UserKeysTest, APersonsKeyWorksUntilRevokedAndTheAdministratorsAlways) {
-    const QByteArray ana = UserKeys::add(database(), QStringLiteral("Ana Paula"));
+    const QByteArray ana = UserKeys::add(database(), QStringLiteral("Ana Paula"), Role::Precos);
     EXPECT_THROW(UserKeys::add(database(), QStringLiteral("Ana Paula")), UserKeys::Refused);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM CHAVEUSUARIO WHERE HSCHAVE = ?"), {QString::fromLatin1(ana)}), 0);  // only its hash
     auto asAna = connect(QString::fromLatin1(ana));
@@ -25,10 +25,17 @@ TEST_P(UserKeysTest, APersonsKeyWorksUntilRevokedAndTheAdministratorsAlways) {
     EXPECT_THROW(UserKeys::revoke(database(), QStringLiteral("Ana Paula")), UserKeys::Refused);
     EXPECT_TRUE(call(QStringLiteral("PrxPrecoProp")).ok);  // the administrator's key
 
-    // A new key for the same person replaces the revoked one.
-    const QByteArray again = UserKeys::add(database(), QStringLiteral("Ana Paula"));
-    EXPECT_NE(again, ana);
-    EXPECT_TRUE(connect(QString::fromLatin1(again))->Call(QStringLiteral("PrxPrecoProp"), {}).ok);
+    // A revoked person stays listed, and the name stays theirs: the trail
+    // must not show another person's changes under it.
+    EXPECT_THROW(UserKeys::add(database(), QStringLiteral("ana paula")), UserKeys::Refused);
+    EXPECT_FALSE(UserKeys::list(database()).value(0).revoked.isNull());
+}
+
+TEST_P(UserKeysTest, NamesTheServerRecordsForItselfOrWithControlCharactersAreRefused) {
+    for (const QString &name : {QStringLiteral("administrador"), QStringLiteral(" Local "), QStringLiteral("Ana\nadministrador"),
+                                QStringLiteral("Ana\x1b[2J"), QStringLiteral("Ana\u202eodarts")})
+        EXPECT_THROW(UserKeys::add(database(), name), UserKeys::Refused) << name.toStdString();
+    EXPECT_TRUE(UserKeys::list(database()).isEmpty());
 }
 
 TEST_P(UserKeysTest, ARunOfWrongKeysFromOneAddressIsSlowedDown) {
