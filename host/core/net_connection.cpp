@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "errors.h"
+#include "idempotency_keys.h"
 #include "packet_writer.h"
 #include "rpc_codes.h"
 
@@ -42,6 +43,7 @@ void RpcArg::writeBack(const QJsonValue &value) const {
 
 struct TNetConnection::Impl {
     std::unique_ptr<httplib::Client> client;
+    IdempotencyKeys keys;
 };
 
 TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Impl>()) {}
@@ -121,8 +123,16 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
 
     httplib::Headers headers;
     if (!Token.isEmpty()) headers.emplace("Authorization", "Bearer " + Token.toStdString());
+    const QByteArray operation = IdempotencyKeys::identity(method, params);
+    const QByteArray idempotencyKey = d->keys.keyFor(operation);
+    headers.emplace("Idempotency-Key", idempotencyKey.toStdString());
     const std::string path = "/rpc/" + ServerName.toStdString();
     auto res = d->client->Post(path.c_str(), headers, body, "application/json");
+    // Without an answer, or with a proxy's word that the server's was lost,
+    // the call may have been done: sending it again must not do it twice.
+    const bool unsettled = !res || res->status == 502 || res->status == 504;
+    if (unsettled) d->keys.unsettled(operation, idempotencyKey);
+    else d->keys.settled(operation);
     if (!res) {
         const auto err = res.error();
         // Reconnect (reading the address anew) on the next call.
@@ -139,6 +149,14 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
         reply.errorMessage = QStringLiteral("O servidor de aplicação recusou o acesso: chave de acesso inválida.");
         return reply;
     }
+    if (res->status == 502 || res->status == 504) {
+        reply.errorCode = RpcCode::OutcomeUnknown;
+        reply.errorMessage = QStringLiteral("O servidor de aplicação em %1 não respondeu a tempo (HTTP %2): não se sabe se a operação foi "
+                                            "feita. Enviá-la de novo é seguro: o servidor não a repete se já a tiver feito.")
+                                 .arg(address())
+                                 .arg(res->status);
+        return reply;
+    }
     if (res->status == 413) {
         reply.errorCode = RpcCode::TooLarge;
         reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
@@ -152,6 +170,7 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
         return reply;
     }
     if (answer.isError) {
+        if (answer.errorCode == RpcCode::OutcomeUnknown) d->keys.unsettled(operation, idempotencyKey);
         reply.errorCode = answer.errorCode;
         reply.errorMessage = answer.errorMessage;
         if (reply.errorMessage.isEmpty()) reply.errorMessage = QStringLiteral("O servidor de aplicação recusou a operação.");

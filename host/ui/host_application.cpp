@@ -67,6 +67,17 @@ void HostApplication::setStatusText(const QString &text) {
     m_status->setText(text);
 }
 
+void HostApplication::setUserText(const QString &text) {
+    if (!m_user) {
+        m_user = new QLabel(mainWindow()->statusBar());
+        m_user->setObjectName(QStringLiteral("lblUsuario"));
+        m_user->setToolTip(QStringLiteral("Pessoa da chave de acesso e o seu papel no servidor de aplicação"));
+        mainWindow()->statusBar()->addPermanentWidget(m_user, 0);
+    }
+    m_user->setText(text);
+    m_user->setVisible(!text.isEmpty());
+}
+
 QString HostApplication::statusText() const { return m_status ? m_status->text() : QString(); }
 
 void HostApplication::adoptForm(TForm *form) {

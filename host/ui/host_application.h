@@ -28,6 +28,8 @@ public:
     // A lasting text in the status bar (the server in use): unlike a passing
     // message, a menu's hints do not wipe it.
     void setStatusText(const QString &text);
+    // The person the screens work as, and their role, at the status bar's right.
+    void setUserText(const QString &text);
     QString statusText() const;
 
     // Creates a form owned by the application and runs its FormCreate; when
@@ -74,6 +76,7 @@ private:
     QPointer<QMainWindow> m_main;
     QPointer<QMdiArea> m_mdi;
     QPointer<class QLabel> m_status;
+    QPointer<class QLabel> m_user;
     QList<QPointer<TForm>> m_forms;
     QPointer<TForm> m_lastActive;
     int m_cursor = crDefault;

@@ -78,7 +78,8 @@ public:
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
     QList<SavedList> savedLists() override {
-        return {{cdsDescSist, [this] { cdsDescSistAfterPost(); }}, {cdsDescUsu, [this] { cdsDescUsuAfterPost(); }}};
+        return {{cdsDescSist, [this] { cdsDescSistAfterPost(); }, QStringLiteral("setDescSis")},
+                {cdsDescUsu, [this] { cdsDescUsuAfterPost(); }, QStringLiteral("setDescUsu")}};
     }
 
     void cdsDescSistBeforeEdit();

@@ -223,6 +223,8 @@ bool TfrmTbPreProCom::hasFocus(TDBGrid *grid) const {
 void TfrmTbPreProCom::FormCreate() {
     TfrmPadraoGrid::FormCreate();
     netTbPreProCom->Open();
+    access.load(*netTbPreProCom);
+    HostApplication::instance().setUserText(access.shown());
 }
 
 void TfrmTbPreProCom::FormActivate() {
@@ -335,6 +337,7 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
     QWidget *sheet = activeSheet();
     ToolActions a;
     page->enable(sheet, browse, a);
+    applyRole(page, sheet, a);
     // The history and the calculator read the current price table as stored.
     const bool onTable = browse && HasRows(priceTables->cdsTbPreco) && priceTables->cdsTbPreco->State() == DataSetState::Browse;
     const std::pair<QAction *, bool> actions[] = {{sbtIncluir, a.incluir},   {sbtAlterar, a.alterar},

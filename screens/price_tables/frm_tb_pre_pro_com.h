@@ -16,6 +16,7 @@
 #include "db_geral.h"
 #include "db_grid.h"
 #include "net_connection.h"
+#include "server_access.h"
 #include "page_control.h"
 #include "module_state.h"
 #include "page_host.h"
@@ -26,6 +27,7 @@
 class TfrmTbPreProCom;
 class TScreenPage;
 struct SavedList;
+struct ToolActions;
 class TPriceTablesPage;
 class TBandsPage;
 class TPermissionsPage;
@@ -49,6 +51,8 @@ public:
 
     // Connection to the remote data module.
     TNetConnection *netTbPreProCom = nullptr;
+    // What the connection's person may do; asked when the screen connects.
+    ServerAccess access;
 
     // Tool bar and menu additions.
     QAction *sbtCadAuto = nullptr;
@@ -83,6 +87,10 @@ public:
     QLabel *lblPendentes = nullptr;
 
     // Handlers of the frame.
+    // The role's part of the enabling rule: turns off what the person may
+    // not store, and says why in the tool tips (role_actions.cpp).
+    void applyRole(TScreenPage *page, QWidget *sheet, ToolActions &a);
+    QHash<QAction *, QString> m_ownTips;
     void netTbPreProComBeforeConnect();
     void FormCreate() override;
     void FormActivate() override;

@@ -34,7 +34,7 @@ public:
     void shown(QWidget *sheet) override;
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
-    QList<SavedList> savedLists() override { return {{cdsPerOper, [this] { cdsPerOperAfterPost(); }}}; }
+    QList<SavedList> savedLists() override { return {{cdsPerOper, [this] { cdsPerOperAfterPost(); }, QStringLiteral("setPerOper")}}; }
 
     void cdsPerOperBeforeEdit();
     void cdsPerOperBeforePost();

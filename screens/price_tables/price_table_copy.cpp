@@ -13,7 +13,11 @@ namespace {
 
 constexpr int kNameSize = 50;  // NMPRECOPROP
 
-QString copiedMessage(const QString &code, const QString &name, int leftOut) {
+QString copiedMessage(const QString &code, const QString &name, int leftOut, bool permissionsCopied) {
+    if (!permissionsCopied)
+        return QStringLiteral("Tabela de preço %1 - %2 criada com as faixas de desconto da tabela copiada.\nAs permissões dos operadores não "
+                              "foram copiadas: o seu papel não permite concedê-las.")
+            .arg(code, name);
     QString text = QStringLiteral("Tabela de preço %1 - %2 criada com as faixas de desconto e as permissões da tabela copiada.").arg(code, name);
     if (leftOut == 1)
         text += QStringLiteral("\n1 permissão de operador inativo não foi copiada.");
@@ -58,7 +62,9 @@ void TPriceTablesPage::copyCurrent() {
     const DataPacket copied = PacketCodec::packetFromJson(answer);
     const QString code = copied.rows.value(0).value(0).toString();
     const int leftOut = copied.rows.value(0).value(1).toInt();
+    const int permissionsFlag = copied.fieldIndex(QStringLiteral("IDPERMCOP"));
+    const bool permissionsCopied = permissionsFlag < 0 || copied.rows.value(0).value(permissionsFlag).toString() != QLatin1String("N");
     f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverScreen);
     cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
-    Dialogs().showMessage(copiedMessage(code, name, leftOut), MsgType::Information, MsgButton::Ok);
+    Dialogs().showMessage(copiedMessage(code, name, leftOut, permissionsCopied), MsgType::Information, MsgButton::Ok);
 }

@@ -31,7 +31,7 @@ public:
     void shown(QWidget *sheet) override;
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
-    QList<SavedList> savedLists() override { return {{cdsTbPreco, [this] { cdsTbPrecoAfterPost(); }}}; }
+    QList<SavedList> savedLists() override { return {{cdsTbPreco, [this] { cdsTbPrecoAfterPost(); }, QStringLiteral("SetIncTbPre")}}; }
 
     void cdsTbPrecoBeforeInsert();
     void cdsTbPrecoAfterInsert();

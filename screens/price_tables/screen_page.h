@@ -10,6 +10,7 @@
 #include "client_table.h"
 
 #include <QList>
+#include <QString>
 #include <QObject>
 
 #include <functional>
@@ -34,6 +35,7 @@ struct ToolActions {
 struct SavedList {
     TClientTable *table;
     std::function<void()> send;
+    QString method;  // the remote method that stores it: a role without it may not change the list
 };
 
 class TScreenPage : public QObject {

@@ -140,9 +140,9 @@ void TServiceTypesPage::enable(QWidget *sheet, bool browse, ToolActions &a) cons
 }
 
 QList<SavedList> TServiceTypesPage::savedLists() {
-    return {{cdsTipoServico, [this] { cdsTipoServicoAfterPost(); }},
-            {cdsOperTipoServ, [this] { ServiceDiscounts::SendChanges(f, ByServiceType()); }},
-            {cdsTipoServOper, [this] { ServiceDiscounts::SendChanges(f, ByOperator()); }}};
+    return {{cdsTipoServico, [this] { cdsTipoServicoAfterPost(); }, QStringLiteral("SetTipoServico")},
+            {cdsOperTipoServ, [this] { ServiceDiscounts::SendChanges(f, ByServiceType()); }, QStringLiteral("SetOperTipoServ")},
+            {cdsTipoServOper, [this] { ServiceDiscounts::SendChanges(f, ByOperator()); }, QStringLiteral("SetOperTipoServ")}};
 }
 
 // ---------------------------------------------------------------- service types
