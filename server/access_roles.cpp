@@ -15,7 +15,6 @@ constexpr RoleName kRoles[] = {
 QString subject(Right right) {
     switch (right) {
     case Right::Read: return QStringLiteral("consultar os dados");
-    case Right::Codes: return QStringLiteral("reservar códigos para novos registros");
     case Right::Prices: return QStringLiteral("alterar tabelas de preço, faixas de desconto, tipos de serviço e segmentos de mercado");
     case Right::Discounts: return QStringLiteral("alterar os descontos que os operadores podem conceder");
     }
@@ -41,8 +40,6 @@ QString namesForHelp() { return QStringLiteral("consulta, precos, descontos ou a
 bool allows(Role role, Right right) {
     switch (right) {
     case Right::Read: return true;
-    // A code is handed out only to someone who may insert what it numbers.
-    case Right::Codes: return role != Role::Consulta;
     case Right::Prices: return role == Role::Precos || role == Role::Administrador;
     case Right::Discounts: return role == Role::Descontos || role == Role::Administrador;
     }

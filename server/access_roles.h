@@ -20,9 +20,8 @@ enum class Role { Consulta, Precos, Descontos, Administrador };
 
 enum class Right {
     Read,       // reads that hand out nothing
-    Codes,      // hands out a new code or number (a write of its own)
-    Prices,     // price tables, bands, copies, service types, market segments
-    Discounts,  // what each operator may grant
+    Prices,     // price tables (and their new codes), bands, copies, service types, market segments
+    Discounts,  // what each operator may grant (and the numbers of new service discounts)
 };
 
 namespace AccessRoles {

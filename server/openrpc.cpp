@@ -67,6 +67,7 @@ const ErrorDef kErrors[] = {
     {RpcCode::Conflict, "Conflict", "outro usuário alterou ou excluiu o registro: atualize e envie de novo"},
     {RpcCode::Storage, "Storage", "falha do banco de dados; nada foi gravado"},
     {RpcCode::OutcomeUnknown, "OutcomeUnknown", "a conexão com o banco caiu depois do pedido de gravação; verifique antes de repetir"},
+    {RpcCode::NotAllowed, "NotAllowed", "o papel da pessoa da chave não permite o método"},
 };
 
 QJsonObject components() {

@@ -184,7 +184,7 @@ void Methods::registerPriceTables(MethodRegistry &registry) {
     registry.add(Right::Read, {QStringLiteral("getTbPreco"), {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, layout().fields(), layout().select(QStringLiteral("ORDER BY CDPRECOPROP")), {});
                   }});
-    registry.add(Right::Codes, {QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
+    registry.add(Right::Prices, {QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
     registry.add(Right::Prices, {QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), rules()); }});
     registry.add(Right::Prices, {QStringLiteral("CopiaTbPreco"), {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});

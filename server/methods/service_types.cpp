@@ -240,7 +240,7 @@ void Methods::registerServiceTypes(MethodRegistry &registry) {
                       for (int i = 0; i < 2; ++i)
                           if (const Delta *d = ctx.delta(i)) WritePath::apply(ctx, *d, discountRules());
                   }});
-    registry.add(Right::Codes, {QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
+    registry.add(Right::Discounts, {QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
                       Packets::Builder b({discountLayout().fields()[D_NUMBER]});
                       b.addRow({double(discountNumbers().next(ctx.db).toLongLong())});
                       ctx.data = b.toJson();

@@ -3,6 +3,10 @@
 #include "screen_fixture.h"
 #include "grid_test_helpers.h"
 
+#include <db_config.h>
+#include <db_session.h>
+#include <user_keys.h>
+
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QTabBar>
@@ -363,4 +367,48 @@ TEST_F(MainScreenTest, APermissionsTypeShowsItsCaptionForTheStoredCode) {
     shown.sort();
     EXPECT_EQ(stored, (QStringList{"M", "U"}));
     EXPECT_EQ(shown, (QStringList{"Licença de Uso", "Manutenção"}));
+}
+
+// The screen follows the role of the key it works with: what the role may
+// not store is read-only, with the reason in the tool tips; reads work.
+TEST_F(MainScreenTest, EnablingRuleFollowsThePersonsRole) {
+    startServer(true);
+    const struct {
+        const char *person;
+        Role role;
+        bool prices, discounts;
+    } people[] = {{"Carla", Role::Consulta, false, false}, {"Paulo", Role::Precos, true, false}, {"Diana", Role::Descontos, false, true}};
+    for (const auto &p : people) {
+        SCOPED_TRACE(p.person);
+        DbConfig config;
+        QString error;
+        ASSERT_TRUE(DbConfig::parse(dbPath, &config, &error));
+        HostSettings hs;
+        hs.webUrl = "127.0.0.1";
+        hs.webPort = server->port();
+        {
+            DbSession db(config, QStringLiteral("fixture-keys"));
+            db.open();
+            hs.token = QString::fromLatin1(UserKeys::add(db, QString::fromLatin1(p.person), p.role));
+        }
+        SetHostSettings(hs);
+        TfrmTbPreProCom *f = openScreen();
+        EXPECT_EQ(HostApplication::instance().mainWindow()->findChild<QLabel *>("lblUsuario")->text(),
+                  QStringLiteral("%1 (%2)").arg(QString::fromLatin1(p.person), AccessRoles::name(p.role)));
+        focusGrid(f->priceTables->dbgTabelaPreco);
+        EXPECT_EQ(f->sbtIncluir->isEnabled(), p.prices);
+        EXPECT_EQ(f->sbtCopiar->isEnabled(), p.prices);
+        EXPECT_TRUE(f->sbtCalculadora->isEnabled() && f->sbtImprimir->isEnabled() && f->sbtHistorico->isEnabled());
+        if (!p.prices) {
+            EXPECT_TRUE(f->sbtIncluir->toolTip().contains(AccessRoles::name(p.role)));
+            QTest::keyClick(f->priceTables->dbgTabelaPreco, Qt::Key_A);  // typing does not start an edit
+            settle();
+            EXPECT_EQ(f->priceTables->cdsTbPreco->State(), DataSetState::Browse);
+        }
+        clickSubPage(f->pgcTabelaPreco, f->permissions->tshPermOper);
+        EXPECT_EQ(f->sbtIncluir->isEnabled(), p.discounts);
+        EXPECT_EQ(f->sbtCadAuto->isEnabled(), p.discounts);
+        f->close();
+        settle();
+    }
 }

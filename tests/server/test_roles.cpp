@@ -73,7 +73,7 @@ protected:
 TEST_P(Roles, EachRoleDoesWhatItCoversAndIsRefusedTheRestWithNothingWritten) {
     const Operation operations[] = {
         {"getTbPreco", Right::Read, nullptr},      {"getLuSist", Right::Read, nullptr},
-        {"GetHistTbPreco", Right::Read, nullptr},  {"PrxPrecoProp", Right::Codes, "SEQUENCIA"},
+        {"GetHistTbPreco", Right::Read, nullptr},  {"PrxPrecoProp", Right::Prices, "SEQUENCIA"},
         {"SetIncTbPre", Right::Prices, "PRECOPROPOSTA"}, {"setDescSis", Right::Prices, "PRECOPROPSIST"},
         {"Insere_OperDesc", Right::Discounts, "PRECOPROPOPER"},
     };
