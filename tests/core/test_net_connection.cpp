@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,7 @@ public:
         server.Post("/rpc/Cot00300.rdmTbPreProCom", [this](const httplib::Request &req, httplib::Response &res) {
             ++calls;
             lastAuth = req.get_header_value("Authorization");
+            keys.push_back(req.get_header_value("Idempotency-Key"));
             const QJsonObject in = QJsonDocument::fromJson(QByteArray::fromStdString(req.body)).object();
             lastRequest = in;
             const QString method = in["method"].toString();
@@ -46,6 +48,10 @@ public:
             } else if (method == "slow") {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
                 out["result"] = QJsonObject{{"data", QJsonValue::Null}, {"params", params}};
+            } else if (method == "behindProxy" && ++proxied == 1) {
+                res.status = 504;  // a proxy gave up waiting; the server may still have done it
+                res.set_content("<html>Gateway Timeout</html>", "text/html");
+                return;
             } else if (method == "garbage") {
                 res.set_content("<html>", "text/html");
                 return;
@@ -68,6 +74,8 @@ public:
     int port = 0;
     std::atomic<int> calls{0};
     std::string lastAuth;
+    std::vector<std::string> keys;  // the Idempotency-Key of each call
+    std::atomic<int> proxied{0};
     QJsonObject lastRequest;
 };
 
@@ -182,6 +190,31 @@ TEST(NetConnection, AWriteOfUnknownOutcomeIsAWarningAndItsChangesStayUnmerged) {
     EXPECT_EQ(dialogs.shown[0].type, MsgType::Warning);
     EXPECT_EQ(dialogs.shown[0].text, "Não se sabe se a alteração foi gravada.");
     EXPECT_EQ(t.ChangeCount(), 1);
+
+    // Sent again, the change goes under the same key, so a server that had
+    // stored it answers as the first time instead of storing it twice.
+    EXPECT_THROW(ApplyChanges(net, t, "SetIncTbPre"), EServerError);
+    ASSERT_EQ(fake.keys.size(), 2u);
+    EXPECT_FALSE(fake.keys[0].empty());
+    EXPECT_EQ(fake.keys[1], fake.keys[0]);
+}
+
+TEST(NetConnection, AProxysTimeoutIsAnUnknownOutcomeAndOnlyItsRepeatKeepsTheKey) {
+    FakeServer fake;
+    TNetConnection net;
+    net.ThrowException = false;
+    net.Host = "127.0.0.1";
+    net.Port = fake.port;
+    const RpcReply lost = net.Call("behindProxy", {1});
+    EXPECT_EQ(lost.errorCode, RpcCode::OutcomeUnknown);
+    EXPECT_TRUE(lost.errorMessage.contains("HTTP 504")) << lost.errorMessage.toStdString();
+    EXPECT_TRUE(net.Call("behindProxy", {1}).ok);
+    EXPECT_TRUE(net.Call("behindProxy", {1}).ok);  // answered: a new operation
+    EXPECT_TRUE(net.Call("behindProxy", {2}).ok);
+    ASSERT_EQ(fake.keys.size(), 4u);
+    EXPECT_EQ(fake.keys[1], fake.keys[0]);
+    EXPECT_NE(fake.keys[2], fake.keys[1]);
+    EXPECT_NE(fake.keys[3], fake.keys[2]);
 }
 
 TEST(NetConnection, AnUnreadableReplyIsAClearFailure) {
