@@ -40,6 +40,7 @@ struct HttpRequest {
     QByteArray authorization;
     QByteArray host;  // the Host header: how the client names this server
     QByteArray peer;  // the client's address, without its port
+    QByteArray forwardedFor;  // every X-Forwarded-For header, joined by commas in order
     QByteArray body;
 };
 
@@ -76,6 +77,9 @@ public:
     // Listens on the address (a numeric address or a name resolved to one) and
     // port (0: a free one). False with a Portuguese reason when it cannot.
     bool start(const QString &host, int port, const HttpLimits &limits, QString *error);
+    // Before start(): the listener speaks HTTPS only, with this certificate
+    // and key (PEM), TLS 1.2 or later.
+    void setTls(const QByteArray &certPem, const QByteArray &keyPem);
     int port() const;
     // Stops taking connections, lets the requests already handed to a worker
     // finish and send their answers, then closes every connection.
