@@ -144,3 +144,28 @@ TEST(Files, AShortKeyFileIsRefusedAndWhatHoldsTheDataIsTheOwnersAlone) {
         EXPECT_EQ(modeOf(f), 0600) << f.toStdString();
     ::umask(saved);
 }
+
+// The URL's libpq parameters reach libpq: the throwaway cluster has no TLS,
+// so requiring it fails and refusing it works; the password is never shown.
+TEST(PostgresUrl, LibpqParametersAreHonouredAndThePasswordNeverShown) {
+    if (pgUrl().isEmpty()) GTEST_SKIP() << "COT_TEST_PG_URL não definido.";
+    const QString sep = pgUrl().contains('?') ? "&" : "?";
+    DbConfig config;
+    QString error;
+    for (const char *mode : {"disable", "require"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(DbConfig::parse(pgUrl() + sep + "sslmode=" + mode, &config, &error)) << error.toStdString();
+        DbSession s(config, uniqueName("ssl"));
+        bool opened = true;
+        try {
+            s.open();
+        } catch (const DbError &e) {
+            opened = false;
+            EXPECT_TRUE(e.text().contains("SSL", Qt::CaseInsensitive)) << e.text().toStdString();
+        }
+        EXPECT_EQ(opened, QByteArray(mode) == "disable");
+    }
+    EXPECT_FALSE(DbConfig::parse(pgUrl() + sep + "sslmode=require;host=x", &config, &error));
+    ASSERT_TRUE(DbConfig::parse("postgresql://cot:segredo-da-senha@db/cot?sslmode=verify-full", &config, &error));
+    EXPECT_FALSE(config.describe().contains("segredo-da-senha"));
+}
