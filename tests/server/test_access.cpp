@@ -15,11 +15,13 @@
 #include <backup.h>
 #include <db_config.h>
 #include <monthly_index.h>
+#include <rpc_codes.h>
 #include <server_tls.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <sys/stat.h>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -168,4 +170,32 @@ TEST(PostgresUrl, LibpqParametersAreHonouredAndThePasswordNeverShown) {
     EXPECT_FALSE(DbConfig::parse(pgUrl() + sep + "sslmode=require;host=x", &config, &error));
     ASSERT_TRUE(DbConfig::parse("postgresql://cot:segredo-da-senha@db/cot?sslmode=verify-full", &config, &error));
     EXPECT_FALSE(config.describe().contains("segredo-da-senha"));
+}
+
+// A write on a database file the server can no longer read (overwritten in
+// place, or replaced under it) is refused as a storage failure, never
+// answered as done.
+TEST(DamagedFile, AWriteOnAnUnreadableDatabaseIsRefusedWithStorageFailure) {
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "overwritten in place");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("cot.db");
+        AppServer server(ServerOptions{.database = path, .demo = true, .threads = 2});
+        QString error;
+        ASSERT_TRUE(server.start(&error)) << error.toStdString();
+        TNetConnection net;
+        net.Host = "127.0.0.1";
+        net.Port = server.port();
+        net.ThrowException = false;
+        ASSERT_TRUE(net.Call("PrxPrecoProp", {}).ok);
+        const QByteArray garbage(64 * 1024, 'x');
+        QFile f(replaced ? dir.filePath("outro") : path);
+        ASSERT_TRUE(f.open(replaced ? QIODevice::WriteOnly : QIODevice::ReadWrite));
+        f.write(garbage);
+        f.close();
+        if (replaced) ASSERT_EQ(std::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(path).constData()), 0);
+        const RpcReply r = net.Call("PrxPrecoProp", {});
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.errorCode, RpcCode::Storage) << r.errorMessage.toStdString();
+    }
 }
