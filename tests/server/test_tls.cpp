@@ -2,7 +2,8 @@
 // certificate made here by openssl (as an administrator would).
 //
 // Test organization:
-//   1. The listener: HTTPS answers; plain HTTP on that port gets no data.
+//   1. The listener: HTTPS answers; plain HTTP or NUL bytes on that port get
+//      no data and a closed connection.
 //   2. The desktop's connection: a CA file or the pinned fingerprint is
 //      trusted; an unknown or changed certificate is refused in the
 //      handshake, so a write through it never reaches the server.
@@ -62,6 +63,9 @@ TEST_P(Tls, HttpsAnswersAndPlainHttpOnItsPortGetsNoData) {
     const QByteArray back = raw.readAnswers(1, 3000);
     EXPECT_FALSE(back.contains("HTTP/1.")) << back.toStdString();
     EXPECT_FALSE(back.contains("jsonrpc"));
+    RawSocket nul(server->port());  // not even a request line: the handshake fails at once
+    nul.send(QByteArray(8, '\0'));
+    EXPECT_TRUE(nul.closedByPeer(2000));
 }
 
 TEST_P(Tls, OnlyAVouchedCertificateIsTalkedTo) {
