@@ -2,10 +2,7 @@
 
 #include <QFile>
 
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 SqliteFileIdentity::SqliteFileIdentity(const QString &path) : m_path(path) {
     struct stat st{};
@@ -18,14 +15,9 @@ SqliteFileIdentity::SqliteFileIdentity(const QString &path) : m_path(path) {
 
 bool SqliteFileIdentity::intact() const {
     if (!m_known) return true;  // nothing to compare with (the file came later): SQLite decides
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    // stat() only: opening and closing the file here would drop this
+    // process's POSIX locks on it (SQLite's), and with them another
+    // process's guarantee. A file overwritten in place SQLite finds itself.
     struct stat st{};
-    static const char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
-    char header[16] = {};
-    const bool same = ::fstat(fd, &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
-    // An empty file is a database SQLite has not written yet.
-    const ssize_t n = ::pread(fd, header, sizeof header, 0);
-    ::close(fd);
-    return same && (n == 0 || (n == ssize_t(sizeof header) && std::memcmp(header, kMagic, sizeof header) == 0));
+    return ::stat(QFile::encodeName(m_path).constData(), &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode;
 }

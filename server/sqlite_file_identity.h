@@ -2,8 +2,7 @@
 // The SQLite file a server opened, as it was when it opened it. A file
 // replaced under a running server (renamed over, restored by hand) leaves
 // the server's connections on the old, unlinked one: writes there would be
-// answered as done and lost. A file overwritten with something else is no
-// database at all. Either way the server must refuse to write.
+// answered as done and lost: the server must refuse to write.
 
 #include <QString>
 
@@ -12,7 +11,7 @@
 class SqliteFileIdentity {
 public:
     explicit SqliteFileIdentity(const QString &path);  // what the path names now
-    // True while the path still names that same file and it begins as a SQLite database does.
+    // True while the path still names that same file.
     bool intact() const;
 
 private:
