@@ -74,6 +74,7 @@ bool TNetConnection::tryOpen() {
     m_tlsCheck = TlsCheck();
     QString refusal;
     d->client.reset();
+    d->verifier.reset();
     if (!m_tls && !TlsTrustCheck::isLoopbackHost(Host))
         refusal = QStringLiteral("O servidor %1 não está nesta máquina: a chave de acesso e os dados não são enviados sem "
                                  "criptografia. Use https://%1.").arg(address());
