@@ -122,8 +122,8 @@ QString refusalMessage(const TlsCheck &check, const QString &address) {
                               "não continue e avise-o.")
             .arg(address, check.fingerprint);
     return QStringLiteral("O certificado do servidor %1 não é reconhecido (%2) e foi recusado; nenhuma chave foi enviada. "
-                          "Impressão digital SHA-256: %3. Confira com o administrador e informe o certificado (--ca) ou "
-                          "esta impressão digital (--fingerprint).")
+                          "Impressão digital SHA-256: %3. Confira-a com o administrador: com o certificado dele (--ca) ou, "
+                          "no cot-report, com esta impressão digital (--fingerprint), a conexão é aceita.")
         .arg(address, check.reason, check.fingerprint);
 }
 

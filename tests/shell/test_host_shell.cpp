@@ -85,7 +85,7 @@ TEST_F(HostShellTest, AnUnknownCertificateIsAskedOncePinnedAndAChangedOneRefused
     auto makeCert = [&](const QString &name) {
         QProcess openssl;
         openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-                                  "-subj", "/CN=servidor", "-keyout", certs.filePath(name + "-key.pem"), "-out", certs.filePath(name + ".pem")});
+                                  "-subj", "/CN=servidor", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", certs.filePath(name + "-key.pem"), "-out", certs.filePath(name + ".pem")});
         EXPECT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
         return ServerOptions{.database = db.filePath("cot.db"), .token = "chave-de-teste-do-cot-host-0123",
                              .tlsCertFile = certs.filePath(name + ".pem"), .tlsKeyFile = certs.filePath(name + "-key.pem")};
@@ -100,11 +100,14 @@ TEST_F(HostShellTest, AnUnknownCertificateIsAskedOncePinnedAndAChangedOneRefused
     struct Step {
         bool fromSettings, accept, started;
         QString asked, warned;
+        QStringList extra;
     } steps[] = {
-        {false, false, false, fingerprint, {}},  // declined: nothing kept
-        {false, true, true, fingerprint, {}},
-        {true, false, true, {}, {}},             // the next start goes straight in
-        {true, false, false, {}, "mudou"},       // another certificate at that address
+        {false, false, false, fingerprint, {}, {}},  // declined: nothing kept
+        {false, true, true, fingerprint, {}, {}},
+        {true, false, true, {}, {}, {}},             // the next start goes straight in
+        {true, false, false, {}, "mudou", {}},       // another certificate at that address
+        {false, false, true, {}, {}, {"--ca", second.tlsCertFile}},  // the administrator's file vouches for it
+        {true, false, true, {}, {}, {}},             // and is remembered with the server
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(&s - steps);
@@ -113,8 +116,9 @@ TEST_F(HostShellTest, AnUnknownCertificateIsAskedOncePinnedAndAChangedOneRefused
             ASSERT_TRUE(server->start(&error)) << error.toStdString();
         }
         ShellOptions o;
-        ASSERT_TRUE(ParseShellOptions(s.fromSettings ? QStringList{"cot-host"}
-                                                     : QStringList{"cot-host", "--server", "https://" + address, "--token", first.token},
+        ASSERT_TRUE(ParseShellOptions((s.fromSettings ? QStringList{"cot-host"}
+                                                      : QStringList{"cot-host", "--server", "https://" + address, "--token", first.token}) +
+                                          s.extra,
                                       &o, &error));
         HostShell shell(o);
         QString asked, warned;
