@@ -103,7 +103,10 @@ TEST(AccessThrottle, TheCountDrainsWithTime) {
 }
 
 TEST(Files, AShortKeyFileIsRefusedAndWhatHoldsTheDataIsTheOwnersAlone) {
-    const mode_t saved = ::umask(022);
+    struct Umask {
+        mode_t saved = ::umask(022);  // the usual one: files readable by all unless made otherwise
+        ~Umask() { ::umask(saved); }
+    } umask022;
     QTemporaryDir dir;
     QFile key(dir.filePath("token"));
     ASSERT_TRUE(key.open(QIODevice::WriteOnly));
@@ -144,7 +147,6 @@ TEST(Files, AShortKeyFileIsRefusedAndWhatHoldsTheDataIsTheOwnersAlone) {
     ASSERT_TRUE(ServerTls::defaultFiles(db, &cert, &privateKey, &error));
     for (const QString &f : {dir.filePath("copia.db"), cert, privateKey})
         EXPECT_EQ(modeOf(f), 0600) << f.toStdString();
-    ::umask(saved);
 }
 
 // The URL's libpq parameters reach libpq: the throwaway cluster has no TLS,
