@@ -44,7 +44,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     try {
-        auto source = options.database.isEmpty() ? ReportSource::server(options.server, options.token)
+        auto source = options.database.isEmpty() ? ReportSource::server(options.server, options.token, TlsTrust{options.caFile, options.fingerprint})
                                                  : ReportSource::database(options.database);
         ReportRun::run(options, *source);
     } catch (const EAppError &e) {

@@ -1,6 +1,7 @@
 #include "report_options.h"
 
 #include "routines.h"
+#include "tls_trust.h"
 #include "user_settings.h"
 
 #include <QCommandLineParser>
@@ -12,7 +13,8 @@ namespace ReportCommand {
 
 QString helpText() {
     return QStringLiteral(
-        "Uso: cot-report [--server URL [--token CHAVE] | --database CAMINHO-OU-URL-POSTGRESQL]\n"
+        "Uso: cot-report [--server URL [--token-file ARQUIVO] [--ca ARQUIVO | --fingerprint SHA256]\n"
+        "                 | --database CAMINHO-OU-URL-POSTGRESQL]\n"
         "                [--tables T|CODIGO,CODIGO...] [--systems N] [--users U] [--types U,M,L]\n"
         "                [--location MM|FF|FM] [--format pdf|xlsx|csv] [--cell] --output ARQUIVO|-\n"
         "\n"
@@ -20,7 +22,10 @@ QString helpText() {
         "comercial, sem janela, para livros de preços agendados.\n"
         "\n"
         "  --server URL        servidor de aplicação em execução (ex.: http://127.0.0.1:8080)\n"
-        "  --token CHAVE       chave de acesso do servidor, quando ele exige uma\n"
+        "  --token-file ARQ    arquivo com a chave de acesso do servidor (--token CHAVE também vale,\n"
+        "                      mas deixa a chave visível na lista de processos)\n"
+        "  --ca ARQUIVO        https: certificado (da empresa ou do próprio servidor) que garante o do servidor\n"
+        "  --fingerprint HEX   https: impressão digital SHA-256 do certificado do servidor, que o administrador informa\n"
         "  --database DB       abre o banco diretamente, sem servidor: arquivo SQLite ou\n"
         "                      postgresql://usuario@maquina:porta/banco\n"
         "  --tables T|LISTA    T para todas as tabelas (padrão) ou os códigos separados por vírgula\n"
@@ -38,6 +43,9 @@ QString helpText() {
         "Sem --server nem --database, vale o que o cot-host usa: o arquivo de configurações do usuário\n"
         "(~/.config/cot/cot-host.ini, ou a pasta em COT_CONFIG_DIR), seção [server]: url e token; sem\n"
         "url, o banco em database; sem nenhum dos dois, o banco local do cot-host\n"
+        "Um servidor https:// sem --ca nem --fingerprint é conferido pelos certificados do sistema ou\n"
+        "pelo certificado que o cot-host aceitou para ele; um certificado desconhecido é recusado\n"
+        "(saída 1, com a impressão digital) antes de qualquer chave ser enviada.\n"
         "(~/.local/share/cot/cot-host/cot.db).\n"
         "\n"
         "Saída: 0 relatório gravado; 1 recusado (a mensagem diz o motivo, nenhum arquivo é gravado);\n"
@@ -114,6 +122,7 @@ static void fromSettings(ReportOptions *o) {
     o->server = settings->value(QStringLiteral("server/url")).toString();
     if (!o->server.isEmpty()) {
         if (o->token.isEmpty()) o->token = settings->value(QStringLiteral("server/token")).toString();
+        if (o->caFile.isEmpty()) o->caFile = settings->value(QStringLiteral("server/ca")).toString();
         return;
     }
     // A shared database named there, else the desktop's own when it has one.
@@ -124,6 +133,7 @@ static void fromSettings(ReportOptions *o) {
 
 bool parse(const QStringList &args, ReportOptions *out, QString *error) {
     const QString kValued[] = {QStringLiteral("server"), QStringLiteral("token"),  QStringLiteral("database"),
+                               QStringLiteral("token-file"), QStringLiteral("ca"), QStringLiteral("fingerprint"),
                                QStringLiteral("tables"), QStringLiteral("systems"), QStringLiteral("users"),
                                QStringLiteral("types"),  QStringLiteral("location"), QStringLiteral("format"),
                                QStringLiteral("output")};
@@ -161,6 +171,21 @@ bool parse(const QStringList &args, ReportOptions *out, QString *error) {
     given("server", &o.server);
     given("token", &o.token);
     given("database", &o.database);
+    given("ca", &o.caFile);
+    if (given("token-file", &value)) {
+        if (!o.token.isEmpty()) {
+            *error = QStringLiteral("Use --token ou --token-file, não os dois.");
+            return false;
+        }
+        if (!ReadTokenFile(value, &o.token, error)) return false;
+    }
+    if (given("fingerprint", &value)) {
+        o.fingerprint = TlsTrustCheck::normalizeFingerprint(value);
+        if (o.fingerprint.isEmpty()) {
+            *error = QStringLiteral("Impressão digital inválida em --fingerprint: informe os 64 dígitos hexadecimais do SHA-256.");
+            return false;
+        }
+    }
     given("systems", &o.systems);
     given("users", &o.users);
     given("output", &o.output);
@@ -175,6 +200,10 @@ bool parse(const QStringList &args, ReportOptions *out, QString *error) {
     if (o.server.isEmpty() && o.database.isEmpty()) fromSettings(&o);
     if (o.server.isEmpty() == o.database.isEmpty()) {
         *error = QStringLiteral("Informe --server ou --database (um dos dois).");
+        return false;
+    }
+    if ((!o.caFile.isEmpty() || !o.fingerprint.isEmpty()) && o.server.isEmpty()) {
+        *error = QStringLiteral("--ca e --fingerprint só valem com --server.");
         return false;
     }
     if (!o.token.isEmpty() && o.server.isEmpty()) {

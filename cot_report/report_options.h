@@ -8,7 +8,9 @@
 
 struct ReportOptions {
     QString server;    // --server URL
-    QString token;     // --token KEY
+    QString token;     // --token KEY, or the text of --token-file FILE
+    QString caFile;       // --ca FILE: the https server's certificate is verified against it
+    QString fingerprint;  // --fingerprint HEX: exactly this certificate (SHA-256) is accepted
     QString database;  // --database PATH-OR-POSTGRESQL-URL
     QString tables = QStringLiteral("T");  // "T" or codes joined by commas
     QString systems = QStringLiteral("20");  // as typed: the checks read them

@@ -1,6 +1,7 @@
 #include "report_source.h"
 
 #include "errors.h"
+#include "user_settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,8 +13,9 @@ namespace {
 
 class ServerSource : public ReportSource {
 public:
-    ServerSource(const QString &host, int port, const QString &token) {
+    ServerSource(const QString &host, int port, const QString &token, const TlsTrust &trust) {
         m_net.Host = host;
+        m_net.Trust = trust;
         m_net.Port = port;
         m_net.Token = token;
         m_net.ThrowException = false;
@@ -34,13 +36,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ReportSource> ReportSource::server(const QString &url, const QString &token) {
+std::unique_ptr<ReportSource> ReportSource::server(const QString &url, const QString &token, TlsTrust trust) {
     QString text = url.trimmed();
     if (!text.contains(QLatin1String("://"))) text.prepend(QStringLiteral("http://"));
     const QUrl u(text, QUrl::StrictMode);
-    if (!u.isValid() || u.host().isEmpty() || u.scheme() != QLatin1String("http"))
-        throw EAppError(QStringLiteral("Endereço de servidor inválido: \"%1\" (use http://maquina:porta).").arg(url));
-    return std::make_unique<ServerSource>(u.host(), u.port(80), token);
+    const bool tls = u.scheme() == QLatin1String("https");
+    if (!u.isValid() || u.host().isEmpty() || (!tls && u.scheme() != QLatin1String("http")))
+        throw EAppError(QStringLiteral("Endereço de servidor inválido: \"%1\" (use https://maquina:porta).").arg(url));
+    const int port = u.port(tls ? 443 : 80);
+    if (tls && !trust.vouched()) trust.pinnedFingerprint = PinnedCertificate(QStringLiteral("%1:%2").arg(u.host()).arg(port));
+    return std::make_unique<ServerSource>(QStringLiteral("%1://%2").arg(u.scheme(), u.host()), port, token, trust);
 }
 
 // The database side (report_database.cpp) brings the server library and Qt

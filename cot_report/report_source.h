@@ -14,6 +14,8 @@ public:
     // it refuses or cannot be reached.
     virtual DataPacket call(const QString &method, const QVector<RpcArg> &args) = 0;
 
-    static std::unique_ptr<ReportSource> server(const QString &url, const QString &token);  // EAppError on a bad URL
+    // EAppError on a bad URL. An https:// server is checked by the trust;
+    // with none given, by the certificate cot-host accepted for it, else the system's store.
+    static std::unique_ptr<ReportSource> server(const QString &url, const QString &token, TlsTrust trust = {});
     static std::unique_ptr<ReportSource> database(const QString &location);                 // EAppError when it cannot open
 };

@@ -15,6 +15,9 @@
 #include "local_clock.h"
 #include "wal_checkpointer.h"
 #include "write_lane.h"
+#include "access_throttle.h"
+#include "private_files.h"
+#include "server_tls.h"
 
 #include <packet_writer.h>
 
@@ -102,15 +105,11 @@ struct AppServer::Impl : HttpService {
     std::unique_ptr<HttpServer> http;
     QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
 
-    // Per-person keys: when each person's last use was recorded, and the run
-    // of refused keys per client address.
+    // Per-person keys: when each person's last use was recorded.
     std::mutex keysGuard;
     QHash<QString, std::chrono::steady_clock::time_point> useRecorded;
-    struct Refusals {
-        int count = 0;
-        std::chrono::steady_clock::time_point last{};
-    };
-    QHash<QByteArray, Refusals> refusals;
+    AccessThrottle throttle;  // refused keys per client
+    TlsCertificate tls;       // empty: plain HTTP (loopback only)
     bool running = false;
 
     // The writer and the checkpointer of a SQLite file; stopped once no
@@ -144,7 +143,7 @@ struct AppServer::Impl : HttpService {
         static const QRegularExpression plain(QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\])(:[0-9]{1,5})?$"));
         const QString h = QString::fromLatin1(host);
         const QString name = plain.match(h).hasMatch() ? h : QStringLiteral("127.0.0.1:%1").arg(http ? http->port() : 0);
-        return QStringLiteral("http://%1%2").arg(name, QLatin1String(kRpcPath));
+        return QStringLiteral("%1://%2%3").arg(tls.certPem.isEmpty() ? "http" : "https", name, QLatin1String(kRpcPath));
     }
 
     static HttpAnswer error(int status, const QString &message) {
@@ -163,38 +162,23 @@ struct AppServer::Impl : HttpService {
         return authorization.startsWith("Bearer ") ? authorization.mid(7).trimmed() : QByteArray();
     }
 
-    // A run of refused keys from one address is slowed down: from the fifth
-    // on, the address waits a growing time (up to a minute) before any key
-    // of it is looked at. The key itself is never logged.
+    // A client that keeps sending wrong keys waits before any key of it is
+    // looked at (AccessThrottle). The key itself is never logged.
     std::optional<HttpAnswer> throttled(const HttpRequest &head) {
-        std::lock_guard<std::mutex> lock(keysGuard);
-        const Refusals r = refusals.value(head.peer);
-        if (r.count < 5) return std::nullopt;
-        const int wait = std::min(60, 1 << std::min(r.count - 5, 6));
-        if (std::chrono::steady_clock::now() - r.last >= std::chrono::seconds(wait)) return std::nullopt;
-        HttpAnswer a = error(429, QStringLiteral("Muitas tentativas com chave de acesso inválida deste endereço. Tente de novo em %1 s.").arg(wait));
-        a.retryAfterSeconds = wait;
+        const std::optional<int> wait = throttle.wait(throttle.clientOf(head.peer, head.forwardedFor));
+        if (!wait) return std::nullopt;
+        HttpAnswer a = error(429, QStringLiteral("Muitas tentativas com chave de acesso inválida deste endereço. Tente de novo em %1 s.").arg(*wait));
+        a.retryAfterSeconds = *wait;
         return a;
     }
 
     HttpAnswer refuseKey(const HttpRequest &head) {
-        int count = 0;
-        {
-            std::lock_guard<std::mutex> lock(keysGuard);
-            Refusals &r = refusals[head.peer];
-            r.count = std::chrono::steady_clock::now() - r.last > std::chrono::minutes(10) ? 1 : r.count + 1;
-            r.last = std::chrono::steady_clock::now();
-            count = r.count;
-        }
-        logLine(QStringLiteral("chave"), -1, QStringLiteral("recusada de %1 (%2 seguida(s))").arg(QString::fromLatin1(head.peer)).arg(count));
+        const QByteArray client = throttle.clientOf(head.peer, head.forwardedFor);
+        const double count = throttle.refused(client);
+        logLine(QStringLiteral("chave"), -1, QStringLiteral("recusada de %1 (%2 recente(s))").arg(QString::fromLatin1(client)).arg(qRound(count)));
         HttpAnswer a = error(401, QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida."));
         a.askForKey = true;
         return a;
-    }
-
-    void accepted(const QByteArray &peer) {
-        std::lock_guard<std::mutex> lock(keysGuard);
-        refusals.remove(peer);
     }
 
     std::optional<HttpAnswer> admit(const HttpRequest &head) override {
@@ -248,7 +232,6 @@ struct AppServer::Impl : HttpService {
                 caller = *person;
             }
         }
-        accepted(request.peer);
         RpcDispatcher::Outcome out;
         try {
             out = dispatcher.handle(request.body, session(), caller, request.idempotencyKey);
@@ -345,6 +328,8 @@ AppServer::~AppServer() { stop(); }
 
 int AppServer::port() const { return d->http ? d->http->port() : 0; }
 
+QString AppServer::tlsFingerprint() const { return d->tls.fingerprint; }
+
 bool AppServer::start(QString *error) {
     QString dummy;
     if (!error) error = &dummy;
@@ -361,13 +346,20 @@ bool AppServer::start(QString *error) {
         return false;
     }
     if (!DbConfig::parse(o.database, &d->db, error)) return false;
+    if (!d->throttle.setTrustedProxies(o.trustedProxies, error)) return false;
     if (d->db.dialect == Dialect::SQLite) {
         const QFileInfo file(d->db.sqlitePath);
         if (!file.absoluteDir().exists() && !QDir().mkpath(file.absolutePath())) {
             *error = QStringLiteral("Não foi possível criar a pasta do banco de dados %1.").arg(file.absolutePath());
             return false;
         }
+        // A new database is the user's alone; SQLite gives its -wal and -shm the same mode.
+        if (!PrivateFiles::createEmpty(d->db.sqlitePath, error)) return false;
     }
+    ServerTls::Outcome tlsOutcome = ServerTls::Outcome::Plain;
+    if (!ServerTls::resolve(o.listenHost, o.tlsCertFile, o.tlsKeyFile, d->db, &d->tls, &tlsOutcome, error)) return false;
+    if (tlsOutcome == ServerTls::Outcome::Generated)
+        logLine(QStringLiteral("tls"), -1, QStringLiteral("certificado autoassinado gerado ao lado do banco de dados"));
 
     // Schema and demonstration data, on a connection of this thread only.
     {
@@ -388,10 +380,13 @@ bool AppServer::start(QString *error) {
     limits.maxBodyBytes = std::max<qint64>(1024, o.maxBodyBytes);
     limits.workers = o.threads;
     limits.maxConnections = o.maxConnections;
-    limits.maxPerAddress = o.maxConnectionsPerAddress;
+    limits.maxPerAddress = o.maxConnectionsPerAddress >= 0 ? o.maxConnectionsPerAddress
+                           : resolvesToLoopbackOnly(o.listenHost) ? 0
+                                                                  : 64;
     limits.idleTimeoutSeconds = o.idleTimeoutSeconds;
     if (d->db.dialect == Dialect::SQLite) d->startSqliteThreads();
     d->http = std::make_unique<HttpServer>(*d);
+    if (!d->tls.certPem.isEmpty()) d->http->setTls(d->tls.certPem, d->tls.keyPem);
     if (!d->http->start(o.listenHost, o.port, limits, error)) {
         d->http.reset();
         d->stopSqliteThreads();

@@ -7,6 +7,7 @@
 // database drivers are Qt plugins.
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 struct ServerOptions {
@@ -18,9 +19,17 @@ struct ServerOptions {
     int threads = 8;   // database workers, each with its own database connection
     qint64 maxBodyBytes = 8 * 1024 * 1024;
     int maxConnections = 4096;          // open at once; idle ones cost a socket, not a thread
-    int maxConnectionsPerAddress = 0;   // from one client address; 0: only the overall limit
+    // From one client address; 0: only the overall limit. -1: 64 when listening
+    // beyond the loopback (one address cannot hold the listener), none on the
+    // loopback (the embedded server, instances whose one client is the proxy).
+    int maxConnectionsPerAddress = -1;
     int idleTimeoutSeconds = 30;        // a connection silent this long is closed
     int maxWriteMs = 30000;             // a write holding the write lock longer is rolled back; 0: no limit
+    // HTTPS with this certificate and key (PEM files). Without them a server
+    // listening beyond the loopback makes its own beside the database.
+    QString tlsCertFile;
+    QString tlsKeyFile;
+    QStringList trustedProxies;  // peers whose X-Forwarded-For names the client
 };
 
 class AppServer {
@@ -35,6 +44,8 @@ public:
     // with a Portuguese reason in *error, when it cannot.
     bool start(QString *error);
     int port() const;  // the port listened on; 0 before start
+    // SHA-256 of the certificate served ("AB:CD:..."); empty on plain HTTP.
+    QString tlsFingerprint() const;
     // Stops listening, lets the requests under way finish and answer, and closes
     // every other connection.
     void stop();

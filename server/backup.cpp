@@ -1,5 +1,7 @@
 #include "backup.h"
 
+#include "private_files.h"
+
 #include "db_session.h"
 #include "schema.h"
 
@@ -58,6 +60,9 @@ bool save(const DbConfig &db, const QString &file, QString *error) {
         *error = QStringLiteral("O banco de dados %1 não existe.").arg(db.sqlitePath);
         return false;
     }
+    // Created empty and 0600 first (SQLite writes into an empty file): a copy
+    // holds the key table as the database does.
+    if (!PrivateFiles::createEmpty(target, error)) return false;
     try {
         DbSession s(db, connectionName("backup"));
         s.open();
@@ -91,6 +96,7 @@ bool restore(const DbConfig &db, const QString &file, QString *error) {
         *error = QStringLiteral("Não foi possível copiar %1 para %2.").arg(source, staging);
         return false;
     }
+    PrivateFiles::restrict(staging);
     // The old database's log must not be replayed into the copy.
     for (const char *suffix : {"-wal", "-shm"}) QFile::remove(target + QLatin1String(suffix));
     if (std::rename(QFile::encodeName(staging).constData(), QFile::encodeName(target).constData()) != 0) {

@@ -29,6 +29,15 @@ bool DbConfig::parse(const QString &given, DbConfig *out, QString *error) {
         }
         const QUrlQuery query(url);
         c.schema = query.queryItemValue(QStringLiteral("schema"));
+        static const QRegularExpression keyword(QStringLiteral("^[a-z_]{1,40}$")), plainValue(QStringLiteral("^[^;\\s'\\\\]*$"));
+        for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+            if (key == QLatin1String("schema")) continue;
+            if (!keyword.match(key).hasMatch() || !plainValue.match(value).hasMatch()) {
+                *error = QStringLiteral("Parâmetro inválido na URL do PostgreSQL: \"%1\" (use nome=valor, sem espaços nem \";\").").arg(key);
+                return false;
+            }
+            c.libpqOptions << key + QLatin1Char('=') + value;
+        }
         static const QRegularExpression identifier(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
         if (!c.schema.isEmpty() && !identifier.match(c.schema).hasMatch()) {
             *error = QStringLiteral("Nome de esquema inválido na URL do PostgreSQL: use letras minúsculas, dígitos e \"_\".");

@@ -92,7 +92,10 @@ void DbSession::open() {
         // The schema in the application name tells a database administrator
         // which server a connection belongs to.
         const QString app = m_config.schema.isEmpty() ? QStringLiteral("cot-server") : QStringLiteral("cot-server:") + m_config.schema;
-        db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=%1").arg(app));
+        // The URL's own libpq parameters come last: sslmode and the like are the administrator's.
+        db.setConnectOptions((QStringList{QStringLiteral("connect_timeout=5"), QStringLiteral("application_name=%1").arg(app)} +
+                              m_config.libpqOptions)
+                                 .join(QLatin1Char(';')));
     }
     if (!db.open()) {
         const QSqlError e = db.lastError();

@@ -6,6 +6,7 @@
 //   cot-server restore FILE --database PATH.db     (with the server stopped)
 //   cot-server user add NAME [--papel ROLE] | role NAME ROLE | list | revoke NAME --database PATH.db|postgresql://...
 //   cot-server audit --database DB [--tabela CODE] [--desde YYYY-MM-DD] [--formato csv]
+//   cot-server tls fingerprint --database PATH.db
 
 #include "app_server.h"
 #include "backup.h"
@@ -16,6 +17,8 @@
 #include "user_keys.h"
 #include "access_roles.h"
 #include "audit_trail.h"
+#include "private_files.h"
+#include "server_tls.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,6 +36,8 @@
 
 namespace {
 
+constexpr int kMinimumTokenLength = 20;
+
 void say(FILE *to, const QString &text) {
     const QByteArray b = (text + QLatin1Char('\n')).toUtf8();
     std::fwrite(b.constData(), 1, size_t(b.size()), to);
@@ -46,6 +51,7 @@ int usage() {
                     "             [--token-file ARQUIVO] [--demo] [--threads N] [--max-body BYTES]\n"
                     "             [--max-connections N] [--max-per-address N] [--idle-timeout SEGUNDOS]\n"
                     "             [--max-write-seconds SEGUNDOS]   (tempo máximo de uma gravação; padrão 30)\n"
+                    "             [--tls-cert CERTIFICADO.pem --tls-key CHAVE.pem] [--trusted-proxy ENDEREÇO]...\n"
                     "  cot-server index set AAAA-MM VALOR --database ARQUIVO.db|postgresql://...\n"
                     "  cot-server backup ARQUIVO --database ARQUIVO.db   (cópia com o servidor no ar)\n"
                     "  cot-server restore ARQUIVO --database ARQUIVO.db  (com o servidor parado)\n"
@@ -55,8 +61,12 @@ int usage() {
                     "              PAPEL: consulta (padrão), precos, descontos ou administrador)\n"
                     "  cot-server audit --database ARQUIVO.db|postgresql://... [--tabela CÓDIGO] [--desde AAAA-MM-DD]\n"
                     "             [--formato csv]   (quem alterou o quê, das alterações mais novas às mais antigas)\n"
+                    "  cot-server tls fingerprint --database ARQUIVO.db   (impressão digital SHA-256 do certificado gerado)\n"
                     "\n"
                     "Sem --token-file o servidor só escuta no endereço local (127.0.0.1).\n"
+                    "Fora do endereço local o servidor só fala HTTPS: sem --tls-cert/--tls-key, gera na primeira partida\n"
+                    "um certificado autoassinado ao lado do banco de dados e mostra a impressão digital dele.\n"
+                    "--trusted-proxy: de conexões desse endereço, o cliente é o do cabeçalho X-Forwarded-For.\n"
                     "A porta 0 escolhe uma porta livre, informada na saída padrão."));
     return 2;
 }
@@ -279,6 +289,56 @@ int audit(const QStringList &args) {
     return 0;
 }
 
+// tls fingerprint --database DB: the fingerprint of the certificate the
+// server made for itself, to give to the desktops' users.
+int tlsFingerprint(const QStringList &args) {
+    QString database;
+    QStringList positional;
+    if (!splitDatabaseArg(args, &database, &positional) || database.isEmpty() ||
+        positional != QStringList{QStringLiteral("tls"), QStringLiteral("fingerprint")})
+        return usage();
+    DbConfig config;
+    QString error, cert, key;
+    if (!DbConfig::parse(database, &config, &error) || !ServerTls::defaultFiles(config, &cert, &key, &error)) {
+        say(stderr, error);
+        return 2;
+    }
+    TlsCertificate tls;
+    if (!QFile::exists(cert)) {
+        say(stderr, QStringLiteral("O servidor ainda não gerou um certificado para %1 (ele o gera na primeira partida fora do "
+                                   "endereço local).").arg(config.sqlitePath));
+        return 1;
+    }
+    if (!TlsCertificate::load(cert, key, &tls, &error)) {
+        say(stderr, error);
+        return 1;
+    }
+    say(stdout, QStringLiteral("Certificado %1\nSHA-256 %2").arg(cert, tls.fingerprint));
+    return 0;
+}
+
+// The key file: long enough not to be guessed, and the warning when others may read it.
+bool readTokenFile(const QString &tokenFile, QString *token) {
+    QFile f(tokenFile);
+    if (!f.open(QIODevice::ReadOnly)) {
+        say(stderr, QStringLiteral("Não foi possível ler o arquivo de chave de acesso %1.").arg(tokenFile));
+        return false;
+    }
+    *token = QString::fromUtf8(f.readAll()).trimmed();
+    if (token->isEmpty()) {
+        say(stderr, QStringLiteral("O arquivo de chave de acesso %1 está vazio.").arg(tokenFile));
+        return false;
+    }
+    if (token->size() < kMinimumTokenLength) {
+        say(stderr, QStringLiteral("A chave de acesso em %1 tem %2 caracteres: use pelo menos %3 (por exemplo, a saída de "
+                                   "\"openssl rand -hex 32\").").arg(tokenFile).arg(token->size()).arg(kMinimumTokenLength));
+        return false;
+    }
+    if (PrivateFiles::readableByOthers(tokenFile))
+        say(stderr, QStringLiteral("Aviso: o arquivo de chave de acesso %1 pode ser lido por outros usuários (use chmod 600).").arg(tokenFile));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -295,13 +355,15 @@ int main(int argc, char **argv) {
     if (!args.isEmpty() && args.first() == QLatin1String("index")) return setIndex(args);
     if (!args.isEmpty() && args.first() == QLatin1String("user")) return userKeys(args);
     if (!args.isEmpty() && args.first() == QLatin1String("audit")) return audit(args);
+    if (!args.isEmpty() && args.first() == QLatin1String("tls")) return tlsFingerprint(args);
     if (!args.isEmpty() && (args.first() == QLatin1String("backup") || args.first() == QLatin1String("restore"))) return backupOrRestore(args);
 
     QCommandLineParser parser;
     declare(&parser,
             {QStringLiteral("listen"), QStringLiteral("database"), QStringLiteral("token-file"), QStringLiteral("threads"),
              QStringLiteral("max-body"), QStringLiteral("max-connections"), QStringLiteral("max-per-address"),
-             QStringLiteral("idle-timeout"), QStringLiteral("max-write-seconds")},
+             QStringLiteral("idle-timeout"), QStringLiteral("max-write-seconds"), QStringLiteral("tls-cert"), QStringLiteral("tls-key"),
+             QStringLiteral("trusted-proxy")},
             {QStringLiteral("demo")});
     if (!parser.parse(app.arguments())) {
         if (!parser.unknownOptionNames().isEmpty()) {
@@ -324,6 +386,9 @@ int main(int argc, char **argv) {
     const QString tokenFile = parser.value(QStringLiteral("token-file"));
     options.database = parser.value(QStringLiteral("database"));
     options.demo = parser.isSet(QStringLiteral("demo"));
+    options.tlsCertFile = parser.value(QStringLiteral("tls-cert"));
+    options.tlsKeyFile = parser.value(QStringLiteral("tls-key"));
+    options.trustedProxies = parser.values(QStringLiteral("trusted-proxy"));
     bool ok = true;
     if (parser.isSet(QStringLiteral("threads"))) options.threads = parser.value(QStringLiteral("threads")).toInt(&ok);
     if (!ok) return usage();
@@ -350,17 +415,13 @@ int main(int argc, char **argv) {
         options.listenHost = options.listenHost.mid(1, options.listenHost.size() - 2);
     options.port = listen.mid(colon + 1).toInt(&portOk);
     if (!portOk || options.port < 0 || options.port > 65535) return usage();
-    if (!tokenFile.isEmpty()) {
-        QFile f(tokenFile);
-        if (!f.open(QIODevice::ReadOnly)) {
-            say(stderr, QStringLiteral("Não foi possível ler o arquivo de chave de acesso %1.").arg(tokenFile));
-            return 1;
-        }
-        options.token = QString::fromUtf8(f.readAll()).trimmed();
-        if (options.token.isEmpty()) {
-            say(stderr, QStringLiteral("O arquivo de chave de acesso %1 está vazio.").arg(tokenFile));
-            return 1;
-        }
+    if (!tokenFile.isEmpty() && !readTokenFile(tokenFile, &options.token)) return 1;
+    {
+        DbConfig db;
+        QString ignored;
+        if (DbConfig::parse(options.database, &db, &ignored) && db.dialect == Dialect::SQLite && PrivateFiles::readableByOthers(db.sqlitePath))
+            say(stderr, QStringLiteral("Aviso: o banco de dados %1 pode ser lido por outros usuários (use chmod 600 nele e nos "
+                                       "arquivos -wal e -shm).").arg(db.sqlitePath));
     }
 
     AppServer server(options);
@@ -369,7 +430,10 @@ int main(int argc, char **argv) {
         say(stderr, error);
         return 1;
     }
-    say(stdout, QStringLiteral("cot-server escutando em http://%1:%2").arg(options.listenHost).arg(server.port()));
+    const QString fingerprint = server.tlsFingerprint();
+    say(stdout, QStringLiteral("cot-server escutando em %1://%2:%3").arg(fingerprint.isEmpty() ? "http" : "https", options.listenHost)
+                    .arg(server.port()));
+    if (!fingerprint.isEmpty()) say(stdout, QStringLiteral("Certificado TLS, SHA-256 %1").arg(fingerprint));
 
     // The first signal stops the server gracefully on another thread: requests
     // under way finish, every other connection closes. A second one exits at

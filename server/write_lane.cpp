@@ -1,6 +1,7 @@
 #include "write_lane.h"
 
 #include "db_session.h"
+#include "sqlite_file_identity.h"
 
 #include <exception>
 
@@ -37,6 +38,7 @@ void WriteLane::loop(DbConfig config, QString connectionName) {
     // A QtSql connection lives in the thread that opened it.
     DbSession session(config, connectionName);
     session.setManualCheckpoints(true);  // the server's checkpointer copies the log back
+    const SqliteFileIdentity file(config.sqlitePath);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_work.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
@@ -45,6 +47,10 @@ void WriteLane::loop(DbConfig config, QString connectionName) {
         m_jobs.pop_front();
         lock.unlock();
         try {
+            if (!file.intact()) {
+                session.close();
+                throw DbError(DbError::Connection, QString(), QStringLiteral("o arquivo do banco de dados foi substituído ou danificado"));
+            }
             (*job->call)(session);
         } catch (...) {
             job->failure = std::current_exception();

@@ -30,11 +30,15 @@ namespace {
 
 QString usageText(const QString &settingsFile) {
     return QStringLiteral(
-               "Uso: cot-host [--server http://HOST:PORTA] [--token CHAVE]\n"
+               "Uso: cot-host [--server https://HOST:PORTA] [--token-file ARQUIVO] [--ca CERTIFICADO.pem]\n"
                "       cot-host [--database ARQUIVO|postgresql://...] [--data-dir PASTA] [--no-open]\n"
                "Com --server (e --token), o servidor informado fica gravado em %1 (seção [server]: url e token;\n"
                "arquivo legível só pelo usuário) e as próximas partidas sem argumentos usam o mesmo servidor;\n"
-               "um novo --server substitui o anterior. Com um servidor configurado que não responde, o programa avisa e\n"
+               "um novo --server substitui o anterior. --token-file lê a chave de um arquivo (fora da lista de processos).\n"
+               "Um servidor fora desta máquina só é aceito com https://. Seu certificado é conferido pelo de --ca (lembrado\n"
+               "com o servidor), pelos certificados do sistema ou, no primeiro contato, pela impressão digital que o programa\n"
+               "mostra e que o administrador deve confirmar; aceito, fica registrado, e outro certificado depois é recusado.\n"
+               "Com um servidor configurado que não responde, o programa avisa e\n"
                "oferece tentar de novo ou sair: nunca abre o banco local no lugar dele.\n"
                "O programa só lê os dados pelo servidor de aplicação: não abre banco de dados nem guarda credenciais dele.\n"
                "Sem servidor configurado (ou com --data-dir), inicia o servidor de aplicação embutido sobre um arquivo\n"
@@ -52,7 +56,7 @@ bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *messag
     const auto settings = UserSettings();
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const char *name : {"server", "token", "database", "data-dir"})
+    for (const char *name : {"server", "token", "token-file", "ca", "database", "data-dir"})
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("valor")));
     for (const char *name : {"no-open", "measure-startup"}) parser.addOption(QCommandLineOption(QLatin1String(name)));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
@@ -92,12 +96,22 @@ bool ParseShellOptions(const QStringList &args, ShellOptions *o, QString *messag
     } else if (o->dataDir.isEmpty() && o->database.isEmpty()) {
         o->serverUrl = settings->value(QStringLiteral("server/url")).toString();
         o->token = settings->value(QStringLiteral("server/token")).toString();
+        o->caFile = settings->value(QStringLiteral("server/ca")).toString();
     }
     if (parser.isSet(QStringLiteral("token"))) o->token = parser.value(QStringLiteral("token"));
+    if (parser.isSet(QStringLiteral("token-file")) && !ReadTokenFile(parser.value(QStringLiteral("token-file")), &o->token, message))
+        return false;
+    if (parser.isSet(QStringLiteral("ca"))) o->caFile = QFileInfo(parser.value(QStringLiteral("ca"))).absoluteFilePath();
     if (!o->serverUrl.isEmpty()) {
         const QUrl url = serverUrl(o->serverUrl);
-        if (!url.isValid() || url.host().isEmpty() || url.port() <= 0) {
-            *message = QStringLiteral("Endereço de servidor inválido: %1 (use http://HOST:PORTA).").arg(o->serverUrl);
+        if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 ||
+            (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+            *message = QStringLiteral("Endereço de servidor inválido: %1 (use https://HOST:PORTA).").arg(o->serverUrl);
+            return false;
+        }
+        if (url.scheme() == QLatin1String("http") && !TlsTrustCheck::isLoopbackHost(url.host())) {
+            *message = QStringLiteral("O servidor %1 não está nesta máquina: a chave de acesso e os dados não são enviados sem "
+                                      "criptografia. Use https://%1:%2.").arg(url.host()).arg(url.port());
             return false;
         }
     }
@@ -113,14 +127,16 @@ HostShell::~HostShell() {
 
 QString HostShell::dataLocation() const { return m_dataLocation; }
 
-bool HostShell::reachServer(QString *reason) const {
+bool HostShell::reachServer(QString *reason, TlsCheck *check) const {
     TNetConnection connection;
     connection.Host = CurrentHostSettings().webUrl;
     connection.Port = CurrentHostSettings().webPort;
     connection.Token = CurrentHostSettings().token;
     connection.TimeoutMs = 10000;
     connection.ThrowException = false;
-    if (!connection.Open()) {
+    const bool opened = connection.Open();
+    *check = connection.LastTlsCheck();
+    if (!opened) {
         *reason = connection.LastError();
         return false;
     }
@@ -135,6 +151,8 @@ void HostShell::rememberServer() const {
     auto s = UserSettings();
     s->setValue(QStringLiteral("server/url"), m_options.serverUrl);
     s->setValue(QStringLiteral("server/token"), m_options.token);
+    if (m_options.caFile.isEmpty()) s->remove(QStringLiteral("server/ca"));
+    else s->setValue(QStringLiteral("server/ca"), m_options.caFile);
     // Database credentials an older version kept here go: the server is all a desktop needs.
     s->remove(QStringLiteral("server/database"));
     s->sync();
@@ -222,15 +240,33 @@ bool HostShell::start(QString *error) {
         if (!startEmbeddedServer(error)) return false;
     } else {
         const QUrl url = serverUrl(m_options.serverUrl);
+        const bool tls = url.scheme() == QLatin1String("https");
         HostSettings hs;
-        hs.webUrl = url.host();
+        hs.webUrl = tls ? QStringLiteral("https://") + url.host() : url.host();
         hs.webPort = url.port();
         hs.token = m_options.token;
+        const QString address = QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
+        hs.trust.caFile = m_options.caFile;
+        if (tls && m_options.caFile.isEmpty()) hs.trust.pinnedFingerprint = PinnedCertificate(address);
         SetHostSettings(hs);
-        m_dataLocation = QStringLiteral("servidor %1:%2").arg(hs.webUrl).arg(hs.webPort);
+        m_dataLocation = QStringLiteral("servidor %1").arg(address);
         // Never the embedded server instead: the user would type into a private copy.
         QString reason;
-        while (!reachServer(&reason)) {
+        TlsCheck check;
+        while (!reachServer(&reason, &check)) {
+            // First contact with a certificate nobody vouches for: the person
+            // compares its fingerprint with the administrator's, as with SSH.
+            if (check.verdict == TlsCheck::Unknown && !hs.trust.vouched() && m_askTrust) {
+                if (!m_askTrust(address, check.fingerprint)) {
+                    error->clear();
+                    return false;
+                }
+                PinCertificate(address, check.fingerprint);
+                keepSettingsPrivate();
+                hs.trust.pinnedFingerprint = check.fingerprint;
+                SetHostSettings(hs);
+                continue;
+            }
             const QString text = QStringLiteral("%1\n\nO programa não abre o banco local no lugar do servidor configurado (%2). "
                                                 "Verifique a rede, o servidor e a chave de acesso.")
                                      .arg(reason, m_dataLocation);

@@ -4,6 +4,8 @@
 
 #include <QLibrary>
 #include <QString>
+
+#include "tls_trust.h"
 #include <functional>
 #include <memory>
 
@@ -13,6 +15,7 @@ struct ShellOptions {
     QString serverUrl;     // empty: start the embedded server
     bool serverGiven = false;  // on the command line: remembered once reached
     QString token;         // for a remote server
+    QString caFile;        // an https server's certificate is verified against it (remembered with the server)
     QString database;      // the embedded server's database: SQLite path or postgresql:// URL
     QString dataDir;       // embedded server's folder (default: the user's data folder)
     bool openModule = true;
@@ -39,11 +42,15 @@ public:
     // Asked when the configured server cannot be reached or refuses the key:
     // true to try again, false to leave.
     void setAskRetry(std::function<bool(const QString &)> ask) { m_askRetry = std::move(ask); }
+    // Asked on first contact with an https server whose certificate nobody
+    // vouches for: true when the person recognises the fingerprint (address,
+    // fingerprint); the certificate is then pinned for that server.
+    void setAskTrust(std::function<bool(const QString &, const QString &)> ask) { m_askTrust = std::move(ask); }
 
 private:
     bool startEmbeddedServer(QString *error);
     bool loadModule(QString *error);
-    bool reachServer(QString *reason) const;
+    bool reachServer(QString *reason, TlsCheck *check) const;
     void rememberServer() const;
     void keepSettingsPrivate() const;
     void buildMainWindow();
@@ -55,4 +62,5 @@ private:
     void (*m_finalize)() = nullptr;
     QString m_dataLocation;
     std::function<bool(const QString &)> m_askRetry;
+    std::function<bool(const QString &, const QString &)> m_askTrust;
 };

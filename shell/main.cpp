@@ -49,6 +49,20 @@ int main(int argc, char **argv) {
         box.exec();
         return box.clickedButton() == retry;
     });
+    shell.setAskTrust([](const QString &address, const QString &fingerprint) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("COT — Certificado do servidor"),
+                        QStringLiteral("Primeiro contato com o servidor %1.\n\n"
+                                       "O certificado que ele apresenta não é garantido por nenhuma autoridade conhecida "
+                                       "deste computador. Impressão digital SHA-256:\n\n%2\n\n"
+                                       "É a mesma impressão digital que o administrador do servidor lhe informou? "
+                                       "Aceita, ela fica registrada e um certificado diferente será recusado.")
+                            .arg(address, fingerprint));
+        QPushButton *accept = box.addButton(QStringLiteral("Sim, é a mesma"), QMessageBox::AcceptRole);
+        QPushButton *refuse = box.addButton(QStringLiteral("Não, sair"), QMessageBox::RejectRole);
+        box.setDefaultButton(refuse);
+        box.exec();
+        return box.clickedButton() == accept;
+    });
     QString error;
     if (!shell.start(&error)) {
         if (!error.isEmpty()) QMessageBox::critical(nullptr, QStringLiteral("COT — Proposta Comercial"), error);

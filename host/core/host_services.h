@@ -6,10 +6,13 @@
 #include <QSet>
 #include <QStringList>
 
+#include "tls_trust.h"
+
 struct HostSettings {
     QString webUrl = QStringLiteral("127.0.0.1");
     int webPort = 8300;
     QString token;
+    TlsTrust trust;  // for an https:// webUrl
 };
 
 const HostSettings &CurrentHostSettings();

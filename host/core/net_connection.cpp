@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "errors.h"
 #include "idempotency_keys.h"
+#include "host_services.h"
 #include "packet_writer.h"
 #include "rpc_codes.h"
 
@@ -42,6 +43,7 @@ void RpcArg::writeBack(const QJsonValue &value) const {
 }
 
 struct TNetConnection::Impl {
+    std::unique_ptr<TlsTrustCheck::Verifier> verifier;  // before the client: it outlives the handshakes
     std::unique_ptr<httplib::Client> client;
     IdempotencyKeys keys;
 };
@@ -67,17 +69,40 @@ bool TNetConnection::Open() {
 
 bool TNetConnection::tryOpen() {
     if (OnBeforeConnect) OnBeforeConnect(*this);
+    const QString given = Host.trimmed().toLower();
+    if (given.startsWith(QLatin1String("https://"))) m_tls = true;
+    else if (given.startsWith(QLatin1String("http://"))) m_tls = false;
     Host = bareHost(Host);
-    d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
+    m_tlsCheck = TlsCheck();
+    QString refusal;
+    d->client.reset();
+    d->verifier.reset();
+    if (!m_tls && !TlsTrustCheck::isLoopbackHost(Host))
+        refusal = QStringLiteral("O servidor %1 não está nesta máquina: a chave de acesso e os dados não são enviados sem "
+                                 "criptografia. Use https://%1.").arg(address());
+    else if (m_tls) {
+        const QString name = Host.contains(QLatin1Char(':')) && !Host.startsWith(QLatin1Char('[')) ? '[' + Host + ']' : Host;
+        d->client = std::make_unique<httplib::Client>(QStringLiteral("https://%1:%2").arg(name).arg(Port).toStdString());
+        d->client->enable_server_certificate_verification(false);  // the verifier checks, during the handshake
+        d->verifier = std::make_unique<TlsTrustCheck::Verifier>(Host, Trust.vouched() ? Trust : CurrentHostSettings().trust);
+        if (!d->verifier->configure(d->client->ssl_context(), &refusal)) d->client.reset();
+    } else d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
+    if (!d->client) {
+        m_lastError = refusal;
+        return false;
+    }
     d->client->set_keep_alive(true);
     d->client->set_tcp_nodelay(true);
     d->client->set_connection_timeout(std::chrono::milliseconds(std::min(TimeoutMs, 5000)));
     d->client->set_read_timeout(std::chrono::milliseconds(TimeoutMs));
     d->client->set_write_timeout(std::chrono::milliseconds(TimeoutMs));
     auto res = d->client->Get("/health");
+    if (d->verifier) m_tlsCheck = d->verifier->check();
     if (!res || res->status != 200) {
         d->client.reset();
         m_lastError = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
+        if (m_tlsCheck.verdict == TlsCheck::Unknown || m_tlsCheck.verdict == TlsCheck::Changed)
+            m_lastError = TlsTrustCheck::refusalMessage(m_tlsCheck, address());
         if (m_connected) {
             m_connected = false;
             emit connectedChanged(false);

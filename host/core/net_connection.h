@@ -5,6 +5,7 @@
 
 #include "packet.h"
 #include "rpc_answer.h"
+#include "tls_trust.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -56,6 +57,10 @@ public:
     QString Host;
     int Port = 0;
     QString Token;
+    // Host may carry its scheme: "https://name" speaks TLS, verified by Trust
+    // (or, when that vouches for nothing, by the host settings' trust). Plain
+    // HTTP is refused for an address beyond the loopback.
+    TlsTrust Trust;
     QString ServerName = QStringLiteral("Cot00300.rdmTbPreProCom");
     int TimeoutMs = 30000;
     // True: a transport failure raises EAppError. False: it comes back as a
@@ -69,6 +74,8 @@ public:
     // its failed reply carries the reason to CheckResultServ, which shows it.
     bool Open();
     QString LastError() const { return m_lastError; }
+    // What the last TLS handshake saw of the server's certificate.
+    TlsCheck LastTlsCheck() const { return m_tlsCheck; }
     void Close();
     bool Connected() const { return m_connected; }
 
@@ -84,6 +91,8 @@ private:
     RpcReply transportFailure(const QString &message);
     bool tryOpen();
     QString m_lastError;
+    TlsCheck m_tlsCheck;
+    bool m_tls = false;  // the scheme last given in Host
     struct Impl;
     std::unique_ptr<Impl> d;
     bool m_connected = false;

@@ -12,3 +12,12 @@
 void SetSettingsFolder(const QString &folder);
 QString SettingsFilePath();
 std::unique_ptr<QSettings> UserSettings();
+
+// The certificate a person accepted for a server ("HOST:PORT"), by its
+// SHA-256 fingerprint; empty when none was.
+QString PinnedCertificate(const QString &address);
+void PinCertificate(const QString &address, const QString &fingerprint);
+
+// A key kept in a file (--token-file), so it stays out of the process list:
+// the file's text without surrounding blanks. False with a Portuguese reason.
+bool ReadTokenFile(const QString &path, QString *token, QString *error);

@@ -1,5 +1,6 @@
 #include "http_server.h"
 
+#include "tls_certificate.h"
 #include "worker_pool.h"
 
 #include <QFile>
@@ -116,6 +117,23 @@ bool isLoopbackAddress(const sockaddr *sa) {
     return false;
 }
 
+// Every X-Forwarded-For line, in the order received: a proxy appends its own.
+QByteArray forwardedFor(MHD_Connection *connection) {
+    QByteArray all;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void *cls, MHD_ValueKind, const char *key, const char *value) {
+            if (key && value && qstricmp(key, "X-Forwarded-For") == 0) {
+                auto *out = static_cast<QByteArray *>(cls);
+                if (!out->isEmpty()) *out += ',';
+                *out += value;
+            }
+            return MHD_YES;
+        },
+        &all);
+    return all;
+}
+
 }  // namespace
 
 bool resolvesToLoopbackOnly(const QString &host, QString *resolveError) {
@@ -143,6 +161,7 @@ struct HttpServer::Impl {
     std::atomic<int> unfinished{0};  // handed to a worker and not yet sent
     std::atomic<qint64> largeInFlight{0};  // bytes reserved by large bodies
     int port = 0;
+    QByteArray tlsCert, tlsKey;  // empty: plain HTTP
 
     explicit Impl(HttpService &s) : service(s) {}
 
@@ -264,6 +283,7 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
         ex->request.host = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
         ex->request.idempotencyKey = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key");
         ex->request.peer = peerAddress(connection);
+        ex->request.forwardedFor = forwardedFor(connection);
         return self->begin(connection, ex);
     }
     if (ex->refused) {
@@ -329,6 +349,11 @@ HttpServer::~HttpServer() { stop(); }
 
 int HttpServer::port() const { return d->port; }
 
+void HttpServer::setTls(const QByteArray &certPem, const QByteArray &keyPem) {
+    d->tlsCert = certPem;
+    d->tlsKey = keyPem;
+}
+
 bool HttpServer::start(const QString &host, int port, const HttpLimits &limits, QString *error) {
     if (d->daemon) return true;
     d->limits = limits;
@@ -345,6 +370,13 @@ bool HttpServer::start(const QString &host, int port, const HttpLimits &limits, 
     d->pool = std::make_unique<WorkerPool>(limits.workers);
     unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_TURBO;
     if (address.ss_family == AF_INET6) flags |= MHD_USE_IPv6;
+    // libmicrohttpd keeps the pointers: the texts stay in Impl while it runs.
+    MHD_OptionItem tls[] = {{MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char *>(d->tlsCert.constData())},
+                            {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char *>(d->tlsKey.constData())},
+                            {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char *>(kTlsPriorities)},
+                            {MHD_OPTION_END, 0, nullptr}};
+    if (!d->tlsCert.isEmpty()) flags |= MHD_USE_TLS;
+    else tls[0].option = MHD_OPTION_END;
     d->daemon = MHD_start_daemon(
         flags, uint16_t(port), nullptr, nullptr, &Impl::onRequest, d.get(),
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&address),
@@ -355,6 +387,7 @@ bool HttpServer::start(const QString &host, int port, const HttpLimits &limits, 
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(32 * 1024),
         MHD_OPTION_LISTEN_BACKLOG_SIZE, backlogSize(),
         MHD_OPTION_NOTIFY_COMPLETED, &Impl::onCompleted, d.get(),
+        MHD_OPTION_ARRAY, tls,
         MHD_OPTION_END);
     if (!d->daemon) {
         d->pool.reset();

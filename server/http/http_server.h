@@ -41,6 +41,7 @@ struct HttpRequest {
     QByteArray host;  // the Host header: how the client names this server
     QByteArray idempotencyKey;  // the Idempotency-Key header: a write's repeats get its first answer
     QByteArray peer;  // the client's address, without its port
+    QByteArray forwardedFor;  // every X-Forwarded-For header, joined by commas in order
     QByteArray body;
 };
 
@@ -77,6 +78,9 @@ public:
     // Listens on the address (a numeric address or a name resolved to one) and
     // port (0: a free one). False with a Portuguese reason when it cannot.
     bool start(const QString &host, int port, const HttpLimits &limits, QString *error);
+    // Before start(): the listener speaks HTTPS only, with this certificate
+    // and key (PEM), TLS 1.2 or later.
+    void setTls(const QByteArray &certPem, const QByteArray &keyPem);
     int port() const;
     // Stops taking connections, lets the requests already handed to a worker
     // finish and send their answers, then closes every connection.

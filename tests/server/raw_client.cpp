@@ -120,7 +120,9 @@ bool ServerProcess::start(const QString &database, const QStringList &extra) {
         m_process.waitForReadyRead(200);
         out += m_process.readAllStandardOutput();
     }
-    m_port = out.mid(out.lastIndexOf(':') + 1).trimmed().toInt();
+    // "cot-server escutando em http(s)://HOST:PORT"; a fingerprint line may follow.
+    const QByteArray first = out.left(out.indexOf('\n'));
+    m_port = first.mid(first.lastIndexOf(':') + 1).trimmed().toInt();
     return m_port > 0;
 }
 

@@ -108,7 +108,9 @@ void ServerTest::TearDown() {
 
 std::unique_ptr<TNetConnection> ServerTest::connect(const QString &token) {
     auto c = std::make_unique<TNetConnection>();
-    c->Host = QStringLiteral("127.0.0.1");
+    // A server with a certificate is reached over https, trusting that certificate.
+    c->Host = options.tlsCertFile.isEmpty() ? QStringLiteral("127.0.0.1") : QStringLiteral("https://127.0.0.1");
+    c->Trust.caFile = options.tlsCertFile;
     c->Port = server->port();
     c->Token = token;
     c->Open();

@@ -90,7 +90,7 @@ TEST_P(Cli, LogsOneLinePerRequestWithoutTheData) {
     QTemporaryDir dir;
     QFile token(dir.filePath(QStringLiteral("token")));
     ASSERT_TRUE(token.open(QIODevice::WriteOnly));
-    token.write("chave-do-teste\n");
+    token.write("chave-do-teste-de-linha-de-comando\n");
     token.close();
     QProcess p;
     p.start(QStringLiteral(COT_SERVER_BIN), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--database"),
@@ -105,7 +105,7 @@ TEST_P(Cli, LogsOneLinePerRequestWithoutTheData) {
     TNetConnection c;
     c.Host = QStringLiteral("127.0.0.1");
     c.Port = port;
-    c.Token = QStringLiteral("chave-do-teste");
+    c.Token = QStringLiteral("chave-do-teste-de-linha-de-comando");
     ASSERT_TRUE(c.Call(QStringLiteral("getTbPreco"), {}).ok);
     EXPECT_EQ(c.Call(QStringLiteral("getDescSis"), {QStringLiteral("x'")}).errorCode, RpcCode::InvalidParams);
     c.Token = QStringLiteral("errada");

@@ -26,7 +26,7 @@
 
 namespace {
 
-const QByteArray kToken = "chave-de-teste-http";
+const QByteArray kToken = "chave-de-teste-http-0123456789";
 
 QByteArray getTbPreco(int id) { return QByteArray(R"({"jsonrpc":"2.0","id":)") + QByteArray::number(id) + R"(,"method":"getTbPreco","params":[]})"; }
 

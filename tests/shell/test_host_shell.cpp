@@ -76,3 +76,65 @@ TEST_F(HostShellTest, AnUnreachableOrRefusingServerIsAskedAboutNeverReplaced) {
         later.reset();
     }
 }
+
+// An https server nobody vouches for: the person is shown its fingerprint
+// once; an accepted certificate is pinned, a later different one refused
+// with a warning and never asked about again.
+TEST_F(HostShellTest, AnUnknownCertificateIsAskedOncePinnedAndAChangedOneRefused) {
+    QTemporaryDir certs;
+    auto makeCert = [&](const QString &name) {
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+                                  "-subj", "/CN=servidor", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", certs.filePath(name + "-key.pem"), "-out", certs.filePath(name + ".pem")});
+        EXPECT_TRUE(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        return ServerOptions{.database = db.filePath("cot.db"), .token = "chave-de-teste-do-cot-host-0123",
+                             .tlsCertFile = certs.filePath(name + ".pem"), .tlsKeyFile = certs.filePath(name + "-key.pem")};
+    };
+    ServerOptions first = makeCert("primeiro"), second = makeCert("segundo");
+    auto server = std::make_unique<AppServer>(first);
+    QString error;
+    ASSERT_TRUE(server->start(&error)) << error.toStdString();
+    const int port = server->port();
+    first.port = second.port = port;
+    const QString address = "127.0.0.1:" + QString::number(port), fingerprint = server->tlsFingerprint();
+    struct Step {
+        bool fromSettings, accept, started;
+        QString asked, warned;
+        QStringList extra;
+    } steps[] = {
+        {false, false, false, fingerprint, {}, {}},  // declined: nothing kept
+        {false, true, true, fingerprint, {}, {}},
+        {true, false, true, {}, {}, {}},             // the next start goes straight in
+        {true, false, false, {}, "mudou", {}},       // another certificate at that address
+        {false, false, true, {}, {}, {"--ca", second.tlsCertFile}},  // the administrator's file vouches for it
+        {true, false, true, {}, {}, {}},             // and is remembered with the server
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(&s - steps);
+        if (&s == &steps[3]) {
+            server = std::make_unique<AppServer>(second);
+            ASSERT_TRUE(server->start(&error)) << error.toStdString();
+        }
+        ShellOptions o;
+        ASSERT_TRUE(ParseShellOptions((s.fromSettings ? QStringList{"cot-host"}
+                                                      : QStringList{"cot-host", "--server", "https://" + address, "--token", first.token}) +
+                                          s.extra,
+                                      &o, &error));
+        HostShell shell(o);
+        QString asked, warned;
+        shell.setAskTrust([&](const QString &where, const QString &shown) {
+            asked = shown;
+            EXPECT_EQ(where, address);
+            return s.accept;
+        });
+        shell.setAskRetry([&](const QString &text) {
+            warned = text;
+            return false;
+        });
+        EXPECT_EQ(shell.start(&error), s.started) << error.toStdString();
+        EXPECT_EQ(asked, s.asked);
+        EXPECT_TRUE(s.warned.isEmpty() ? warned.isEmpty() : warned.contains(s.warned) && warned.contains(server->tlsFingerprint()))
+            << warned.toStdString();
+        EXPECT_EQ(PinnedCertificate(address), &s == &steps[0] ? QString() : fingerprint);
+    }
+}
