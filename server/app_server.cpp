@@ -5,6 +5,7 @@
 #include "demo_data.h"
 #include "methods/methods.h"
 #include "rpc_dispatcher.h"
+#include "rpc_batch.h"
 #include "schema.h"
 #include "codes.h"
 #include "http/http_server.h"
@@ -246,7 +247,7 @@ struct AppServer::Impl : HttpService {
         accepted(request.peer);
         RpcDispatcher::Outcome out;
         try {
-            out = dispatcher.handle(request.body, session(), user);
+            out = RpcBatch::handle(dispatcher, request.body, session(), user);
         } catch (...) {
             out.code = RpcCode::Storage;
             out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));
