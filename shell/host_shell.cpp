@@ -120,11 +120,11 @@ bool HostShell::reachServer(QString *reason) const {
     connection.Token = CurrentHostSettings().token;
     connection.TimeoutMs = 10000;
     connection.ThrowException = false;
-    if (!connection.Open()) {
-        *reason = connection.LastError();
-        return false;
-    }
-    // Any method tells whether the key is taken; this one reads one row.
+    // The call below is the check: no /health before it. Its socket stays
+    // open for the main screen, which then needs no check of its own.
+    connection.CheckOnOpen = false;
+    connection.Open();
+    // Any method tells whether the server is there and the key is taken; this one reads one row.
     const RpcReply reply = connection.Call(QStringLiteral("getIndiceBtn"), {});
     if (reply.ok || (reply.errorCode != RpcCode::Unauthorized && reply.errorCode != RpcCode::Transport)) return true;
     *reason = reply.errorMessage;

@@ -4,10 +4,12 @@
 #include "errors.h"
 #include "packet_writer.h"
 #include "rpc_codes.h"
+#include "server_link.h"
 
 #include <QJsonDocument>
+#include <QAbstractEventDispatcher>
 #include <QJsonObject>
-#include <httplib.h>
+#include <QTimer>
 
 RpcArg RpcArg::ref(QString *text) { return RpcArg(RefString, text); }
 RpcArg RpcArg::ref(int *number) { return RpcArg(RefInt, number); }
@@ -40,11 +42,33 @@ void RpcArg::writeBack(const QJsonValue &value) const {
     }
 }
 
+// A desktop left open keeps its socket: after this long without a request it
+// sends an empty one, well inside the server's idle timeout (300 s by default)
+// and the few minutes after which routers and firewalls forget a quiet flow.
+static constexpr std::chrono::seconds kKeepAliveQuiet{100};
+
 struct TNetConnection::Impl {
-    std::unique_ptr<httplib::Client> client;
+    std::shared_ptr<ServerLink> link;
+    QTimer *keepAlive = nullptr;
 };
 
-TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Impl>()) {}
+// What one HTTP request brought back: a transport failure's message, or the
+// answer's status and body.
+struct TNetConnection::Posted {
+    QString failure;
+    int status = 0;
+    std::string body;
+};
+
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), d(std::make_unique<Impl>()) {
+    // Only where an event loop runs (the desktop): a test's or a worker's
+    // thread has none.
+    if (QAbstractEventDispatcher::instance()) {
+        d->keepAlive = new QTimer(this);
+        d->keepAlive->setInterval(std::chrono::seconds(30));
+        connect(d->keepAlive, &QTimer::timeout, this, &TNetConnection::keepAlive);
+    }
+}
 TNetConnection::~TNetConnection() = default;
 
 QString TNetConnection::address() const { return QStringLiteral("%1:%2").arg(Host).arg(Port); }
@@ -66,15 +90,11 @@ bool TNetConnection::Open() {
 bool TNetConnection::tryOpen() {
     if (OnBeforeConnect) OnBeforeConnect(*this);
     Host = bareHost(Host);
-    d->client = std::make_unique<httplib::Client>(Host.toStdString(), Port);
-    d->client->set_keep_alive(true);
-    d->client->set_tcp_nodelay(true);
-    d->client->set_connection_timeout(std::chrono::milliseconds(std::min(TimeoutMs, 5000)));
-    d->client->set_read_timeout(std::chrono::milliseconds(TimeoutMs));
-    d->client->set_write_timeout(std::chrono::milliseconds(TimeoutMs));
-    auto res = d->client->Get("/health");
-    if (!res || res->status != 200) {
-        d->client.reset();
+    d->link = ServerLink::to(Host, Port);
+    // A link that has answered needs no check of its own: the connections
+    // of one desktop share it.
+    if (CheckOnOpen && !d->link->answered() && !d->link->check(TimeoutMs)) {
+        d->link.reset();
         m_lastError = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
         if (m_connected) {
             m_connected = false;
@@ -83,6 +103,7 @@ bool TNetConnection::tryOpen() {
         return false;
     }
     m_lastError.clear();
+    if (d->keepAlive) d->keepAlive->start();
     if (!m_connected) {
         m_connected = true;
         emit connectedChanged(true);
@@ -91,12 +112,17 @@ bool TNetConnection::tryOpen() {
 }
 
 void TNetConnection::Close() {
-    if (d->client) d->client->stop();
-    d->client.reset();
+    // The link itself stays for the desktop's other connections.
+    d->link.reset();
+    if (d->keepAlive) d->keepAlive->stop();
     if (m_connected) {
         m_connected = false;
         emit connectedChanged(false);
     }
+}
+
+void TNetConnection::keepAlive() {
+    if (d->link) d->link->keepAlive(kKeepAliveQuiet);
 }
 
 RpcReply TNetConnection::transportFailure(const QString &message) {
@@ -107,48 +133,52 @@ RpcReply TNetConnection::transportFailure(const QString &message) {
     return reply;
 }
 
-RpcReply TNetConnection::Call(const QString &method, std::initializer_list<RpcArg> args) {
-    return Call(method, QVector<RpcArg>(args));
-}
-
-RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args) {
-    if (!m_connected && !tryOpen()) return transportFailure(m_lastError);
-    QJsonArray params;
-    for (const RpcArg &a : args) params.append(a.toJson());
-    const qint64 id = m_nextId++;
-    const QJsonObject request{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
-    const std::string body = JsonText::encode(request).toStdString();
-
+TNetConnection::Posted TNetConnection::post(const QByteArray &body, int calls) {
+    Posted out;
+    if (!m_connected && !tryOpen()) {
+        out.failure = m_lastError;
+        return out;
+    }
     httplib::Headers headers;
     if (!Token.isEmpty()) headers.emplace("Authorization", "Bearer " + Token.toStdString());
     const std::string path = "/rpc/" + ServerName.toStdString();
-    auto res = d->client->Post(path.c_str(), headers, body, "application/json");
-    if (!res) {
-        const auto err = res.error();
+    ++m_traffic.requests;
+    m_traffic.calls += calls;
+    ServerLink::Answer a = d->link->post(path, headers, body.toStdString(), TimeoutMs);
+    if (!a.result) {
+        const auto err = a.result.error();
         // Reconnect (reading the address anew) on the next call.
-        d->client.reset();
+        d->link.reset();
         m_connected = false;
         emit connectedChanged(false);
-        if (err == httplib::Error::Read || err == httplib::Error::Write)
-            return transportFailure(QStringLiteral("O servidor de aplicação em %1 não respondeu a tempo.").arg(address()));
-        return transportFailure(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address()));
+        out.failure = err == httplib::Error::Read || err == httplib::Error::Write
+                          ? QStringLiteral("O servidor de aplicação em %1 não respondeu a tempo.").arg(address())
+                          : QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1.").arg(address());
+        return out;
     }
+    if (a.compressed) ++m_traffic.compressedAnswers;
+    out.status = a.result->status;
+    out.body = std::move(a.result->body);
+    return out;
+}
+
+// A refusal of the HTTP layer, or the JSON-RPC answer turned into a reply
+// (by-reference arguments written back on success).
+RpcReply TNetConnection::answerOf(const RpcAnswer &answer, const QVector<RpcArg> &args, int status) const {
     RpcReply reply;
-    if (res->status == 401) {
+    if (status == 401) {
         reply.errorCode = RpcCode::Unauthorized;
         reply.errorMessage = QStringLiteral("O servidor de aplicação recusou o acesso: chave de acesso inválida.");
         return reply;
     }
-    if (res->status == 413) {
+    if (status == 413) {
         reply.errorCode = RpcCode::TooLarge;
         reply.errorMessage = QStringLiteral("A requisição excede o tamanho máximo aceito pelo servidor de aplicação.");
         return reply;
     }
-    // Read in place: the reader keeps a copy of the data part only.
-    const RpcAnswer answer = RpcAnswerReader::read(QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size())));
     if (!answer.readable) {
         reply.errorCode = RpcCode::ParseError;
-        reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(res->status);
+        reply.errorMessage = QStringLiteral("Resposta inválida do servidor de aplicação (HTTP %1).").arg(status);
         return reply;
     }
     if (answer.isError) {
@@ -162,6 +192,61 @@ RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args
     reply.params = answer.params;
     for (int i = 0; i < args.size() && i < reply.params.size(); ++i) args[i].writeBack(reply.params.at(i));
     return reply;
+}
+
+static QJsonObject request(qint64 id, const QString &method, const QVector<RpcArg> &args) {
+    QJsonArray params;
+    for (const RpcArg &a : args) params.append(a.toJson());
+    return QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
+}
+
+RpcReply TNetConnection::Call(const QString &method, std::initializer_list<RpcArg> args) {
+    return Call(method, QVector<RpcArg>(args));
+}
+
+RpcReply TNetConnection::Call(const QString &method, const QVector<RpcArg> &args) {
+    Posted p = post(JsonText::encode(request(m_nextId++, method, args)), 1);
+    if (!p.failure.isEmpty()) return transportFailure(p.failure);
+    // Read in place: the reader keeps a copy of the data part only.
+    return answerOf(RpcAnswerReader::read(QByteArray::fromRawData(p.body.data(), qsizetype(p.body.size()))), args, p.status);
+}
+
+QVector<RpcReply> TNetConnection::CallBatch(const QVector<RpcCall> &calls) {
+    if (calls.size() == 1) return {Call(calls.first().method, calls.first().args)};
+    QVector<RpcReply> replies(calls.size());
+    if (calls.isEmpty()) return replies;
+    const qint64 firstId = m_nextId;
+    QJsonArray batch;
+    for (const RpcCall &c : calls) batch.append(request(m_nextId++, c.method, c.args));
+    Posted p = post(JsonText::encode(batch), int(calls.size()));
+    if (!p.failure.isEmpty()) {
+        const RpcReply failed = transportFailure(p.failure);
+        replies.fill(failed);
+        return replies;
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromRawData(p.body.data(), qsizetype(p.body.size())));
+    if (!doc.isArray()) {
+        // The whole request refused (the key, the size), or a server that
+        // takes no batches: the same answer for every call.
+        const RpcAnswer whole = RpcAnswerReader::read(QByteArray::fromRawData(p.body.data(), qsizetype(p.body.size())));
+        if (whole.readable && whole.isError && whole.errorCode == RpcCode::InvalidRequest && p.status == 200) {
+            for (int i = 0; i < calls.size(); ++i) replies[i] = Call(calls[i].method, calls[i].args);
+            return replies;
+        }
+        for (int i = 0; i < calls.size(); ++i) replies[i] = answerOf(whole, calls[i].args, p.status);
+        return replies;
+    }
+    // Matched by id: JSON-RPC lets a server answer a batch in any order.
+    QVector<bool> seen(calls.size(), false);
+    for (const QJsonValue &v : doc.array()) {
+        const qint64 i = qint64(v.toObject().value(QLatin1String("id")).toDouble(-1)) - firstId;
+        if (i < 0 || i >= calls.size() || seen[i]) continue;
+        seen[i] = true;
+        replies[i] = answerOf(RpcAnswerReader::read(JsonText::encode(v)), calls[i].args, p.status);
+    }
+    for (int i = 0; i < calls.size(); ++i)
+        if (!seen[i]) replies[i] = answerOf(RpcAnswer{}, calls[i].args, p.status);
+    return replies;
 }
 
 QJsonValue CheckResultServ(const RpcReply &reply, bool show, int) {

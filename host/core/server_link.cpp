@@ -1,0 +1,68 @@
+#include "server_link.h"
+
+#include <QHash>
+
+std::shared_ptr<ServerLink> ServerLink::to(const QString &host, int port) {
+    static std::mutex registryGuard;
+    static QHash<QString, std::shared_ptr<ServerLink>> links;
+    std::lock_guard<std::mutex> lock(registryGuard);
+    const QString key = QStringLiteral("%1:%2").arg(host).arg(port);
+    std::shared_ptr<ServerLink> &link = links[key];
+    if (!link) link.reset(new ServerLink(host.toStdString(), port));
+    return link;
+}
+
+ServerLink::ServerLink(const std::string &host, int port) : m_client(host, port) {
+    m_client.set_keep_alive(true);
+    m_client.set_tcp_nodelay(true);
+    // The library inflates gzipped answers itself; the header is ours to send.
+    m_client.set_decompress(true);
+}
+
+void ServerLink::applyTimeouts(int timeoutMs) {
+    m_client.set_connection_timeout(std::chrono::milliseconds(std::min(timeoutMs, 5000)));
+    m_client.set_read_timeout(std::chrono::milliseconds(timeoutMs));
+    m_client.set_write_timeout(std::chrono::milliseconds(timeoutMs));
+}
+
+void ServerLink::used(bool ok) {
+    m_answered = ok;
+    m_lastUse = std::chrono::steady_clock::now();
+}
+
+ServerLink::Answer ServerLink::post(const std::string &path, const httplib::Headers &headers, const std::string &body, int timeoutMs) {
+    std::lock_guard<std::mutex> lock(m_guard);
+    applyTimeouts(timeoutMs);
+    httplib::Headers all = headers;
+    all.emplace("Accept-Encoding", "gzip");
+    Answer a{m_client.Post(path.c_str(), all, body, "application/json")};
+    a.compressed = a.result && a.result->get_header_value("Content-Encoding") == "gzip";
+    used(bool(a.result));
+    if (!a.result) m_client.stop();
+    return a;
+}
+
+bool ServerLink::check(int timeoutMs) {
+    std::lock_guard<std::mutex> lock(m_guard);
+    applyTimeouts(timeoutMs);
+    auto res = m_client.Get("/health");
+    used(res && res->status == 200);
+    if (!res) m_client.stop();
+    return m_answered;
+}
+
+void ServerLink::keepAlive(std::chrono::milliseconds quietFor) {
+    std::unique_lock<std::mutex> lock(m_guard, std::try_to_lock);
+    // Busy is alive; never dialled or dropped has nothing to keep.
+    if (!lock.owns_lock() || !m_answered || std::chrono::steady_clock::now() - m_lastUse < quietFor) return;
+    applyTimeouts(5000);
+    auto res = m_client.Head("/health");
+    used(bool(res));
+    if (!res) m_client.stop();
+}
+
+void ServerLink::drop() {
+    std::lock_guard<std::mutex> lock(m_guard);
+    m_client.stop();
+    m_answered = false;
+}
