@@ -13,6 +13,7 @@ void registerReports(MethodRegistry &registry);       // reports.cpp
 void registerOperators(MethodRegistry &registry);     // operators.cpp: operators and automatic registration
 void registerHistory(MethodRegistry &registry);       // history.cpp: who changed a price table, and what
 void registerNamedQueries(MethodRegistry &registry);  // named_queries.cpp: the desktop's look-ups by name
+void registerCombinedReads(MethodRegistry &registry); // combined_reads.cpp: a list and one row's detail at once (after the others)
 
 inline void registerAll(MethodRegistry &registry) {
     registerPriceTables(registry);
@@ -23,6 +24,7 @@ inline void registerAll(MethodRegistry &registry) {
     registerOperators(registry);
     registerHistory(registry);
     registerNamedQueries(registry);
+    registerCombinedReads(registry);
 }
 
 }  // namespace Methods
