@@ -73,13 +73,14 @@ QString TPriceTablesPage::currentName() const {
 void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
     const QString code = currentCode();
     f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+    m_read.read();
     if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
 }
 
 void TPriceTablesPage::shown(QWidget *) {
     f.actOn(cdsTbPreco);
     f.showNameOf(dtsTbPreco);
-    reloadKeepingRow(WaitKind::OverScreen);
+    if (!m_read.holds(cdsTbPreco)) reloadKeepingRow(WaitKind::OverScreen);
 }
 
 void TPriceTablesPage::refresh(QWidget *) {
@@ -88,6 +89,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     if (!f.hasFocus(dbgTabelaPreco)) return;
     f.actOn(cdsTbPreco);
     f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
+    m_read.read();
     AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
 }
 

@@ -4,6 +4,7 @@
 // delete goes to the server at once, and the grid's keys keep the numeric
 // columns numbers.
 
+#include "read_mark.h"
 #include "screen_page.h"
 
 class TPriceTablesPage : public TScreenPage {
@@ -44,4 +45,7 @@ public:
     void dbgTabelaPrecoColExit();
     void dbgTabelaPrecoKeyPress(QChar &key);
     void vd_PRECOPROPOSTA(bool show);
+
+private:
+    ReadMark m_read;  // the list as last read (see read_mark.h)
 };
