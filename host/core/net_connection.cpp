@@ -10,6 +10,7 @@
 #include <QAbstractEventDispatcher>
 #include <QJsonObject>
 #include <QTimer>
+#include <atomic>
 
 RpcArg RpcArg::ref(QString *text) { return RpcArg(RefString, text); }
 RpcArg RpcArg::ref(int *number) { return RpcArg(RefInt, number); }
@@ -194,7 +195,13 @@ RpcReply TNetConnection::answerOf(const RpcAnswer &answer, const QVector<RpcArg>
     return reply;
 }
 
+static std::atomic<quint64> g_changesSent{0};
+
+quint64 TNetConnection::ChangesSent() { return g_changesSent; }
+
 static QJsonObject request(qint64 id, const QString &method, const QVector<RpcArg> &args) {
+    // Counted when sent, whatever the answer: a write whose outcome is unknown may have been done.
+    if (!method.startsWith(QLatin1String("get"), Qt::CaseInsensitive)) ++g_changesSent;
     QJsonArray params;
     for (const RpcArg &a : args) params.append(a.toJson());
     return QJsonObject{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};

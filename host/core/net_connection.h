@@ -98,6 +98,10 @@ public:
         int compressedAnswers = 0;
     };
     Traffic traffic() const { return m_traffic; }
+    // Calls this process has sent that may change data (any method but a
+    // get-method), over every connection: what was read before the count
+    // moved may be older than a change this desktop saved.
+    static quint64 ChangesSent();
 
     QString address() const;  // HOST:PORT
 
