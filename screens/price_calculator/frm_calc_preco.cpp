@@ -56,6 +56,28 @@ void addLine(QTableWidget *grid, const QString &item, const QString &value, Qt::
     grid->setItem(r, 1, v);
 }
 
+// What getLuSist / getLuUsu answer for one count, cut from their answer for
+// the limit: the bands that start at or below the count, in order. The
+// simulation walks exactly those, as the report does. The answer holds each
+// band's last count; the server has checked that they leave no gap, so a
+// band starts one past the one before it.
+DataPacket bandsUpTo(const DataPacket &bands, const char *lastField, int count) {
+    DataPacket out;
+    out.fields = bands.fields;
+    const int last = bands.fieldIndex(QString::fromLatin1(lastField));
+    const int code = bands.fieldIndex(QStringLiteral("CDPRECOPROP"));
+    int before = 0;  // the last count of the table's band before
+    QVariant table;
+    for (const Row &r : bands.rows) {
+        if (last < 0 || code < 0) break;
+        if (r.value(code) != table) before = 0;
+        table = r.value(code);
+        if (before < count) out.rows.append(r);
+        before = r.value(last).toString().trimmed().toInt();
+    }
+    return out;
+}
+
 QString stepsCaption(const char *noun, const AppliedBand &b) {
     return b.from == b.to ? QStringLiteral("%1 %2").arg(QString::fromUtf8(noun)).arg(b.from)
                           : QStringLiteral("%1 %2 a %3").arg(QString::fromUtf8(noun)).arg(b.from).arg(b.to);
@@ -228,7 +250,8 @@ void TfrmCalcPreco::calculate(bool readAgain) {
         if (value.isNull())
             return showReason(QStringLiteral("O índice do mês vigente está cadastrado sem valor; o preço não pode ser calculado."));
         p.index = value.toDouble();
-        if (m_reading->whole) return showQuote(quote(m_reading->systems, m_reading->users, p));
+        if (m_reading->whole)
+            return showQuote(quote(bandsUpTo(m_reading->systems, "QTFINSISTEMAS", p.systems), bandsUpTo(m_reading->users, "QTFINUSUARIOS", p.users), p));
         WaitAnimation wait(this, 1);
         const QString table = m_context.priceTable;
         const QVector<RpcReply> bands = m_context.net->CallBatch(

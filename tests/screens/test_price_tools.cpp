@@ -176,9 +176,8 @@ TEST_F(PriceToolsTest, TheCalculatorAnswersAsTypedWithTheReportsCentsAndTheBands
 // reads again, and its price is the report's cell on the server's bands now.
 TEST_F(PriceToolsTest, AfterABandChangesCalcularPricesAsTheReportsCell) {
     using namespace PriceSimulation;
-    addExampleTable("0000000009");
     setIndex(1.0);
-    current("0000000009");
+    current("0000000001");  // the demonstration's table: bands beyond 7 systems and 33 users
     run<TfrmCalcPreco>(f->sbtCalculadora, [&](TfrmCalcPreco *s) {
         const int requests = f->netTbPreProCom->traffic().requests;
         s->mskNrSist->setText("7");
@@ -187,15 +186,15 @@ TEST_F(PriceToolsTest, AfterABandChangesCalcularPricesAsTheReportsCell) {
         EXPECT_EQ(typed.size(), 3);
         EXPECT_EQ(f->netTbPreProCom->traffic().requests, requests) << "typing asked the server";
 
-        sql("UPDATE PRECOPROPSIST SET VRPERCDESCSIST = 25 WHERE CDPRECOPROP = ? AND QTINISISTEMAS = '00003'", {"0000000009"});
+        sql("UPDATE PRECOPROPSIST SET VRPERCDESCSIST = 25 WHERE CDPRECOPROP = ? AND QTINISISTEMAS = '00002'", {"0000000001"});
         Trigger(s->sbtConfirma);
         Parameters p;
         p.systems = 7;
         p.users = 33;
         p.types = {PriceType::Licence, PriceType::Maintenance, PriceType::Rental};
         QStringList cells;
-        const Result report = simulate(serverCall("getLuSist", {QString("0000000009"), QString("7")}),
-                                       serverCall("getLuUsu", {QString("0000000009"), QString("33")}), p);
+        const Result report = simulate(serverCall("getLuSist", {QString("0000000001"), QString("7")}),
+                                       serverCall("getLuUsu", {QString("0000000001"), QString("33")}), p);
         for (const CellPrice &c : cellPrices(report.rows, 33)) cells << c.type + " | " + ReportLayout::cellText(c.value);
         EXPECT_EQ(gridLines(s->grdPrecos), cells);
         EXPECT_NE(gridLines(s->grdPrecos), typed);
