@@ -72,9 +72,13 @@ QString TPriceTablesPage::currentName() const {
 
 void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
     const QString code = currentCode();
+    load(wait);
+    if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
+}
+
+void TPriceTablesPage::load(WaitKind wait) {
     f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
     m_read.read();
-    if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
 }
 
 void TPriceTablesPage::shown(QWidget *) {
@@ -88,8 +92,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     // on the way elsewhere.
     if (!f.hasFocus(dbgTabelaPreco)) return;
     f.actOn(cdsTbPreco);
-    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
-    m_read.read();
+    load(WaitKind::OverMainWindow);
     AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
 }
 

@@ -25,6 +25,8 @@ public:
     void copyCurrent();
     // Reloads the list and goes back to the row that was current.
     void reloadKeepingRow(WaitKind wait);
+    // Reads the list, noting what it read for: showing the sheet again reads nothing until a change is sent.
+    void load(WaitKind wait);
 
     QList<QWidget *> sheets() const override { return {tshTabelaPreco}; }
     TClientTable *currentTable(QWidget *) const override { return cdsTbPreco; }
