@@ -3,9 +3,11 @@
 #include <QHash>
 
 std::shared_ptr<ServerLink> ServerLink::to(const QString &host, int port) {
-    static std::mutex registryGuard;
-    static QHash<QString, std::shared_ptr<ServerLink>> links;
-    std::lock_guard<std::mutex> lock(registryGuard);
+    // One set per thread: the desktop's connections all live on its GUI
+    // thread and share; a worker thread (a test, a tool) gets its own
+    // sockets, never waits on another thread's call, and closes them when
+    // it ends.
+    thread_local QHash<QString, std::shared_ptr<ServerLink>> links;
     const QString key = QStringLiteral("%1:%2").arg(host).arg(port);
     std::shared_ptr<ServerLink> &link = links[key];
     if (!link) link.reset(new ServerLink(host.toStdString(), port));

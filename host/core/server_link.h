@@ -1,6 +1,6 @@
 #pragma once
 // One HTTP connection to an application server, shared by every TNetConnection
-// of the process that names the same address: the shell's check at start, the
+// of a thread that names the same address: the shell's check at start, the
 // main screen and the tools it opens all talk over one kept-alive socket, so
 // after the first handshake no action pays another. Over a slow link a
 // handshake costs a round trip (and with TLS two more).
@@ -17,7 +17,7 @@
 
 class ServerLink {
 public:
-    // The link to HOST:PORT, made on first use and kept until the process ends.
+    // This thread's link to HOST:PORT, made on first use and kept until the thread ends.
     static std::shared_ptr<ServerLink> to(const QString &host, int port);
 
     // What a request gets back; `compressed` when the answer came gzipped
