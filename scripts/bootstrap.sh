@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config git
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-  libcpp-httplib-dev libmicrohttpd-dev libgnutls28-dev libssl-dev libpq-dev libxlsxwriter-dev libsimdjson-dev libsqlite3-dev
+  libcpp-httplib-dev libmicrohttpd-dev libgnutls28-dev libssl-dev libpq-dev libxlsxwriter-dev libsimdjson-dev libsqlite3-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   postgresql wrk
   xvfb xauth poppler-utils fonts-dejavu-core unzip

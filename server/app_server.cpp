@@ -5,6 +5,7 @@
 #include "demo_data.h"
 #include "methods/methods.h"
 #include "rpc_dispatcher.h"
+#include "rpc_batch.h"
 #include "schema.h"
 #include "codes.h"
 #include "http/http_server.h"
@@ -234,7 +235,7 @@ struct AppServer::Impl : HttpService {
         }
         RpcDispatcher::Outcome out;
         try {
-            out = dispatcher.handle(request.body, session(), caller, request.idempotencyKey);
+            out = RpcBatch::handle(dispatcher, request.body, session(), caller, request.idempotencyKey);
         } catch (...) {
             out.code = RpcCode::Storage;
             out.body = rpcErrorBody(QJsonValue::Null, RpcCode::Storage, QStringLiteral("Falha interna do servidor de aplicação."));

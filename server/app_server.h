@@ -23,7 +23,10 @@ struct ServerOptions {
     // beyond the loopback (one address cannot hold the listener), none on the
     // loopback (the embedded server, instances whose one client is the proxy).
     int maxConnectionsPerAddress = -1;
-    int idleTimeoutSeconds = 30;        // a connection silent this long is closed
+    // A connection silent this long is closed. Long enough for a desktop's
+    // link, which sends an empty request after 100 s of quiet, to stay open
+    // all day; an idle socket costs the server a descriptor and a few KiB.
+    int idleTimeoutSeconds = 300;
     int maxWriteMs = 30000;             // a write holding the write lock longer is rolled back; 0: no limit
     // HTTPS with this certificate and key (PEM files). Without them a server
     // listening beyond the loopback makes its own beside the database.

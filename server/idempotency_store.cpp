@@ -34,6 +34,10 @@ QString problem(const QByteArray &key) {
         .arg(MaxKeyLength);
 }
 
+QByteArray memberKey(const QByteArray &key, int i) {
+    return QCryptographicHash::hash(key + '#' + QByteArray::number(i), QCryptographicHash::Sha256).toHex().left(MaxKeyLength);
+}
+
 QByteArray requestHash(const QString &method, const QJsonArray &params) {
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(method.toUtf8());

@@ -22,6 +22,9 @@ constexpr int KeptHours = 48;  // at least a day, as promised to clients
 // otherwise the refusal's sentence.
 QString problem(const QByteArray &key);
 
+// The key of the i-th call of a batch sent under `key` (as long as any key).
+QByteArray memberKey(const QByteArray &key, int i);
+
 // What identifies a request under a key: its method and arguments (the
 // JSON-RPC id may change between a call and its repeat).
 QByteArray requestHash(const QString &method, const QJsonArray &params);

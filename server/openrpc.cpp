@@ -47,6 +47,10 @@ QJsonObject dataSchema(Answer a) {
     switch (a) {
     case Answer::Packet: return ref("DataPacket");
     case Answer::Text: return {{"type", "string"}};
+    case Answer::ListWithDetail:
+        return {{"type", "object"},
+                {"required", QJsonArray{"lista", "chave", "detalhe"}},
+                {"properties", QJsonObject{{"lista", ref("DataPacket")}, {"chave", QJsonObject{{"type", "string"}}}, {"detalhe", ref("DataPacket")}}}};
     case Answer::Nothing:
     case Answer::ByName: break;
     }

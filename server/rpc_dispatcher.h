@@ -67,6 +67,7 @@ enum class Answer {
     Packet,
     Text,
     Nothing,
+    ListWithDetail,  // {"lista": packet, "chave": text, "detalhe": packet}
 };
 
 struct MethodDef {

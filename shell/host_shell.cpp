@@ -134,14 +134,17 @@ bool HostShell::reachServer(QString *reason, TlsCheck *check) const {
     connection.Token = CurrentHostSettings().token;
     connection.TimeoutMs = 10000;
     connection.ThrowException = false;
-    const bool opened = connection.Open();
-    *check = connection.LastTlsCheck();
-    if (!opened) {
+    // The call below is the check: no /health before it. Its socket stays
+    // open for the main screen, which then needs no check of its own.
+    connection.CheckOnOpen = false;
+    if (!connection.Open()) {  // an address refused before any byte is sent
+        *check = connection.LastTlsCheck();
         *reason = connection.LastError();
         return false;
     }
-    // Any method tells whether the key is taken; this one reads one row.
+    // Any method tells whether the server is there and the key is taken; this one reads one row.
     const RpcReply reply = connection.Call(QStringLiteral("getIndiceBtn"), {});
+    *check = connection.LastTlsCheck();
     if (reply.ok || (reply.errorCode != RpcCode::Unauthorized && reply.errorCode != RpcCode::Transport)) return true;
     *reason = reply.errorMessage;
     return false;

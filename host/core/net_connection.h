@@ -40,6 +40,12 @@ private:
     void *m_target = nullptr;
 };
 
+// One call of a batch: the method and its arguments, as Call takes them.
+struct RpcCall {
+    QString method;
+    QVector<RpcArg> args;
+};
+
 struct RpcReply {
     bool ok = false;
     int errorCode = 0;
@@ -67,6 +73,10 @@ public:
     // failed reply, which CheckResultServ shows like any refusal.
     bool ThrowException = true;
     std::function<void(TNetConnection &)> OnBeforeConnect;
+    // False: Open() only readies the connection and the first call finds out
+    // whether the server is there, saving a round trip (the shell's check at
+    // start is itself a call).
+    bool CheckOnOpen = true;
 
     // Runs the before-connect handler and checks that the server answers.
     // When it does not: raises EAppError, or with ThrowException off returns
@@ -81,6 +91,24 @@ public:
 
     RpcReply Call(const QString &method, std::initializer_list<RpcArg> args);
     RpcReply Call(const QString &method, const QVector<RpcArg> &args);
+    // Several calls in one request (a JSON-RPC batch), one reply per call in
+    // the same order: the calls of one action in one round trip. The server
+    // runs them one after the other, each in its own transaction, so a call
+    // may not use what an earlier one of the same batch answers.
+    QVector<RpcReply> CallBatch(const QVector<RpcCall> &calls);
+
+    // Requests and calls made, and answers that came gzipped (for the link's
+    // benchmark and tests).
+    struct Traffic {
+        int requests = 0;
+        int calls = 0;
+        int compressedAnswers = 0;
+    };
+    Traffic traffic() const { return m_traffic; }
+    // Calls this process has sent that may change data (any method but a
+    // get-method), over every connection: what was read before the count
+    // moved may be older than a change this desktop saved.
+    static quint64 ChangesSent();
 
     QString address() const;  // HOST:PORT
 
@@ -90,6 +118,10 @@ signals:
 private:
     RpcReply transportFailure(const QString &message);
     bool tryOpen();
+    struct Posted;
+    Posted post(const QByteArray &body, int calls, const QByteArray &operation);
+    RpcReply answerOf(const RpcAnswer &answer, const QVector<RpcArg> &args, int status) const;
+    void keepAlive();
     QString m_lastError;
     TlsCheck m_tlsCheck;
     bool m_tls = false;  // the scheme last given in Host
@@ -97,6 +129,7 @@ private:
     std::unique_ptr<Impl> d;
     bool m_connected = false;
     qint64 m_nextId = 1;
+    Traffic m_traffic;
 };
 
 // Checks a reply: on a failure shows the server's message (when show is set)

@@ -56,6 +56,28 @@ void addLine(QTableWidget *grid, const QString &item, const QString &value, Qt::
     grid->setItem(r, 1, v);
 }
 
+// What getLuSist / getLuUsu answer for one count, cut from their answer for
+// the limit: the bands that start at or below the count, in order. The
+// simulation walks exactly those, as the report does. The answer holds each
+// band's last count; the server has checked that they leave no gap, so a
+// band starts one past the one before it.
+DataPacket bandsUpTo(const DataPacket &bands, const char *lastField, int count) {
+    DataPacket out;
+    out.fields = bands.fields;
+    const int last = bands.fieldIndex(QString::fromLatin1(lastField));
+    const int code = bands.fieldIndex(QStringLiteral("CDPRECOPROP"));
+    int before = 0;  // the last count of the table's band before
+    QVariant table;
+    for (const Row &r : bands.rows) {
+        if (last < 0 || code < 0) break;
+        if (r.value(code) != table) before = 0;
+        table = r.value(code);
+        if (before < count) out.rows.append(r);
+        before = r.value(last).toString().trimmed().toInt();
+    }
+    return out;
+}
+
 QString stepsCaption(const char *noun, const AppliedBand &b) {
     return b.from == b.to ? QStringLiteral("%1 %2").arg(QString::fromUtf8(noun)).arg(b.from)
                           : QStringLiteral("%1 %2 a %3").arg(QString::fromUtf8(noun)).arg(b.from).arg(b.to);
@@ -145,7 +167,7 @@ TfrmCalcPreco::TfrmCalcPreco(const PriceTableContext &context, QWidget *parent) 
     tmrCalculo->setSingleShot(true);
     tmrCalculo->setInterval(250);
     connect(tmrCalculo, &QTimer::timeout, this, [this] { RunGuarded([this] { calculate(); }); });
-    auto later = [this] { tmrCalculo->start(); };
+    auto later = [this] { inputChanged(); };
     for (QLineEdit *e : {mskNrSist, mskNrUsu}) connect(e, &QLineEdit::textChanged, this, later);
     for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{chkTipoLU, chkTipoManut, chkTipoLoc, rbtMatrMatr, rbtFiliFili, rbtFiliMatr})
         connect(b, &QAbstractButton::toggled, this, later);
@@ -155,10 +177,35 @@ void TfrmCalcPreco::FormActivate() {
     TfrmRotiGeral::FormActivate();
     mskNrSist->setFocus();
     mskNrSist->selectAll();
-    calculate();
+    calculate(true);
 }
 
-void TfrmCalcPreco::sbtConfirmaClick() { calculate(); }
+void TfrmCalcPreco::sbtConfirmaClick() { calculate(true); }
+
+void TfrmCalcPreco::inputChanged() {
+    if (m_reading && m_reading->whole) RunGuarded([this] { calculate(); });
+    else tmrCalculo->start();
+}
+
+// The index and the bands in one batch. Bands that do not reach the limits
+// (a gap, or a last band below 20 systems or 150 users) are refused whole by
+// the server, as the report would be; then each count is asked for itself.
+void TfrmCalcPreco::read() {
+    m_reading.reset();
+    const QString table = m_context.priceTable;
+    const QVector<RpcReply> replies = m_context.net->CallBatch({{QStringLiteral("getIndiceBtn"), {}},
+                                                                {QStringLiteral("getLuSist"), {table, QString::number(MaxSystems)}},
+                                                                {QStringLiteral("getLuUsu"), {table, QString::number(MaxUsers)}}});
+    Reading r;
+    r.changesSent = TNetConnection::ChangesSent();
+    r.index = CheckResultPacket(replies[0], false);
+    r.whole = replies[1].ok && replies[2].ok;
+    if (r.whole) {
+        r.systems = CheckResultPacket(replies[1], false);
+        r.users = CheckResultPacket(replies[2], false);
+    }
+    m_reading = std::move(r);
+}
 
 QString TfrmCalcPreco::readInputs(Parameters &p) const {
     auto count = [](QLineEdit *edit, int limit, const char *emptyKey, const char *lowKey, const char *highKey, int *out) {
@@ -183,30 +230,34 @@ QString TfrmCalcPreco::readInputs(Parameters &p) const {
     return QString();
 }
 
-void TfrmCalcPreco::calculate() {
+void TfrmCalcPreco::calculate(bool readAgain) {
     tmrCalculo->stop();
     Parameters p;
     const QString why = readInputs(p);
     if (!why.isEmpty()) return showReason(why);
     if (!m_context.net) return showReason(QStringLiteral("A tela de preços e descontos foi fechada: não há conexão com o servidor de aplicação."));
-    // Asked each time, as the report asks: the table, its bands or the
-    // month's index may have changed since the screen opened. A refusal is
-    // shown in place of the price, not in a dialog: the user is typing.
-    auto call = [this](const QString &method, const QVector<RpcArg> &args) {
-        return CheckResultPacket(m_context.net->Call(method, args), false);
-    };
+    // A refusal is shown in place of the price, not in a dialog: the user is typing.
     try {
-        WaitAnimation wait(this, 1);
-        const DataPacket index = call(QStringLiteral("getIndiceBtn"), {});
+        // A price shown is never older than a change this desktop saved.
+        if (readAgain || !m_reading || m_reading->changesSent != TNetConnection::ChangesSent()) {
+            WaitAnimation wait(this, 1);
+            read();
+        }
+        const DataPacket &index = m_reading->index;
         const int col = index.fieldIndex(QStringLiteral("VRINDICE"));
         if (index.rows.isEmpty() || col < 0) return showReason(ReportCatalogue::text(QStringLiteral("MES_N_CAD")));
         const QVariant value = index.rows.first().value(col);
         if (value.isNull())
             return showReason(QStringLiteral("O índice do mês vigente está cadastrado sem valor; o preço não pode ser calculado."));
         p.index = value.toDouble();
-        QString table = m_context.priceTable;
-        const DataPacket systems = call(QStringLiteral("getLuSist"), {RpcArg::ref(&table), QString::number(p.systems)});
-        const DataPacket users = call(QStringLiteral("getLuUsu"), {RpcArg::ref(&table), QString::number(p.users)});
+        if (m_reading->whole)
+            return showQuote(quote(bandsUpTo(m_reading->systems, "QTFINSISTEMAS", p.systems), bandsUpTo(m_reading->users, "QTFINUSUARIOS", p.users), p));
+        WaitAnimation wait(this, 1);
+        const QString table = m_context.priceTable;
+        const QVector<RpcReply> bands = m_context.net->CallBatch(
+            {{QStringLiteral("getLuSist"), {table, QString::number(p.systems)}}, {QStringLiteral("getLuUsu"), {table, QString::number(p.users)}}});
+        const DataPacket systems = CheckResultPacket(bands[0], false);
+        const DataPacket users = CheckResultPacket(bands[1], false);
         showQuote(quote(systems, users, p));
     } catch (const EServerError &e) {
         showReason(e.message());

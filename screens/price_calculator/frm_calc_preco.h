@@ -9,7 +9,10 @@
 #include "auto_registration/price_table_context.h"
 #include "forms.h"
 
+#include "packet.h"
+
 #include <QPointer>
+#include <optional>
 
 class QCheckBox;
 class QLineEdit;
@@ -34,23 +37,39 @@ public:
     QTableWidget *grdPrecos = nullptr;   // "Tipo", "Preço": one line per ticked type
     QTableWidget *grdDetalhe = nullptr;  // "Item", "Valor": how the prices were reached
     // A change waits for this before the server is asked, so a number being
-    // typed is asked once.
+    // typed is asked once. Only when the bands could not be read whole at
+    // opening: otherwise each change is priced at once, here.
     QTimer *tmrCalculo = nullptr;
 
     void FormActivate() override;
     void FormClose() override;
-    // "Calcular" (the routine's confirm button): prices the inputs now.
+    // "Calcular" (the routine's confirm button): reads the bands and the
+    // index again and prices the inputs.
     void sbtConfirmaClick() override;
-    // Prices what the inputs say and shows it, or why not.
-    void calculate();
+    // Prices what the inputs say and shows it, or why not; reads first when
+    // asked, or when nothing was read yet or this desktop has saved a change
+    // since.
+    void calculate(bool readAgain = false);
 
 private:
+    // What the server said at the last read, in one round trip: the month's
+    // index and the price table's bands up to the limits of the counts.
+    struct Reading {
+        DataPacket index;
+        DataPacket systems, users;
+        bool whole = false;  // the bands reach the limits: any count is priced here
+        quint64 changesSent = 0;  // this desktop's changes at the time
+    };
+    void read();
+    void inputChanged();
+
     // The inputs as the simulation takes them, or the check's message.
     QString readInputs(PriceSimulation::Parameters &p) const;
     void showQuote(const PriceSimulation::Quote &q);
     void showReason(const QString &message);
 
     PriceTableContext m_context;
+    std::optional<Reading> m_reading;
 };
 
 // Module variables of the calculator's unit.

@@ -162,11 +162,32 @@ void TfrmRelTbPreco::btpTbPrecoClick() {
 void TfrmRelTbPreco::load(TClientTable *table, const QString &method, const QVector<RpcArg> &args) {
     if (!m_net) throw EAppError(QStringLiteral("A tela de preços e descontos foi fechada: não há conexão com o servidor de aplicação."));
     DataPacket packet;
-    {
+    if (m_prefetched.contains(method)) {
+        const RpcReply reply = m_prefetched.take(method);
+        for (int i = 0; i < args.size() && i < reply.params.size(); ++i) args[i].writeBack(reply.params.at(i));
+        packet = CheckResultPacket(reply);
+    } else {
         WaitAnimation wait(HostApplication::instance().mainWindow(), 6);
         packet = CheckResultPacket(m_net->Call(method, args));
     }
     table->LoadPacket(std::move(packet));
+}
+
+void TfrmRelTbPreco::prefetchReads() {
+    m_prefetched.clear();
+    if (!m_net || (rbtTbPrecoLista->isChecked() && stCDPRECOPROP.isEmpty())) return;  // the checks refuse first
+    const QString selection = stCDPRECOPROP.isEmpty() ? QStringLiteral("T") : stCDPRECOPROP;
+    QVector<RpcCall> calls;
+    if (!rbtTbPrecoLista->isChecked()) calls.append({QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")}});
+    calls.append({QStringLiteral("getIndiceBtn"), {}});
+    calls.append({QStringLiteral("getLuSist"), {selection, mskNrSist->text()}});
+    calls.append({QStringLiteral("getLuUsu"), {selection, mskNrUsu->text()}});
+    QVector<RpcReply> replies;
+    {
+        WaitAnimation wait(HostApplication::instance().mainWindow(), 6);
+        replies = m_net->CallBatch(calls);
+    }
+    for (int i = 0; i < calls.size(); ++i) m_prefetched.insert(calls[i].method, replies[i]);
 }
 
 // ------------------------------------------------------------------ key filters
@@ -288,6 +309,16 @@ QString TfrmRelTbPreco::modeCaption() const {
 
 void TfrmRelTbPreco::buildReport() {
     using namespace PriceSimulation;
+    // The local checks refuse before anything is read; then one round trip
+    // brings every answer the remaining checks and the build use.
+    vd_LimiteSist(true);
+    vd_LimiteUsu(true);
+    vd_CheckTipo(true);
+    prefetchReads();
+    struct Forget {
+        QHash<QString, RpcReply> &answers;
+        ~Forget() { answers.clear(); }  // a refusal leaves nothing for the next build
+    } forget{m_prefetched};
     runChecks();
     inMostraQtSis = mskNrSist->text().trimmed().toInt();
     inMostraQtUsu = mskNrUsu->text().trimmed().toInt();

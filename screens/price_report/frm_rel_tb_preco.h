@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QHash>
 #include <QPointer>
 #include <QRadioButton>
 
@@ -61,9 +62,13 @@ private:
     void buildControls();
     void defineTables();
     void load(TClientTable *table, const QString &method, const QVector<RpcArg> &args);
+    // The reads a report needs, in one batch, once the counts and types are
+    // known good: the checks and the build then take their answers from here.
+    void prefetchReads();
     // A count field: empty, not a whole number, 0 or less, above the limit.
     int checkCount(QLineEdit *edit, bool show, int limit, const char *emptyKey, const char *lowKey, const char *highKey);
     QString modeCaption() const;
 
     QPointer<TNetConnection> m_net;
+    QHash<QString, RpcReply> m_prefetched;  // by method, until taken by load()
 };

@@ -236,7 +236,7 @@ void TfrmTbPreProCom::FormActivate() {
     dtsPadrao->SetDataSet(priceTables->cdsTbPreco);
     dbtNome->SetDataField(QStringLiteral("NMPRECOPROP"));
     dbnPadrao->setEnabled(true);
-    loadTable(priceTables->cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
+    priceTables->load(WaitKind::OverMainWindow);
     priceTables->cdsTbPreco->FieldByName("DTINIPRECOPROP")->EditMask = DateMask();
     priceTables->cdsTbPreco->FieldByName("DTFINPRECOPROP")->EditMask = DateMask();
 }

@@ -166,6 +166,7 @@ void TServiceTypesPage::Vd_PercentualTpServ() { ServiceDiscounts::ValidatePercen
 
 void TServiceTypesPage::cdsOperadorAfterScroll() {
     const QString code = cdsOperador->IsEmpty() ? QString() : cdsOperador->FieldByName("CDOPERADOR")->AsString();
+    if (detailPreloaded(code)) return;
     f.loadTable(cdsTipoServOper, QStringLiteral("GetTipoServOper"), {code}, WaitKind::OverScreen);
 }
 

@@ -23,12 +23,13 @@ void TPriceTableList::shown() {
     f.showNameOf(nullptr);
     f.actOn(table);
     if (grid->isVisible() && grid->isEnabled()) grid->setFocus(Qt::OtherFocusReason);
-    load(WaitKind::OverScreen);
+    if (!m_read.holds(table, f.currentPriceTable())) load(WaitKind::OverScreen);
 }
 
 void TPriceTableList::load(WaitKind wait) {
     const QString code = f.currentPriceTable();
     f.loadTable(table, loadMethod, {code}, wait);
+    m_read.read(code);
     m_loadedFor = code;
     const QString name = f.currentPriceTableName();
     lblTabela->setText(code.isEmpty() ? QStringLiteral("Nenhuma tabela de preço selecionada")

@@ -6,6 +6,7 @@
 // current price table; "Verificar" loads it again.
 
 #include "apply_changes.h"
+#include "read_mark.h"
 #include "screen_page.h"
 
 #include <QString>
@@ -27,7 +28,7 @@ public:
     // list belongs to it.
     QString loadedFor() const { return m_loadedFor; }
 
-    void shown();                 // dtsPadrao, focus, load
+    void shown();                 // dtsPadrao, focus, load unless it holds what it read for the current price table
     void load(WaitKind wait);     // for the current price table
     // Insert with browse, the others with browse and a row; every other tab with browse.
     void enable(bool browse, ToolActions &a) const;
@@ -35,4 +36,5 @@ public:
 private:
     TPageHost &f;
     QString m_loadedFor;
+    ReadMark m_read;
 };

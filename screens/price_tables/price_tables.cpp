@@ -72,14 +72,19 @@ QString TPriceTablesPage::currentName() const {
 
 void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
     const QString code = currentCode();
-    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+    load(wait);
     if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
+}
+
+void TPriceTablesPage::load(WaitKind wait) {
+    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+    m_read.read();
 }
 
 void TPriceTablesPage::shown(QWidget *) {
     f.actOn(cdsTbPreco);
     f.showNameOf(dtsTbPreco);
-    reloadKeepingRow(WaitKind::OverScreen);
+    if (!m_read.holds(cdsTbPreco)) reloadKeepingRow(WaitKind::OverScreen);
 }
 
 void TPriceTablesPage::refresh(QWidget *) {
@@ -87,7 +92,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     // on the way elsewhere.
     if (!f.hasFocus(dbgTabelaPreco)) return;
     f.actOn(cdsTbPreco);
-    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverMainWindow);
+    load(WaitKind::OverMainWindow);
     AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
 }
 

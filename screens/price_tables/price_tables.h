@@ -4,6 +4,7 @@
 // delete goes to the server at once, and the grid's keys keep the numeric
 // columns numbers.
 
+#include "read_mark.h"
 #include "screen_page.h"
 
 class TPriceTablesPage : public TScreenPage {
@@ -24,6 +25,8 @@ public:
     void copyCurrent();
     // Reloads the list and goes back to the row that was current.
     void reloadKeepingRow(WaitKind wait);
+    // Reads the list, noting what it read for: showing the sheet again reads nothing until a change is sent.
+    void load(WaitKind wait);
 
     QList<QWidget *> sheets() const override { return {tshTabelaPreco}; }
     TClientTable *currentTable(QWidget *) const override { return cdsTbPreco; }
@@ -44,4 +47,7 @@ public:
     void dbgTabelaPrecoColExit();
     void dbgTabelaPrecoKeyPress(QChar &key);
     void vd_PRECOPROPOSTA(bool show);
+
+private:
+    ReadMark m_read;  // the list as last read (see read_mark.h)
 };

@@ -12,6 +12,7 @@
 #include "numeric_input.h"
 #include "virtual_keys.h"
 
+#include <QJsonObject>
 #include <QPainter>
 
 using namespace Cli_cot00300;
@@ -92,14 +93,48 @@ TDBGrid *TServiceTypesPage::currentGrid(QWidget *sheet) const {
     return f.hasFocus(dbgOperador) ? dbgOperador : dbgTipoServico;
 }
 
-// Either sheet loads its upper list; the list's scroll to its first row loads
-// the lower one.
+// Either sheet loads its upper list with the lower one of its first row, in
+// one call, unless it still holds what it read.
 void TServiceTypesPage::shown(QWidget *sheet) {
     TDBGrid *upper = sheet == tshDadoOper ? dbgOperDad : dbgTipoServico;
     f.actOn(upper->DataSet());
     if (upper->isVisible() && upper->isEnabled()) upper->setFocus(Qt::OtherFocusReason);
-    if (sheet == tshDadoOper) f.loadTable(cdsOperador, QStringLiteral("GetOperador"), {}, WaitKind::OverScreen);
-    else f.loadTable(cdsTipoServico, QStringLiteral("GetTipoServico"), {}, WaitKind::OverScreen);
+    if (sheet == tshDadoOper) {
+        if (!m_operatorsRead.holds(cdsOperador) || cdsTipoServOper->ChangeCount() > 0)
+            loadWithDetail(QStringLiteral("GetOperadorComTiposServ"), cdsOperador, cdsTipoServOper, m_operatorsRead);
+    } else if (!m_typesRead.holds(cdsTipoServico) || cdsOperTipoServ->ChangeCount() > 0) {
+        loadWithDetail(QStringLiteral("GetTipoServicoComOperadores"), cdsTipoServico, cdsOperTipoServ, m_typesRead);
+    }
+}
+
+void TServiceTypesPage::loadWithDetail(const QString &method, TClientTable *list, TClientTable *detail, ReadMark &mark) {
+    ScopedWait shown(f.screen(), WaitKind::OverScreen);
+    const QJsonObject answer = CheckResultServ(f.connection().Call(method, {QString()})).toObject();
+    DataPacket upper, lower;
+    try {
+        upper = PacketCodec::packetFromJson(answer.value(QLatin1String("lista")));
+        lower = PacketCodec::packetFromJson(answer.value(QLatin1String("detalhe")));
+    } catch (const PacketError &e) {
+        throw EAppError(e.message());
+    }
+    detail->LoadPacket(lower);
+    m_preloaded = true;
+    m_preloadedKey = answer.value(QLatin1String("chave")).toString();
+    try {
+        list->LoadPacket(upper);
+    } catch (...) {
+        m_preloaded = false;
+        throw;
+    }
+    m_preloaded = false;
+    mark.read();
+}
+
+// True (once) when the scroll is the list's own, to the row whose detail came with it.
+bool TServiceTypesPage::detailPreloaded(const QString &key) {
+    const bool same = m_preloaded && key == m_preloadedKey;
+    m_preloaded = false;
+    return same;
 }
 
 // Reloads the list whose grid has the focus.
@@ -109,13 +144,13 @@ void TServiceTypesPage::refresh(QWidget *sheet) {
     };
     if (sheet == tshDadTipServ) {
         if (f.hasFocus(dbgTipoServico))
-            f.loadTable(cdsTipoServico, QStringLiteral("GetTipoServico"), {}, WaitKind::OverScreen);
+            loadWithDetail(QStringLiteral("GetTipoServicoComOperadores"), cdsTipoServico, cdsOperTipoServ, m_typesRead);
         else if (f.hasFocus(dbgOperador))
             f.loadTable(cdsOperTipoServ, QStringLiteral("GetOperTipoServ"), {code(cdsTipoServico, "CDTIPOSERV")},
                         WaitKind::OverScreen);
     } else {
         if (f.hasFocus(dbgOperDad))
-            f.loadTable(cdsOperador, QStringLiteral("GetOperador"), {}, WaitKind::OverScreen);
+            loadWithDetail(QStringLiteral("GetOperadorComTiposServ"), cdsOperador, cdsTipoServOper, m_operatorsRead);
         else if (f.hasFocus(dbgTpServOper))
             f.loadTable(cdsTipoServOper, QStringLiteral("GetTipoServOper"), {code(cdsOperador, "CDOPERADOR")},
                         WaitKind::OverScreen);
@@ -149,6 +184,7 @@ QList<SavedList> TServiceTypesPage::savedLists() {
 
 void TServiceTypesPage::cdsTipoServicoAfterScroll() {
     const QString code = cdsTipoServico->IsEmpty() ? QString() : cdsTipoServico->FieldByName("CDTIPOSERV")->AsString();
+    if (detailPreloaded(code)) return;
     f.loadTable(cdsOperTipoServ, QStringLiteral("GetOperTipoServ"), {code}, WaitKind::OverScreen);
 }
 

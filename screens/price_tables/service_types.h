@@ -9,6 +9,7 @@
 // operator_service_discounts.cpp. The two discount grids run one
 // implementation; a DiscountSide names where they differ.
 
+#include "read_mark.h"
 #include "screen_page.h"
 
 class QPainter;
@@ -79,6 +80,14 @@ public:
 private:
     void buildDiscountGrids();
     void wireDiscountSide(const DiscountSide &s);
+    // The upper list and the detail of its first row in one call; the list's
+    // scroll to that row then finds the detail already there.
+    void loadWithDetail(const QString &method, TClientTable *list, TClientTable *detail, ReadMark &mark);
+    bool detailPreloaded(const QString &key);
+
+    ReadMark m_typesRead, m_operatorsRead;  // each sheet's upper list and its detail
+    bool m_preloaded = false;
+    QString m_preloadedKey;
 };
 
 namespace ServiceDiscounts {

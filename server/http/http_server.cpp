@@ -1,6 +1,7 @@
 #include "http_server.h"
 
 #include "tls_certificate.h"
+#include "gzip_body.h"
 #include "worker_pool.h"
 
 #include <QFile>
@@ -29,6 +30,7 @@ struct Exchange {
     qint64 drained = 0;      // bytes of such a body read and dropped
     bool busy = false;       // no room in the budget for large bodies: drained, then 503
     qint64 reserved = 0;     // this body's share of that budget
+    bool acceptsGzip = false;  // the client asked for gzipped answers
     std::atomic<bool> answered{false};
     HttpAnswer answer;       // written by the worker before it resumes the connection
 };
@@ -175,11 +177,22 @@ struct HttpServer::Impl {
         if (!response) return MHD_NO;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.constData());
         if (answer.askForKey) MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
+        // Whether the body came gzipped depends on what the client accepts.
+        MHD_add_response_header(response, MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
+        if (answer.gzipped) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
         if (answer.retryAfterSeconds > 0)
             MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, QByteArray::number(answer.retryAfterSeconds).constData());
         const MHD_Result rc = MHD_queue_response(connection, unsigned(answer.status), response);
         MHD_destroy_response(response);
         return rc;
+    }
+
+    static void gzipIfAsked(HttpAnswer &answer, bool asked) {
+        if (!asked || answer.gzipped) return;
+        QByteArray packed = GzipBody::compress(answer.body);
+        if (packed.isEmpty()) return;
+        answer.body = std::move(packed);
+        answer.gzipped = true;
     }
 
     // Headers in: decides whether the body is to be read at all.
@@ -190,6 +203,7 @@ struct HttpServer::Impl {
         }
         if (std::optional<HttpAnswer> early = service.admit(ex->request)) {
             ex->refused = true;
+            gzipIfAsked(*early, ex->acceptsGzip);
             return send(connection, *early);
         }
         // Only plain bodies: a compressed one could inflate far past the limit.
@@ -258,6 +272,7 @@ struct HttpServer::Impl {
                 a = service.refusal(ex->request, 500);
             }
             ex->answer = std::move(a);
+            gzipIfAsked(ex->answer, ex->acceptsGzip);  // here, not on the event thread
             if (ex->reserved) {
                 // The decode of a large body leaves freed memory in the
                 // allocator's arenas; hand it back to the system.
@@ -284,6 +299,8 @@ MHD_Result HttpServer::Impl::onRequest(void *cls, MHD_Connection *connection, co
         ex->request.idempotencyKey = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Idempotency-Key");
         ex->request.peer = peerAddress(connection);
         ex->request.forwardedFor = forwardedFor(connection);
+        ex->acceptsGzip =
+            GzipBody::accepted(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING));
         return self->begin(connection, ex);
     }
     if (ex->refused) {

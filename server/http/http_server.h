@@ -31,7 +31,7 @@ struct HttpLimits {
     int eventThreads = 0;          // 0: one per processor, at most 4
     int maxConnections = 4096;     // open at once
     int maxPerAddress = 0;         // from one client address; 0: no limit of its own
-    int idleTimeoutSeconds = 30;   // a connection with no traffic for this long is closed
+    int idleTimeoutSeconds = 300;  // a connection with no traffic for this long is closed
 };
 
 struct HttpRequest {
@@ -51,6 +51,7 @@ struct HttpAnswer {
     QByteArray contentType = QByteArrayLiteral("application/json");
     bool askForKey = false;  // 401: sends WWW-Authenticate: Bearer
     int retryAfterSeconds = 0;  // 503: sends Retry-After
+    bool gzipped = false;  // the body is gzipped: sends Content-Encoding: gzip
 };
 
 // What the server answers. admit() runs on an event thread, must be quick and

@@ -14,6 +14,7 @@ void registerOperators(MethodRegistry &registry);     // operators.cpp: operator
 void registerHistory(MethodRegistry &registry);       // history.cpp: who changed a price table, and what
 void registerNamedQueries(MethodRegistry &registry);  // named_queries.cpp: the desktop's look-ups by name
 void registerAccess(MethodRegistry &registry);        // access.cpp: what the calling person may do
+void registerCombinedReads(MethodRegistry &registry); // combined_reads.cpp: a list and one row's detail at once (after the others)
 
 inline void registerAll(MethodRegistry &registry) {
     registerPriceTables(registry);
@@ -25,6 +26,7 @@ inline void registerAll(MethodRegistry &registry) {
     registerHistory(registry);
     registerNamedQueries(registry);
     registerAccess(registry);
+    registerCombinedReads(registry);
 }
 
 }  // namespace Methods

@@ -7,6 +7,8 @@
 #include "db_session.h"
 #include "price_calculator/frm_calc_preco.h"
 #include "price_history/frm_historico.h"
+#include "price_report/price_simulation.h"
+#include "report_layout.h"
 #include "screen_fixture.h"
 #include "user_keys.h"
 #include "widget_test_helpers.h"
@@ -167,6 +169,35 @@ TEST_F(PriceToolsTest, TheCalculatorAnswersAsTypedWithTheReportsCentsAndTheBands
         QTest::mouseClick(s->chkTipoManut, Qt::LeftButton, {}, QPoint(8, s->chkTipoManut->height() / 2));
         QTRY_COMPARE(gridLines(s->grdPrecos), (QStringList{"Licença de Uso | 3.330,00", "Locação | 741,00"}));
         EXPECT_TRUE(gridLines(s->grdDetalhe).contains("Fator de filial (Filial/Filial) | 0,9 (desconto de 10,00 %)"));
+    });
+}
+
+// Typed numbers are priced on what the screen read when it opened; "Calcular"
+// reads again, and its price is the report's cell on the server's bands now.
+TEST_F(PriceToolsTest, AfterABandChangesCalcularPricesAsTheReportsCell) {
+    using namespace PriceSimulation;
+    setIndex(1.0);
+    current("0000000001");  // the demonstration's table: bands beyond 7 systems and 33 users
+    run<TfrmCalcPreco>(f->sbtCalculadora, [&](TfrmCalcPreco *s) {
+        const int requests = f->netTbPreProCom->traffic().requests;
+        s->mskNrSist->setText("7");
+        s->mskNrUsu->setText("33");
+        const QStringList typed = gridLines(s->grdPrecos);
+        EXPECT_EQ(typed.size(), 3);
+        EXPECT_EQ(f->netTbPreProCom->traffic().requests, requests) << "typing asked the server";
+
+        sql("UPDATE PRECOPROPSIST SET VRPERCDESCSIST = 25 WHERE CDPRECOPROP = ? AND QTINISISTEMAS = '00002'", {"0000000001"});
+        Trigger(s->sbtConfirma);
+        Parameters p;
+        p.systems = 7;
+        p.users = 33;
+        p.types = {PriceType::Licence, PriceType::Maintenance, PriceType::Rental};
+        QStringList cells;
+        const Result report = simulate(serverCall("getLuSist", {QString("0000000001"), QString("7")}),
+                                       serverCall("getLuUsu", {QString("0000000001"), QString("33")}), p);
+        for (const CellPrice &c : cellPrices(report.rows, 33)) cells << c.type + " | " + ReportLayout::cellText(c.value);
+        EXPECT_EQ(gridLines(s->grdPrecos), cells);
+        EXPECT_NE(gridLines(s->grdPrecos), typed);
     });
 }
 

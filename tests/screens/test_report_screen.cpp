@@ -373,7 +373,7 @@ TEST_F(ReportScreenTest, PreviewFillsTheReportTableWithTheSimulation) {
     dialogs.clear();
     trigger(screen->sbtPreview);
     ASSERT_TRUE(dialogs.shown.isEmpty()) << dialogs.last().toStdString();
-    EXPECT_EQ(dialogs.waitShown, 3);  // a chosen list needs no table call: the index and the two band calls
+    EXPECT_EQ(dialogs.waitShown, 1);  // one batch: a chosen list needs no table call, so the index and the two band calls
     EXPECT_EQ(dialogs.waitShown, dialogs.waitHidden);
 
     // Only the chosen table reached the band calls.

@@ -200,6 +200,20 @@ TEST_P(Roles, AKeyedCopySentTwiceIsMadeOnceAndAnsweredAlikeOnAnyServer) {
     // Without a key each call is its own.
     post(server->port(), QByteArray(), copy, options.token);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")), 3);
+
+    // A batch under a key: each of its calls is answered as the first time.
+    const QJsonArray batch{copy, QJsonObject{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "getIndiceBtn"}, {"params", QJsonArray()}}};
+    const auto postBatch = [&](int port) {
+        httplib::Client client("127.0.0.1", port);
+        auto res = client.Post("/rpc/Cot00300.rdmTbPreProCom",
+                               {{"Authorization", "Bearer " + options.token.toStdString()}, {"Idempotency-Key", "lote-1"}},
+                               QJsonDocument(batch).toJson(QJsonDocument::Compact).toStdString(), "application/json");
+        return res ? QByteArray::fromStdString(res->body) : QByteArray();
+    };
+    const QByteArray firstBatch = postBatch(server->port());
+    EXPECT_TRUE(firstBatch.contains("\"result\"")) << firstBatch.toStdString();
+    EXPECT_EQ(postBatch(other.port()), firstBatch);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM PRECOPROPOSTA")), 4);
 }
 
 TEST_P(Roles, AnOversizedDeltaOrAWritePastItsTimeIsRefusedWithNothingWritten) {
