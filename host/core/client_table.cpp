@@ -83,6 +83,9 @@ void TField::SetTextDefault(const QString &text) {
         if (!NumberText::commaForm(text).isEmpty()) throw EAppError(NumberText::commaFormMessage(text));
         if (!NumberText::parse(text, &d) || (m_def.type == FieldType::Integer && d != qint64(d)))
             throw EAppError(QStringLiteral("\"%1\" não é um valor numérico válido.").arg(text.trimmed()));
+        // A cell keeps what it shows: typed decimals beyond the field's
+        // format would reach the database, the trail and the prices unseen.
+        if (const int shown = NumberText::decimals(DisplayFormat); shown >= 0) d = RoundDec(d, shown);
         SetValue(d);
         return;
     }
