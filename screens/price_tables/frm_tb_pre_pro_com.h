@@ -23,6 +23,8 @@
 #include <QHash>
 #include <QPointer>
 
+#include <memory>
+
 class TfrmTbPreProCom;
 class TScreenPage;
 struct SavedList;
@@ -30,6 +32,7 @@ class TPriceTablesPage;
 class TBandsPage;
 class TPermissionsPage;
 class TServiceTypesPage;
+class TListReads;
 class QLabel;
 
 // Module variables of the main screen's unit (the pages' own in module_state.h).
@@ -141,8 +144,10 @@ private:
     void sheetShown(TPageControl *pages);
     void updatePendingNotice();
     int pendingOnPage();  // changes of the shown page's lists the server has not taken
+    int pendingOnScreen() const;  // the same of every page (unsaved_work.cpp)
 
     int m_shownPending = 0;  // what the pending notice last counted
+    std::unique_ptr<TListReads> m_reads;  // the lists whose last load failed
     QHash<QWidget *, TScreenPage *> m_pageOfSheet;
     QHash<QWidget *, TPageControl *> m_sheetsOf;  // a page of pgcPadrao -> its page control
 };
