@@ -147,7 +147,7 @@ QString TfrmHistorico::fieldLabel(const QString &field) {
         {QStringLiteral("DTINIPRECOPROP"), QStringLiteral("Início Vigência")},
         {QStringLiteral("DTFINPRECOPROP"), QStringLiteral("Fim Vigência")},
         {QStringLiteral("VRPRECOUNITSIST"), QStringLiteral("Preço Unitário")},
-        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual")},
+        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual (R$)")},
         {QStringLiteral("NRMESPRAZOLOCA"), QStringLiteral("Prazo Locação (Meses)")},
         {QStringLiteral("VRPEDESFILIMATR"), QStringLiteral("% Desconto Filial / Matriz")},
         {QStringLiteral("VRPEDESFILIFILI"), QStringLiteral("% Desconto Filial / Filial")},
