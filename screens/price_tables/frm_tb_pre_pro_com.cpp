@@ -60,7 +60,7 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_re
     // The tool bar's and menu's addition: "Cadastramento Automático".
     sbtCadAuto = new QAction(QStringLiteral("Cadastramento Automático"), this);
     sbtCadAuto->setObjectName(QStringLiteral("sbtCadAuto"));
-    sbtCadAuto->setToolTip(QStringLiteral("Cadastramento Automático"));
+    sbtCadAuto->setToolTip(HintWithShortcut(QStringLiteral("Cadastramento Automático"), QKeySequence(Qt::CTRL | Qt::Key_A)));
     insertToolAction(sbtImprimir, sbtCadAuto);
     mnuCadAuto = new QAction(QStringLiteral("Ca&dastramento Automático"), this);
     mnuCadAuto->setObjectName(QStringLiteral("mnuCadAuto"));
