@@ -54,6 +54,7 @@ QString MaintenanceText(TField &amount, bool display) {
 TPriceTablesPage::TPriceTablesPage(TPageHost &frame) : TScreenPage(frame) {
     cdsTbPreco = new TClientTable(QStringLiteral("cdsTbPreco"), this);
     DefineFields(cdsTbPreco, Columns());
+    cdsTbPreco->KeyOrder = {QStringLiteral("CDPRECOPROP")};  // getTbPreco's order
     dtsTbPreco = new TDataSource(cdsTbPreco, this);
     dbgTabelaPreco = MakeGrid("dbgTabelaPreco", dtsTbPreco, Columns(), true);
     tshTabelaPreco = GridSheet("tshTabelaPreco", QStringLiteral("Tabela de Preço"), dbgTabelaPreco);

@@ -435,3 +435,41 @@ TEST_F(ClientTableTest, ModelShowsRowsFormattedAndTheNewRow) {
     t.Cancel();
     EXPECT_EQ(model.rowCount(), 3);
 }
+
+namespace {
+
+QStringList firsts(TClientTable &t) {
+    QStringList out;
+    for (int r = 0; r < t.viewRowCount(); ++r) out << t.viewValue(r, 1).toString();
+    return out;
+}
+
+// With a key order a posted row takes its place, as a reload would show it;
+// without one it stays where it was typed.
+TEST_F(ClientTableTest, APostedRowTakesItsPlaceInTheKeyOrder) {
+    struct Case {
+        bool ordered;
+        QStringList expected;
+    } const cases[] = {{true, {"00001", "00006", "00011", "00021"}}, {false, {"00001", "00021", "00006", "00011"}}};
+    const DataPacket loaded = t.Data();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.ordered);
+        t.LoadPacket(loaded);
+        t.KeyOrder = c.ordered ? QStringList{"QTINI"} : QStringList{};
+        t.SetRecNo(2);
+        t.Insert();  // typed above the second row
+        t.FieldByName("QTINI")->SetAsString("00021");
+        t.Post();
+        EXPECT_EQ(firsts(t), c.expected);
+        EXPECT_EQ(t.FieldByName("QTINI")->AsString(), "00021");  // the cursor stays on the row typed
+    }
+    // A changed key moves the row too; numbers of digits compare by value.
+    t.KeyOrder = {"QTINI"};
+    t.LoadPacket(loaded);
+    t.Edit();
+    t.FieldByName("QTINI")->SetAsString("15");
+    t.Post();
+    EXPECT_EQ(firsts(t), (QStringList{"00006", "00011", "15"}));
+}
+
+}  // namespace
