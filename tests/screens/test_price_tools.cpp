@@ -159,7 +159,10 @@ TEST_F(PriceToolsTest, TheCalculatorAnswersAsTypedWithTheReportsCentsAndTheBands
                                  "Parcela da locação | 83,33 (preço unitário ÷ 12 meses)",
                                  "Faixa por sistemas: 1 a 2 | desconto de 0,00 %", "Faixa por sistemas: 3 | desconto de 10,00 %",
                                  "Faixa por usuários: 1 | desconto de 0,00 %", "Faixa por usuários: 2 | desconto de 20,00 %",
-                                 "Fator de filial (Matriz/Matriz) | 1 (desconto de 0,00 %)", "Índice do mês | 1"})
+                                 "Fator de filial (Matriz/Matriz) | 1 (desconto de 0,00 %)", "Índice do mês | 1",
+                                 // the parts add up to the price shown
+                                 "Licença de Uso | (V1 1.000,00 + sistemas 1.900,00 + usuários 800,00) × 1,0000 × 1,0000 = 3.700,00",
+                                 "Locação | (parcela 83,33 + V1 200,00 + sistemas 380,00 + usuários 160,00) × 1,0000 × 1,0000 = 823,33"})
             EXPECT_TRUE(how.contains(QString::fromUtf8(line))) << line << "\n" << how.join('\n').toStdString();
 
         // Changing the mode or the types after an answer answers again.
