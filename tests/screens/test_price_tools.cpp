@@ -118,6 +118,29 @@ TEST_F(PriceToolsTest, HistoryShowsEachPersonsChangeFieldByFieldNewestFirst) {
     });
 }
 
+// A copy reads as one line naming its source, open to its fields on Enter;
+// permissions name their operator.
+TEST_F(PriceToolsTest, HistoryShowsACopyAsOneLineAndOperatorsByName) {
+    current("0000000001");
+    const QString source = "0000000001 – " + f->priceTables->currentName().trimmed();
+    dialogs.textAnswers = {"Tabela 2027"};
+    Trigger(f->sbtCopiar);
+    run<TfrmHistorico>(f->sbtHistorico, [&](TfrmHistorico *s) {
+        EXPECT_TRUE(s->lblResumo->text().endsWith(": cópia de outra tabela.")) << s->lblResumo->text().toStdString();
+        const QStringList copy = rowTexts(s->grdHistorico, 0);
+        EXPECT_EQ(copy.mid(2, 2), (QStringList{"▸ Cópia da tabela " + source, "Cópia"}));
+        ASSERT_GT(s->grdHistorico->rowCount(), 2);
+        EXPECT_TRUE(s->grdHistorico->isRowHidden(1));
+        s->grdHistorico->setCurrentCell(0, 2);
+        QTest::keyClick(s->grdHistorico, Qt::Key_Return);
+        EXPECT_FALSE(s->grdHistorico->isRowHidden(1));
+        const QStringList lines = gridLines(s->grdHistorico);
+        EXPECT_FALSE(lines.filter("Permissão do operador ").isEmpty());
+        EXPECT_TRUE(lines.filter("Permissão do operador 0").isEmpty()) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.filter("| Código |").isEmpty());
+    });
+}
+
 TEST_F(PriceToolsTest, StoredValuesReadInPortugueseWords) {
     struct Case {
         const char *table, *key, *field, *stored, *record, *label, *shown;
