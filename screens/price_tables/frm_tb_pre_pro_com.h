@@ -109,6 +109,8 @@ public:
 
     // The sheet in front and the page family that fills it.
     QWidget *activeSheet() const;
+    // F1 opens the guide at the sub-page in front.
+    QString HelpTopic() const override { return activeSheet() ? activeSheet()->windowTitle() : QString(); }
     TScreenPage *activePage() const;
 
     // The load step: calls a get-method under the wait animation and replaces
