@@ -60,7 +60,7 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_re
     // The tool bar's and menu's addition: "Cadastramento Automático".
     sbtCadAuto = new QAction(QStringLiteral("Cadastramento Automático"), this);
     sbtCadAuto->setObjectName(QStringLiteral("sbtCadAuto"));
-    sbtCadAuto->setToolTip(HintWithShortcut(QStringLiteral("Cadastramento Automático"), QKeySequence(Qt::CTRL | Qt::Key_A)));
+    sbtCadAuto->setToolTip(QStringLiteral("Cadastramento Automático"));
     insertToolAction(sbtImprimir, sbtCadAuto);
     mnuCadAuto = new QAction(QStringLiteral("Ca&dastramento Automático"), this);
     mnuCadAuto->setObjectName(QStringLiteral("mnuCadAuto"));
@@ -70,6 +70,7 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_re
         connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { sbtCadAutoClick(); }); });
     SetActionLook(sbtCadAuto, {"system-users"});
     SetActionLook(mnuCadAuto, {"system-users"});
+    sbtCadAuto->setToolTip(HintWithShortcut(sbtCadAuto->toolTip(), mnuCadAuto->shortcut()));  // after the look, which sets the hint
 
     // "Copiar": a new price table from the current one.
     addTool(sbtCopiar, mnuCopiar, "Copiar", QStringLiteral("Copiar"), QStringLiteral("C&opiar Tabela de Preço"), 7,
