@@ -37,7 +37,7 @@ qint32 inQtIniAux = 0;
 
 using namespace Cli_cot00300;
 
-TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_reads(std::make_unique<TListReads>()) {
+TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_reads(std::make_unique<TListReads>([this] { UpdateActions(); })) {
     setWindowTitle(QStringLiteral("Preços e Descontos para Proposta Comercial"));
     lblCodTela->setText(QStringLiteral("COT00300"));
     resize(1016, 619);

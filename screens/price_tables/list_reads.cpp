@@ -8,9 +8,10 @@ void TListReads::load(TClientTable *table, const std::function<void()> &read) {
         read();
     } catch (...) {
         m_failed.insert(table);
+        if (m_changed) m_changed();
         throw;
     }
-    m_failed.remove(table);
+    if (m_failed.remove(table) && m_changed) m_changed();
 }
 
 bool TListReads::unread(const TClientTable *table) const {

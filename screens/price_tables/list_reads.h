@@ -14,6 +14,10 @@ struct ToolActions;
 
 class TListReads {
 public:
+    // changed: run when a list becomes unread or read again, so the screen
+    // applies its enabling rule (no state of the table changes then).
+    explicit TListReads(std::function<void()> changed) : m_changed(std::move(changed)) {}
+
     // Runs a load of the table; a failure marks it unread and passes on.
     void load(TClientTable *table, const std::function<void()> &read);
     // True when the last load of the table failed, or it was never read.
@@ -24,4 +28,5 @@ public:
 
 private:
     QSet<const TClientTable *> m_failed;
+    std::function<void()> m_changed;
 };

@@ -91,6 +91,19 @@ TEST_F(ServerRestartTest, AFailedLoadOfThePriceTablesCanBeReadAgain) {
     EXPECT_EQ(f->priceTables->cdsTbPreco->FieldByName("NMPRECOPROP")->AsString(), "Nome digitado sem servidor");
 }
 
+// A list that was open before the failure (the service types start empty)
+// can be read again too: the failure itself re-runs the enabling rule.
+TEST_F(ServerRestartTest, AServiceTypeListThatFailedToLoadCanBeReadAgain) {
+    stopServerKeepingPort();
+    ClickTab(f->pgcPadrao, f->tshTipoServ);
+    EXPECT_TRUE(f->sbtVerificar->isEnabled());
+    EXPECT_TRUE(f->pgcPadrao->pageEnabled(f->tshPadrao));
+    restartServer();
+    f->serviceTypes->dbgTipoServico->setFocus();
+    Trigger(f->sbtVerificar);
+    EXPECT_GT(f->serviceTypes->cdsTipoServico->RecordCount(), 0);
+}
+
 TEST_F(ServerRestartTest, TheCalculatorAndTheHistoryReadAgainWithWhatWasTyped) {
     bool ran = false;
     WhenModal([&](QWidget *w) {
