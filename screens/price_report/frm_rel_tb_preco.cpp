@@ -5,7 +5,6 @@
 #include "report_catalogue.h"
 #include "report_cot003.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -153,7 +152,7 @@ void TfrmRelTbPreco::FormActivate() {
     TfrmDadosGerRel::FormActivate();
     // The first choice takes the focus where it can be seen.
     QRadioButton *first = rbtTbPrecoLista->isChecked() ? rbtTbPrecoLista : rbtTbPrecoTodos;
-    if (!QApplication::focusWidget() || !isAncestorOf(QApplication::focusWidget())) first->setFocus(Qt::TabFocusReason);
+    first->setFocus(Qt::TabFocusReason);  // as the Tab key gives it: drawn with its focus frame
 }
 
 void TfrmRelTbPreco::showChosenTables() {
