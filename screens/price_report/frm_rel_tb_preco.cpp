@@ -152,7 +152,10 @@ void TfrmRelTbPreco::FormActivate() {
     TfrmDadosGerRel::FormActivate();
     // The first choice takes the focus where it can be seen.
     QRadioButton *first = rbtTbPrecoLista->isChecked() ? rbtTbPrecoLista : rbtTbPrecoTodos;
-    first->setFocus(Qt::TabFocusReason);  // as the Tab key gives it: drawn with its focus frame
+    // As the Tab key gives it: the style draws the focus frame only once the
+    // window has seen a keyboard focus change.
+    window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    first->setFocus(Qt::TabFocusReason);
 }
 
 void TfrmRelTbPreco::showChosenTables() {
