@@ -127,17 +127,14 @@ TEST_F(PriceToolsTest, HistoryShowsACopyAsOneLineAndOperatorsByName) {
     Trigger(f->sbtCopiar);
     run<TfrmHistorico>(f->sbtHistorico, [&](TfrmHistorico *s) {
         EXPECT_TRUE(s->lblResumo->text().endsWith(": cópia de outra tabela.")) << s->lblResumo->text().toStdString();
-        const QStringList copy = rowTexts(s->grdHistorico, 0);
-        EXPECT_EQ(copy.mid(2, 2), (QStringList{"▸ Cópia da tabela " + source, "Cópia"}));
-        ASSERT_GT(s->grdHistorico->rowCount(), 2);
+        EXPECT_EQ(rowTexts(s->grdHistorico, 0).mid(2, 2), (QStringList{"▸ Cópia da tabela " + source, "Cópia"}));
         EXPECT_TRUE(s->grdHistorico->isRowHidden(1));
         s->grdHistorico->setCurrentCell(0, 2);
         QTest::keyClick(s->grdHistorico, Qt::Key_Return);
         EXPECT_FALSE(s->grdHistorico->isRowHidden(1));
         const QStringList lines = gridLines(s->grdHistorico);
         EXPECT_FALSE(lines.filter("Permissão do operador ").isEmpty());
-        EXPECT_TRUE(lines.filter("Permissão do operador 0").isEmpty()) << lines.join('\n').toStdString();
-        EXPECT_TRUE(lines.filter("| Código |").isEmpty());
+        EXPECT_TRUE(lines.filter("Permissão do operador 0").isEmpty() && lines.filter("| Código |").isEmpty());
     });
 }
 
