@@ -83,6 +83,9 @@ void TField::SetTextDefault(const QString &text) {
         if (!NumberText::commaForm(text).isEmpty()) throw EAppError(NumberText::commaFormMessage(text));
         if (!NumberText::parse(text, &d) || (m_def.type == FieldType::Integer && d != qint64(d)))
             throw EAppError(QStringLiteral("\"%1\" não é um valor numérico válido.").arg(text.trimmed()));
+        // A cell keeps what it shows: typed decimals beyond the field's
+        // format would reach the database, the trail and the prices unseen.
+        if (const int shown = NumberText::decimals(DisplayFormat); shown >= 0) d = RoundDec(d, shown);
         SetValue(d);
         return;
     }
@@ -423,14 +426,47 @@ void TClientTable::Post() {
         }
     }
     const bool wasInsert = m_state == DataSetState::Insert;
+    const int placedAt = m_cur;
+    if (!KeyOrder.isEmpty()) placeByKey(id);
     m_buffer.clear();
     m_insertAt = -1;
     m_modified = false;
     m_bof = m_eof = viewSize() == 0;
-    if (wasInsert || m_filtered) emit rowsReset();
+    if (wasInsert || m_filtered || m_cur != placedAt) emit rowsReset();
     setState(DataSetState::Browse);
     emit currentChanged();
     fire(AfterPost);
+}
+
+namespace {
+// Key values compare as the server's ORDER BY would: numbers as numbers,
+// codes of digits (padded or not) by their value, other text as text.
+int compareKey(const QVariant &a, const QVariant &b) {
+    if (a.isNull() || b.isNull()) return int(b.isNull()) - int(a.isNull());
+    bool na = false, nb = false;
+    const double x = a.toString().trimmed().toDouble(&na), y = b.toString().trimmed().toDouble(&nb);
+    if (na && nb) return x < y ? -1 : x > y ? 1 : 0;
+    return QString::compare(a.toString(), b.toString());
+}
+}  // namespace
+
+void TClientTable::placeByKey(TBookmark id) {
+    QVector<int> columns;
+    for (const QString &name : KeyOrder)
+        if (const TField *f = FindField(name)) columns << f->Index();
+    const auto it = std::find_if(m_records.begin(), m_records.end(), [id](const Record *r) { return r->id == id; });
+    if (columns.isEmpty() || it == m_records.end()) return;
+    Record *moved = *it;
+    m_records.erase(it);
+    auto before = [&](const Record *r) {
+        for (int c : columns)
+            if (const int order = compareKey(moved->values.value(c), r->values.value(c))) return order < 0;
+        return false;
+    };
+    const auto at = std::find_if(m_records.begin(), m_records.end(), before);
+    m_records.insert(at, moved);
+    if (m_filtered) rebuildView();
+    if (const int found = viewIndexOfId(id); found >= 0) m_cur = found;
 }
 
 void TClientTable::Cancel() {

@@ -116,6 +116,10 @@ public:
     void MergeChangeLog();
     void CancelUpdates();  // back to the rows as last merged
     bool LogChanges = true;
+    // The fields the server orders the rows by: a posted row takes its place
+    // among the others, as the next reload would show it. Empty: it stays
+    // where it was typed.
+    QStringList KeyOrder;
 
     // Editing.
     void Insert();
@@ -200,6 +204,7 @@ private:
     void fire(const DataSetNotify &handler);
     void scrollTo(int viewRow);  // BeforeScroll, move, AfterScroll
     void startInsert(bool append);
+    void placeByKey(TBookmark id);  // the posted row to its place in KeyOrder
     Row convertRow(const DataPacket &packet, Row &&src, const QVector<int> &map) const;
 
     std::vector<std::unique_ptr<TField>> m_fields;

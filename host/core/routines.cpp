@@ -44,6 +44,16 @@ static QString groupThousands(const QString &intPart) {
     return out;
 }
 
+int decimals(const QString &pattern) {
+    if (pattern.isEmpty()) return -1;
+    const int dot = pattern.indexOf(QLatin1Char('.'));
+    int count = 0;
+    if (dot >= 0)
+        for (int i = dot + 1; i < pattern.size() && (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char('#')); ++i)
+            ++count;
+    return count;
+}
+
 QString format(double value, const QString &pattern) {
     if (pattern.isEmpty()) {
         QString s = QString::number(value, 'g', 15);
@@ -51,10 +61,7 @@ QString format(double value, const QString &pattern) {
         return s;
     }
     const int dot = pattern.indexOf(QLatin1Char('.'));
-    int decimals = 0;
-    if (dot >= 0)
-        for (int i = dot + 1; i < pattern.size() && (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char('#')); ++i)
-            ++decimals;
+    const int decimals = NumberText::decimals(pattern);
     const bool thousands = pattern.left(dot < 0 ? pattern.size() : dot).contains(QLatin1Char(','));
     const double rounded = RoundDec(value, decimals);
     QString s = QString::number(std::fabs(rounded), 'f', decimals);

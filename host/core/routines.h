@@ -13,6 +13,8 @@ double RoundDec(double value, int decimals);     // half away from zero, on the 
 namespace NumberText {
 // Formats like "#,##0.00" (thousands dot, decimal comma), "0.00", "0" or "" (general).
 QString format(double value, const QString &pattern = QString());
+// The decimals a pattern shows ("#,##0.00": 2, "0": 0); -1 for the general one ("").
+int decimals(const QString &pattern);
 // Reads a number typed the Brazilian way ("1.234,56", "1234,56", "1.500"):
 // the full stop only separates groups of three digits, so "2.5" or "12.34"
 // is no number at all. Blanks around are ignored.

@@ -43,16 +43,22 @@ QString TClientTableModel::cellText(int row, int field, bool display) const {
     // Another row: format its value the way the field would.
     const QVariant v = m_table->viewValue(row, field);
     if (f->OnGetText) {
-        // Handlers read the field's value, so give them a one-row scratch table.
+        // Handlers read the field's value, and may read the others of its
+        // row, so give them a one-row scratch table holding that row.
         TClientTable scratch;
-        TField *sf = scratch.AddField(f->FieldName(), f->DataType(), f->Size());
-        sf->DisplayFormat = f->DisplayFormat;
-        sf->EditFormat = f->EditFormat;
         DataPacket p;
-        p.fields = {f->definition()};
-        p.rows = {Row{v}};
+        Row values;
+        for (int i = 0; i < m_table->FieldCount(); ++i) {
+            const TField *source = m_table->Fields(i);
+            TField *copy = scratch.AddField(source->FieldName(), source->DataType(), source->Size());
+            copy->DisplayFormat = source->DisplayFormat;
+            copy->EditFormat = source->EditFormat;
+            p.fields.append(source->definition());
+            values.append(m_table->viewValue(row, i));
+        }
+        p.rows = {values};
         scratch.LoadPacket(p);
-        return f->OnGetText(*sf, display);
+        return f->OnGetText(*scratch.Fields(field), display);
     }
     if (!v.isValid()) return QString();
     switch (f->DataType()) {

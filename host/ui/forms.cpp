@@ -153,7 +153,7 @@ void TForm::closeEvent(QCloseEvent *e) {
 }
 
 void TForm::ShowHelp() {
-    HelpWindow::showFor(lblCodTela->text().trimmed(), this);
+    HelpWindow::showFor(lblCodTela->text().trimmed(), this, HelpTopic());
 }
 
 void TForm::SetWindowStateNormal() {

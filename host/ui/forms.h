@@ -61,7 +61,10 @@ public:
     bool Close();
     void SetWindowStateNormal();  // restores from minimised and brings forward
     // "Ajuda": the guide of this screen, found by its code (lblCodTela).
-    void ShowHelp();
+    void ShowHelp();  // F1: the screen's guide, at the section of what is in use
+    // The caption of the part of the screen in use (a page, a sub-page) whose
+    // section of the guide F1 opens; empty: the top of the guide.
+    virtual QString HelpTopic() const { return QString(); }
     bool IsModal() const { return m_modalLoop != nullptr; }
     int ModalResult() const { return m_modalResult; }
     void SetModalResult(int result);  // closes a modal form with that result

@@ -8,6 +8,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QHBoxLayout>
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTimer>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QUrl>
@@ -62,7 +66,32 @@ void HelpWindow::load(const QString &screenCode) {
     setWindowTitle(QStringLiteral("Ajuda — %1").arg(m_code));
 }
 
-HelpWindow *HelpWindow::showFor(const QString &screenCode, QWidget *over) {
+bool HelpWindow::showTopic(const QString &topic) {
+    if (topic.trimmed().isEmpty()) return false;
+    // A heading naming the caption in quotes ("Desconto por Usuário") before
+    // one that merely contains it.
+    const QString quoted = QStringLiteral("\"%1\"").arg(topic.trimmed());
+    QTextBlock found;
+    for (const QString &wanted : {quoted, topic.trimmed()}) {
+        for (QTextBlock b = m_browser->document()->begin(); b.isValid() && !found.isValid(); b = b.next())
+            if (b.blockFormat().headingLevel() > 0 && b.text().contains(wanted)) found = b;
+        if (found.isValid()) break;
+    }
+    if (!found.isValid()) return false;
+    m_browser->setTextCursor(QTextCursor(found));
+    // The heading at the top; again once the window has laid the guide out.
+    const int at = found.blockNumber();
+    auto scroll = [browser = QPointer<QTextBrowser>(m_browser), at] {
+        if (!browser) return;
+        const QTextBlock block = browser->document()->findBlockByNumber(at);
+        browser->verticalScrollBar()->setValue(int(browser->document()->documentLayout()->blockBoundingRect(block).top()));
+    };
+    scroll();
+    QTimer::singleShot(0, m_browser, scroll);
+    return true;
+}
+
+HelpWindow *HelpWindow::showFor(const QString &screenCode, QWidget *over, const QString &topic) {
     if (guideFor(screenCode).isEmpty()) {
         const QString code = screenCode.trimmed();
         Dialogs().showMessage(code.isEmpty() ? QStringLiteral("Não há ajuda disponível para esta tela.")
@@ -86,6 +115,7 @@ HelpWindow *HelpWindow::showFor(const QString &screenCode, QWidget *over) {
         }
     }
     g_window->load(screenCode);
+    g_window->showTopic(topic);
     // In front with the focus, also when it was open behind a maximized
     // window: a guide that opens out of sight seems not to open at all.
     g_window->setWindowState(g_window->windowState() & ~Qt::WindowMinimized);

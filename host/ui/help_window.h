@@ -15,7 +15,10 @@ public:
     // Shows the guide of that screen in the program's help window (created
     // on first use), in front and with the focus. A screen without a guide
     // gets a message saying so; then the result is null.
-    static HelpWindow *showFor(const QString &screenCode, QWidget *over = nullptr);
+    // With a topic, the guide opens at the first heading that names it.
+    static HelpWindow *showFor(const QString &screenCode, QWidget *over = nullptr, const QString &topic = QString());
+    // Scrolls to the first heading naming the topic; false when none does.
+    bool showTopic(const QString &topic);
     // The window while it exists.
     static HelpWindow *current();
     // The resource holding a screen's guide; empty when it has none.

@@ -42,5 +42,9 @@ void TfrmDadosGerRel::sbtConfigImprClick() {
 
 void TfrmDadosGerRel::sbtSalvarComoClick() {
     buildReport();
-    report.saveAs(this, msgPadrao.Msg(QStringLiteral("NovoCaption")), msgPadrao.Msg(QStringLiteral("NovoPrompt")));
+    const QString written = report.saveAs(this, msgPadrao.Msg(QStringLiteral("NovoCaption")), msgPadrao.Msg(QStringLiteral("NovoPrompt")));
+    // A file written in silence leaves the user wondering whether and where.
+    if (!written.isEmpty())
+        Dialogs().showMessage(QStringLiteral("Arquivo gravado em %1.").arg(QDir::toNativeSeparators(written)), MsgType::Information,
+                              MsgButton::Ok);
 }

@@ -182,17 +182,18 @@ void ReportEngine::print(QWidget *parent) {
 
 void ReportEngine::pageSetup(QWidget *parent) { ReportDialogs().pageSetup(printer(), parent); }
 
-void ReportEngine::saveAs(QWidget *parent, const QString &titleCaption, const QString &titlePrompt) {
+QString ReportEngine::saveAs(QWidget *parent, const QString &titleCaption, const QString &titlePrompt) {
     QString title = m_doc.title;
-    if (!ReportDialogs().askText(titleCaption, titlePrompt, &title, parent)) return;
+    if (!ReportDialogs().askText(titleCaption, titlePrompt, &title, parent)) return QString();
     if (!title.trimmed().isEmpty()) setTitle(title.trimmed());
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty()) folder = QDir::homePath();
     ReportFiles::Format format = ReportFiles::Format::Pdf;
     const QString path = ReportDialogs().saveFileName(QDir(folder).filePath(m_doc.code + QStringLiteral(".pdf")), &format, parent);
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return QString();
     ReportFiles::Format fromName;
     if (ReportFiles::formatFromPath(path, &fromName)) format = fromName;
     WaitAnimation wait(parent, 1);
     ReportFiles::save(m_doc, path, format, printer().pageLayout());
+    return path;
 }

@@ -74,8 +74,9 @@ public:
     void preview(QWidget *parent);
     void print(QWidget *parent);
     void pageSetup(QWidget *parent);
-    // Asks the title (caption and prompt given) and the file, then writes it.
-    void saveAs(QWidget *parent, const QString &titleCaption, const QString &titlePrompt);
+    // Asks the title (caption and prompt given) and the file, then writes it;
+    // the file written, empty when the user gave up.
+    QString saveAs(QWidget *parent, const QString &titleCaption, const QString &titlePrompt);
 
     int layoutsMade() const { return m_layoutsMade; }  // how often the report was laid out
 

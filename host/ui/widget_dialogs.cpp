@@ -136,7 +136,15 @@ int WidgetDialogs::showMessage(const QString &text, MsgType type, int buttons) {
     add(MsgButton::No, QStringLiteral("Não"), QMessageBox::NoRole);
     add(MsgButton::Ok, QStringLiteral("OK"), QMessageBox::AcceptRole);
     add(MsgButton::Cancel, QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+    // A failure is often told while the wait animation is still up (the call
+    // that failed is inside it): the message must not sit under a stale
+    // "Aguarde..." and an hourglass. The animation comes back after it.
+    const bool waiting = m_wait && m_wait->isVisible();
+    if (waiting) m_wait->hide();
+    if (m_waitDepth > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    if (m_waitDepth > 0) QApplication::restoreOverrideCursor();
+    if (waiting && m_wait) m_wait->show();
     QAbstractButton *clicked = box.clickedButton();
     if (clicked && answer.contains(clicked)) return answer.value(clicked);
     // Closed by Esc or the window button: the negative answer.

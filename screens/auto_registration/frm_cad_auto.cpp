@@ -33,7 +33,7 @@ QStringList Catalogue() {
         QStringLiteral("SUCESSO|Operação realizada com sucesso."),
         QStringLiteral("OPERADOR|Operador"),
         QStringLiteral("OPERINF|Operador deve ser informado."),
-        QStringLiteral("SUBSTITUI|%s permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s). Deseja continuar?"),
+        QStringLiteral("SUBSTITUI|%s permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s) por %v. Deseja continuar?"),
     };
 }
 
@@ -207,6 +207,7 @@ void TfrmCadAuto::sbtConfirmaClick() {
     if (replaced > 0) {
         QString question = msgPadrao.Msg(QStringLiteral("SUBSTITUI"));
         question.replace(QLatin1String("%s"), QString::number(replaced));
+        question.replace(QLatin1String("%v"), grantedValues());
         if (!Confirma(question)) return;
     }
     {
@@ -221,6 +222,20 @@ void TfrmCadAuto::sbtConfirmaClick() {
     }
     msgPadrao.ShowMsg(QStringLiteral("SUCESSO"), MsgType::Information, MsgButton::Ok, 0);
     SetModalResult(mrOk);
+}
+
+// What the grant writes, as the user reads it: "Manutenção 0,00 %" for each
+// ticked type; an empty percentage is written as zero, so it says so.
+QString TfrmCadAuto::grantedValues() const {
+    QStringList values;
+    const std::tuple<QCheckBox *, TNumberEdit *> lines[] = {
+        {ckbManutencao, nedManuDesc}, {ckbLocacao, nedLocaDesc}, {ckbLicUso, nedLusoDesc}};
+    for (const auto &[box, edit] : lines)
+        if (box->isChecked())
+            values << QStringLiteral("%1 %2 %").arg(box->text(), NumberText::format(edit->GetNumber(), QStringLiteral("#,##0.00")));
+    if (values.size() < 2) return values.join(QString());
+    const QString last = values.takeLast();
+    return values.join(QStringLiteral(", ")) + QStringLiteral(" e ") + last;
 }
 
 int TfrmCadAuto::replacedPermissions(const QString &operators) {

@@ -51,6 +51,8 @@ private:
     void checkPercent(TNumberEdit *edit, const char *messageKey);
     // How many permissions already on the price table the grant would change.
     int replacedPermissions(const QString &operators);
+    // The percentages the grant writes, by type: "Manutenção 0,00 %".
+    QString grantedValues() const;
 
     PriceTableContext m_context;
     QPointer<TClientTable> m_permissions;

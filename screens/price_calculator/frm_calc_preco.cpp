@@ -11,6 +11,8 @@
 #include "routines.h"
 
 #include <QCheckBox>
+
+#include <algorithm>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -298,6 +300,23 @@ void TfrmCalcPreco::showQuote(const Quote &q) {
     addLine(grdDetalhe, QStringLiteral("Fator de filial (%1)").arg(mode),
             QStringLiteral("%1 (desconto de %2)").arg(NumberText::format(q.branchFactor), percent(q.branchDiscount)));
     addLine(grdDetalhe, QStringLiteral("Índice do mês"), NumberText::format(q.index));
+    // How the parts make each price, with the figures: enough to rebuild it by hand.
+    addLine(grdDetalhe, QStringLiteral("Como se combinam"),
+            QStringLiteral("preço = (1º sistema com 1º usuário + sistemas a mais + usuários a mais [+ parcela da locação]) "
+                           "× fator de filial × índice. 1º sistema com 1º usuário (V1) = base × (1 − (desconto do 1º usuário "
+                           "+ desconto do 1º sistema) ÷ 100), base = preço unitário (licença) ou manutenção anual; "
+                           "cada sistema a mais = V1 × (1 − (desconto da sua faixa + desconto do 1º usuário) ÷ 100); "
+                           "cada usuário a mais = V1 × (1 − desconto da sua faixa ÷ 100)."));
+    for (PriceType type : {PriceType::Licence, PriceType::Maintenance, PriceType::Rental}) {
+        const QString caption = typeCaption(type);
+        if (std::none_of(q.prices.begin(), q.prices.end(), [&](const CellPrice &c) { return c.type == caption; })) continue;
+        const Combination c = combine(q, type);
+        const QString rental = type == PriceType::Rental ? QStringLiteral("parcela %1 + ").arg(money(c.rental)) : QString();
+        addLine(grdDetalhe, caption,
+                QStringLiteral("(%1V1 %2 + sistemas %3 + usuários %4) × %5 × %6 = %7")
+                    .arg(rental, money(c.first), money(c.systems), money(c.users), NumberText::format(q.branchFactor, QStringLiteral("0.0000")),
+                         NumberText::format(q.index, QStringLiteral("0.0000")), ReportLayout::cellText(c.price)));
+    }
 }
 
 void TfrmCalcPreco::FormClose() {

@@ -8,6 +8,7 @@
 #include "routines.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -27,10 +28,16 @@ struct Column {
     const char *caption;
     int width;
 };
-constexpr Column kColumns[] = {{"DTALTERACAO", "Data e Hora", 150}, {"NMUSUARIO", "Usuário", 120},
-                               {"DSCHAVE", "Registro", 260},        {"IDOPERACAO", "Operação", 80},
-                               {"NMCAMPO", "Campo", 180},           {"DSANTES", "Antes", 150},
-                               {"DSDEPOIS", "Depois", 150}};
+constexpr Column kColumns[] = {{"DTALTERACAO", "Data e Hora", 140}, {"NMUSUARIO", "Usuário", 120},
+                               {"DSCHAVE", "Registro", 400},        {"IDOPERACAO", "Operação", 80},
+                               {"NMCAMPO", "Campo", 170},           {"DSANTES", "Antes", 140},
+                               {"DSDEPOIS", "Depois", 140}};
+
+// The copy of a price table writes every field of the new table, its bands
+// and its permissions, and one line naming the table it came from.
+const QString kCopyMethod = QStringLiteral("CopiaTbPreco");
+const QString kOriginField = QStringLiteral("ORIGEM");
+const QString kClosed = QStringLiteral("▸ "), kOpen = QStringLiteral("▾ ");
 
 QString discountTypeCaption(const QString &code) {
     if (code == QLatin1String("L")) return QStringLiteral("Locação");
@@ -57,7 +64,7 @@ TfrmHistorico::TfrmHistorico(const PriceTableContext &context, QWidget *parent) 
     setObjectName(QStringLiteral("frmHistorico"));
     setWindowTitle(QStringLiteral("Histórico da Tabela de Preço"));
     lblCodTela->setText(QStringLiteral("COT00303"));
-    resize(1140, 520);
+    resize(1220, 520);
     sbtConfirma->setText(QStringLiteral("&Atualizar"));
     sbtConfirma->setToolTip(QStringLiteral("Ler o histórico novamente"));
     SetActionLook(sbtConfirma, {"view-refresh"});
@@ -79,6 +86,35 @@ TfrmHistorico::TfrmHistorico(const PriceTableContext &context, QWidget *parent) 
         grdHistorico->setColumnWidth(c, kColumns[c].width);
     }
     layout->addWidget(grdHistorico, 1);
+    // A copy's line opens to its fields and closes again.
+    connect(grdHistorico, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { toggleCopy(row); });
+    grdHistorico->installEventFilter(this);
+    connect(grdHistorico, &QTableWidget::cellClicked, this, [this](int row, int column) {
+        if (column == 2) toggleCopy(row);
+    });
+}
+
+bool TfrmHistorico::eventFilter(QObject *watched, QEvent *event) {
+    // Enter, Space, + and - open and close a copy's line, as in a tree.
+    if (watched == grdHistorico && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const int row = grdHistorico->currentRow();
+        if (m_copyChildren.contains(row) &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space || key == Qt::Key_Plus || key == Qt::Key_Minus)) {
+            toggleCopy(row);
+            return true;
+        }
+    }
+    return TfrmRotiGeral::eventFilter(watched, event);
+}
+
+void TfrmHistorico::toggleCopy(int row) {
+    const int children = m_copyChildren.value(row);
+    if (children == 0) return;
+    QTableWidgetItem *record = grdHistorico->item(row, 2);
+    const bool open = record->text().startsWith(kClosed);
+    record->setText((open ? kOpen : kClosed) + record->text().mid(kClosed.size()));
+    for (int r = row + 1; r <= row + children; ++r) grdHistorico->setRowHidden(r, !open);
 }
 
 void TfrmHistorico::FormActivate() {
@@ -102,41 +138,83 @@ void TfrmHistorico::load() {
         if (col[c] < 0) throw EAppError(QStringLiteral("A resposta do servidor com o histórico não traz o campo %1.").arg(kColumns[c].field));
     }
     const int tableCol = packet.fieldIndex(QStringLiteral("NMTABELA"));
-    grdHistorico->setRowCount(0);
-    grdHistorico->setRowCount(int(packet.rows.size()));
-    for (int r = 0; r < packet.rows.size(); ++r) {
-        const Row &row = packet.rows[r];
-        auto text = [&](int c) { return row.value(col[c]).toString(); };
-        const QString field = text(4);
-        const QString cells[] = {row.value(col[0]).toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")),
-                                 text(1),
-                                 recordLabel(row.value(tableCol).toString(), text(2)),
-                                 operationCaption(text(3)),
-                                 fieldLabel(field),
-                                 valueText(field, text(5)),
-                                 valueText(field, text(6))};
-        for (int c = 0; c < int(std::size(cells)); ++c) {
+    const int methodCol = packet.fieldIndex(QStringLiteral("NMMETODO"));
+    const int operatorCol = packet.fieldIndex(QStringLiteral("NMOPERADOR"));
+    auto value = [&](const Row &row, int c) { return c < 0 ? QString() : row.value(c).toString(); };
+    auto addRow = [this](const QStringList &cells, bool hidden) {
+        const int r = grdHistorico->rowCount();
+        grdHistorico->insertRow(r);
+        for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             item->setToolTip(cells[c]);
             grdHistorico->setItem(r, c, item);
         }
+        grdHistorico->setRowHidden(r, hidden);
+        return r;
+    };
+    auto when = [&](const Row &row) { return row.value(col[0]).toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); };
+    auto fieldCells = [&](const Row &row) {
+        auto text = [&](int c) { return row.value(col[c]).toString(); };
+        const QString field = text(4);
+        return QStringList{when(row), text(1), recordLabel(value(row, tableCol), text(2), value(row, operatorCol)),
+                           operationCaption(text(3)), fieldLabel(field), valueText(field, text(5)), valueText(field, text(6))};
+    };
+    grdHistorico->setRowCount(0);
+    m_copyChildren.clear();
+    int fields = 0, copies = 0;
+    for (int r = 0; r < packet.rows.size();) {
+        const Row &row = packet.rows[r];
+        if (value(row, methodCol) != kCopyMethod) {
+            addRow(fieldCells(row), false);
+            ++fields;
+            ++r;
+            continue;
+        }
+        // One copy: the rows of that call (same moment, same person) become
+        // one line, open to its fields on request.
+        int end = r;
+        QString origin;
+        while (end < packet.rows.size() && value(packet.rows[end], methodCol) == kCopyMethod &&
+               packet.rows[end].value(col[0]) == row.value(col[0]) && packet.rows[end].value(col[1]) == row.value(col[1])) {
+            if (packet.rows[end].value(col[4]).toString() == kOriginField) origin = packet.rows[end].value(col[6]).toString();
+            ++end;
+        }
+        const int parent = addRow({when(row), row.value(col[1]).toString(),
+                                   kClosed + (origin.isEmpty() ? QStringLiteral("Cópia de outra tabela de preço")
+                                                               : QStringLiteral("Cópia da tabela %1").arg(origin)),
+                                   QStringLiteral("Cópia"), QString(), QString(), QString()},
+                                  false);
+        int children = 0;
+        for (int i = r; i < end; ++i) {
+            const QString field = packet.rows[i].value(col[4]).toString();
+            if (field == kOriginField || field == QLatin1String("CDPRECOPROP")) continue;
+            addRow(fieldCells(packet.rows[i]), true);
+            ++children;
+        }
+        grdHistorico->item(parent, 4)->setText(QStringLiteral("%1 campos (Enter abre)").arg(children));
+        m_copyChildren.insert(parent, children);
+        ++copies;
+        r = end;
     }
-    const int n = int(packet.rows.size());
+    const QString changed = fields == 1 ? QStringLiteral("1 campo alterado") : QStringLiteral("%1 campos alterados").arg(fields);
     lblResumo->setText(lblResumo->text() + QStringLiteral(": ") +
-                       (n == 0   ? QStringLiteral("nenhuma alteração registrada.")
-                        : n == 1 ? QStringLiteral("1 campo alterado.")
-                                 : QStringLiteral("%1 campos alterados.").arg(n)));
+                       (fields + copies == 0 ? QStringLiteral("nenhuma alteração registrada.")
+                        : copies == 0        ? changed + QLatin1Char('.')
+                        : fields == 0        ? QStringLiteral("cópia de outra tabela.")
+                                             : QStringLiteral("cópia de outra tabela e %1.").arg(changed)));
+    const int n = grdHistorico->rowCount();
     if (n > 0) grdHistorico->selectRow(0);
     grdHistorico->setFocus();
 }
 
-QString TfrmHistorico::recordLabel(const QString &table, const QString &key) {
+QString TfrmHistorico::recordLabel(const QString &table, const QString &key, const QString &operatorName) {
     const QStringList parts = key.split(QLatin1Char('|'));
     if (table == QLatin1String("PRECOPROPOSTA")) return QStringLiteral("Tabela de preço");
     if (table == QLatin1String("PRECOPROPSIST")) return QStringLiteral("Faixa por sistemas a partir de %1").arg(count(parts.value(1)));
     if (table == QLatin1String("PRECOPROPUSU")) return QStringLiteral("Faixa por usuários a partir de %1").arg(count(parts.value(1)));
     if (table == QLatin1String("PRECOPROPOPER"))
-        return QStringLiteral("Permissão do operador %1 (%2)").arg(parts.value(1), discountTypeCaption(parts.value(2)));
+        return QStringLiteral("Permissão do operador %1 (%2)")
+            .arg(operatorName.isEmpty() ? parts.value(1) : operatorName, discountTypeCaption(parts.value(2)));
     return QStringLiteral("%1 %2").arg(table, key);
 }
 
@@ -147,7 +225,7 @@ QString TfrmHistorico::fieldLabel(const QString &field) {
         {QStringLiteral("DTINIPRECOPROP"), QStringLiteral("Início Vigência")},
         {QStringLiteral("DTFINPRECOPROP"), QStringLiteral("Fim Vigência")},
         {QStringLiteral("VRPRECOUNITSIST"), QStringLiteral("Preço Unitário")},
-        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual")},
+        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual (R$)")},
         {QStringLiteral("NRMESPRAZOLOCA"), QStringLiteral("Prazo Locação (Meses)")},
         {QStringLiteral("VRPEDESFILIMATR"), QStringLiteral("% Desconto Filial / Matriz")},
         {QStringLiteral("VRPEDESFILIFILI"), QStringLiteral("% Desconto Filial / Filial")},
@@ -160,6 +238,7 @@ QString TfrmHistorico::fieldLabel(const QString &field) {
         {QStringLiteral("CDOPERADOR"), QStringLiteral("Operador")},
         {QStringLiteral("IDTIPODESCOPER"), QStringLiteral("Tipo")},
         {QStringLiteral("VRPERCDESCOPER"), QStringLiteral("% Desconto do operador")},
+        {QStringLiteral("ORIGEM"), QStringLiteral("Copiada de")},
     };
     return labels.value(field, field);
 }

@@ -7,6 +7,7 @@
 #include "auto_registration/price_table_context.h"
 #include "forms.h"
 
+#include <QHash>
 #include <QPointer>
 
 class QTableWidget;
@@ -28,13 +29,16 @@ public:
 
     // The words a person reads for the trail's table and field names and for
     // a stored value of a field.
-    static QString recordLabel(const QString &table, const QString &key);
+    static QString recordLabel(const QString &table, const QString &key, const QString &operatorName = QString());
     static QString fieldLabel(const QString &field);
     static QString valueText(const QString &field, const QString &stored);
 
 private:
     void load();
+    void toggleCopy(int row);
+    bool eventFilter(QObject *watched, QEvent *event) override;  // a copy's line shows or hides its fields
 
+    QHash<int, int> m_copyChildren;  // a copy's line -> how many field lines follow it
     PriceTableContext m_context;
 };
 

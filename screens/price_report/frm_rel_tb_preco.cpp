@@ -84,6 +84,9 @@ void TfrmRelTbPreco::buildControls() {
     tb->addWidget(rbtTbPrecoLista);
     tb->addWidget(btpTbPreco);
     tb->addStretch(1);
+    // The tables picked under "Lista", so the choice can be seen before the report.
+    lblTbPrecoLista = static_cast<QLabel *>(named(new QLabel(grbDadosRel), "lblTbPrecoLista"));
+    lblTbPrecoLista->setWordWrap(true);
     connect(rbtTbPrecoTodos, &QRadioButton::clicked, this, [this] { RunGuarded([this] { rbtTbPrecoTodosClick(); }); });
     connect(rbtTbPrecoLista, &QRadioButton::clicked, this, [this] { RunGuarded([this] { rbtTbPrecoListaClick(); }); });
 
@@ -92,9 +95,10 @@ void TfrmRelTbPreco::buildControls() {
     chkTipoLU = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Licença de Uso"), gpbTipo), "chkTipoLU"));
     chkTipoManut = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Manutenção"), gpbTipo), "chkTipoManut"));
     chkTipoLoc = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Locação"), gpbTipo), "chkTipoLoc"));
-    tp->addWidget(chkTipoLU);
+    // Shown in the order the Tab key walks them.
     tp->addWidget(chkTipoManut);
     tp->addWidget(chkTipoLoc);
+    tp->addWidget(chkTipoLU);
 
     gpbNRs = static_cast<QGroupBox *>(named(new QGroupBox(grbDadosRel), "gpbNRs"));
     auto *nr = new QGridLayout(gpbNRs);
@@ -127,6 +131,7 @@ void TfrmRelTbPreco::buildControls() {
     grid->addWidget(gpbTipo, 1, 0);
     grid->addWidget(gpbNRs, 0, 1);
     grid->addWidget(grbModoLocal, 1, 1);
+    grid->addWidget(lblTbPrecoLista, 2, 0, 1, 2);
 
     // The groups in their order; inside "Tipo" licence of use comes last.
     QWidget::setTabOrder(rbtTbPrecoTodos, rbtTbPrecoLista);
@@ -143,20 +148,50 @@ void TfrmRelTbPreco::buildControls() {
 
 // ------------------------------------------------------------------ selection of tables
 
+void TfrmRelTbPreco::FormActivate() {
+    TfrmDadosGerRel::FormActivate();
+    // The first choice takes the focus where it can be seen.
+    QRadioButton *first = rbtTbPrecoLista->isChecked() ? rbtTbPrecoLista : rbtTbPrecoTodos;
+    // As the Tab key gives it: the style draws the focus frame only once the
+    // window has seen a keyboard focus change.
+    window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    first->setFocus(Qt::TabFocusReason);
+}
+
+void TfrmRelTbPreco::showChosenTables() {
+    if (!rbtTbPrecoLista->isChecked() || stCDPRECOPROP.isEmpty() || stCDPRECOPROP == QLatin1String("T")) {
+        lblTbPrecoLista->clear();
+        return;
+    }
+    QStringList chosen;
+    for (const QString &code : stCDPRECOPROP.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        QString name;
+        const DataPacket rows = cdsTbPreco->Data();
+        const int c = rows.fieldIndex(QStringLiteral("CDPRECOPROP")), n = rows.fieldIndex(QStringLiteral("NMPRECOPROP"));
+        for (const Row &r : rows.rows)
+            if (r.value(c).toString() == code) name = r.value(n).toString().trimmed();
+        chosen << (name.isEmpty() ? code : QStringLiteral("%1 - %2").arg(code, name));
+    }
+    lblTbPrecoLista->setText(QStringLiteral("Tabelas escolhidas: %1").arg(chosen.join(QStringLiteral("; "))));
+}
+
 void TfrmRelTbPreco::rbtTbPrecoTodosClick() {
     btpTbPreco->setEnabled(false);
     stCDPRECOPROP.clear();
+    showChosenTables();
 }
 
 void TfrmRelTbPreco::rbtTbPrecoListaClick() {
     btpTbPreco->setEnabled(true);
     if (stCDPRECOPROP == QLatin1String("T")) stCDPRECOPROP.clear();  // a chosen list stays
+    showChosenTables();
 }
 
 void TfrmRelTbPreco::btpTbPrecoClick() {
     load(cdsTbPreco, QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")});
     const QString text = msgPadrao.Msg(QStringLiteral("TB_PRECO")) + QLatin1Char('|') + msgPadrao.Msg(QStringLiteral("TB_N_CAD_OU"));
     PesquisaLista(dtsTbPreco, QStringLiteral("CDPRECOPROP"), text, false, stCDPRECOPROP);
+    showChosenTables();
 }
 
 void TfrmRelTbPreco::load(TClientTable *table, const QString &method, const QVector<RpcArg> &args) {

@@ -29,6 +29,7 @@ public:
     TBtnPesquisa *btpTbPreco = nullptr;
     QCheckBox *chkTipoLU = nullptr, *chkTipoManut = nullptr, *chkTipoLoc = nullptr;
     QLabel *lblNrSist = nullptr, *lblNrUsu = nullptr;
+    QLabel *lblTbPrecoLista = nullptr;  // the tables picked under "Lista"
     QLineEdit *mskNrSist = nullptr, *mskNrUsu = nullptr;
     QRadioButton *rbtMatrMatr = nullptr, *rbtFiliFili = nullptr, *rbtFiliMatr = nullptr;
 
@@ -46,6 +47,7 @@ public:
     // base's preview, print, printer set-up and save as all start here.
     void buildReport() override;
     void FormClose() override;
+    void FormActivate() override;  // the first choice takes the focus
 
     // The validation chain, in its order; each stops the action on failure.
     void vd_LimiteSist(bool show);
@@ -59,6 +61,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showChosenTables();
     void buildControls();
     void defineTables();
     void load(TClientTable *table, const QString &method, const QVector<RpcArg> &args);

@@ -61,4 +61,24 @@ Quote quote(const DataPacket &systemBands, const DataPacket &userBands, const Pa
     return q;
 }
 
+Combination combine(const Quote &q, PriceType type) {
+    Combination c;
+    c.base = type == PriceType::Licence ? q.unitPrice : double((long double)q.unitPrice * q.maintenancePercent / 100.0L);
+    const double firstUser = q.userBands.isEmpty() ? 0 : q.userBands.first().percent;
+    const double firstSystem = q.systemBands.isEmpty() ? 0 : q.systemBands.first().percent;
+    const long double v1 = c.base - (c.base * (long double)firstUser / 100.0L + c.base * (long double)firstSystem / 100.0L);
+    c.first = double(v1);
+    long double systems = 0, users = 0;
+    for (const AppliedBand &b : q.systemBands)
+        systems += (long double)(b.to - std::max(b.from, 2) + 1 > 0 ? b.to - std::max(b.from, 2) + 1 : 0) *
+                   (v1 - ((long double)b.percent + firstUser) * v1 / 100.0L);
+    for (const AppliedBand &b : q.userBands)
+        users += (long double)(b.to - std::max(b.from, 2) + 1 > 0 ? b.to - std::max(b.from, 2) + 1 : 0) * (v1 - v1 * b.percent / 100.0L);
+    c.systems = double(systems);
+    c.users = double(users);
+    if (type == PriceType::Rental && q.rentalMonths != 0) c.rental = q.rentalShare;
+    c.price = double(((long double)c.rental + v1 + systems + users) * q.index * q.branchFactor);
+    return c;
+}
+
 }  // namespace PriceSimulation

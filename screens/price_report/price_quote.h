@@ -33,4 +33,16 @@ struct Quote {
 // Raises EAppError as simulate() does.
 Quote quote(const DataPacket &systemBands, const DataPacket &userBands, const Parameters &params);
 
+// How the parts of a quote make one type's price, so a person can rebuild
+// it: price = (rental share, for a rental + first + systems + users) × F × I.
+struct Combination {
+    double base = 0;     // B: P for a licence, P × maintenance % otherwise
+    double first = 0;    // V1 = B × (1 − (first user's + first system's discount) ÷ 100)
+    double systems = 0;  // Σ of systems 2..N: V1 × (1 − (its band's + first user's discount) ÷ 100)
+    double users = 0;    // Σ of users 2..U: V1 × (1 − its band's discount ÷ 100)
+    double rental = 0;   // P ÷ L for a rental, else 0
+    double price = 0;    // (rental + first + systems + users) × F × I
+};
+Combination combine(const Quote &q, PriceType type);
+
 }  // namespace PriceSimulation

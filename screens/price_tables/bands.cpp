@@ -190,6 +190,9 @@ TBandsPage::TBandsPage(TPageHost &frame) : TScreenPage(frame) {
     DefineFields(cdsDescSist, systems);
     cdsDescUsu = new TClientTable(QStringLiteral("cdsDescUsu"), this);
     DefineFields(cdsDescUsu, users);
+    // A band typed anywhere takes its place by first quantity, as the server lists them.
+    cdsDescSist->KeyOrder = {QStringLiteral("QTINISISTEMAS")};
+    cdsDescUsu->KeyOrder = {QStringLiteral("QTINIUSUARIOS")};
     dtsDescSist = new TDataSource(cdsDescSist, this);
     dtsDescUsu = new TDataSource(cdsDescUsu, this);
     dbgDescSis = MakeGrid("dbgDescSis", dtsDescSist, systems, true);

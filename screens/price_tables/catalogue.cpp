@@ -20,7 +20,7 @@ QStringList PriceTablesCatalogue() {
         QStringLiteral("INIVIG_INF|Inicio da Vigencia deve ser Informado."),
         QStringLiteral("FINVIG_INF|Fim da Vigencia deve ser Informado."),
         QStringLiteral("PRUNIT_INF|Preço Unitário deve ser Informado."),
-        QStringLiteral("MANUT_INF|Valor percentual da Manutenção Anual deve ser Informado."),
+        QStringLiteral("MANUT_INF|Valor da Manutenção Anual (R$) deve ser Informado."),
         QStringLiteral("PLOC_INF|Prazo de Locação deve ser Informado."),
         QStringLiteral("DT_INV|Data inválida"),
         QStringLiteral("TB_PRECO_CAD|Tabela de preço já cadastrada"),

@@ -13,6 +13,7 @@
 #include "desktop_look.h"
 #include "host_application.h"
 #include "host_services.h"
+#include "list_reads.h"
 #include "permissions.h"
 #include "price_tables.h"
 #include "screen_page.h"
@@ -36,7 +37,7 @@ qint32 inQtIniAux = 0;
 
 using namespace Cli_cot00300;
 
-TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
+TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_reads(std::make_unique<TListReads>([this] { UpdateActions(); })) {
     setWindowTitle(QStringLiteral("Preços e Descontos para Proposta Comercial"));
     lblCodTela->setText(QStringLiteral("COT00300"));
     resize(1016, 619);
@@ -69,6 +70,7 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent) {
         connect(a, &QAction::triggered, this, [this] { RunGuarded([this] { sbtCadAutoClick(); }); });
     SetActionLook(sbtCadAuto, {"system-users"});
     SetActionLook(mnuCadAuto, {"system-users"});
+    sbtCadAuto->setToolTip(HintWithShortcut(sbtCadAuto->toolTip(), mnuCadAuto->shortcut()));  // after the look, which sets the hint
 
     // "Copiar": a new price table from the current one.
     addTool(sbtCopiar, mnuCopiar, "Copiar", QStringLiteral("Copiar"), QStringLiteral("C&opiar Tabela de Preço"), 7,
@@ -169,12 +171,14 @@ TScreenPage *TfrmTbPreProCom::activePage() const { return m_pageOfSheet.value(ac
 void TfrmTbPreProCom::UpdateActions() { dtsPadraoStateChange(); }
 
 void TfrmTbPreProCom::updatePendingNotice() {
-    TClientTable *t = dtsPadrao->DataSet();
-    const int pending = t && t->Active() ? t->ChangeCount() : 0;
-    lblPendentes->setText(pending == 0 ? QString()
-                          : pending == 1
-                              ? QStringLiteral("1 alteração não gravada no servidor (Gravar envia de novo; Verificar descarta)")
-                              : QStringLiteral("%1 alterações não gravadas no servidor (Gravar envia de novo; Verificar descarta)").arg(pending));
+    // Every list's changes count, whichever page is in front: they stay
+    // listed until the server takes them or the user drops them.
+    const int pending = pendingOnScreen();
+    const QString what = pendingOnPage() == pending ? QStringLiteral("Gravar envia de novo; Verificar descarta")
+                                                    : QStringLiteral("Gravar envia de novo");
+    lblPendentes->setText(pending == 0   ? QString()
+                          : pending == 1 ? QStringLiteral("1 alteração não gravada no servidor (%1)").arg(what)
+                                         : QStringLiteral("%1 alterações não gravadas no servidor (%2)").arg(pending).arg(what));
     // A send the server took (or refused) changes what is pending without a
     // change of state: "Gravar", "Copiar" and the rest follow it.
     if (pending != m_shownPending) {
@@ -194,9 +198,10 @@ void TfrmTbPreProCom::netTbPreProComBeforeConnect() {
 void TfrmTbPreProCom::loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) {
     QObject *over = wait == WaitKind::OverMainWindow ? static_cast<QObject *>(HostApplication::instance().mainWindow()) : this;
     ScopedWait shown(over, wait);
-    const DataPacket packet = CheckResultPacket(netTbPreProCom->Call(method, args));
-    table->LoadPacket(packet);
+    m_reads->load(table, [&] { table->LoadPacket(CheckResultPacket(netTbPreProCom->Call(method, args))); });
 }
+
+void TfrmTbPreProCom::readList(TClientTable *table, const std::function<void()> &read) { m_reads->load(table, read); }
 
 QString TfrmTbPreProCom::currentPriceTable() const { return priceTables->currentCode(); }
 QString TfrmTbPreProCom::currentPriceTableName() const { return priceTables->currentName(); }
@@ -304,12 +309,14 @@ void TfrmTbPreProCom::sbtGravarClick() {
         return;
     }
     // The same delta again, with the values it was read with: the server's
-    // optimistic check holds as it did the first time.
+    // optimistic check holds as it did the first time. Changes left on
+    // another page go too, price tables first: a failed save or page change
+    // may have left them behind.
     struct Refresh {
         TfrmTbPreProCom *f;
         ~Refresh() { f->UpdateActions(); f->updatePendingNotice(); }
     } refresh{this};
-    for (const SavedList &list : page->savedLists())
+    for (const SavedList &list : savedLists())
         if (list.table->Active() && list.table->ChangeCount() > 0) list.send();
 }
 
@@ -329,14 +336,16 @@ void TfrmTbPreProCom::dtsPadraoStateChange() {
     TScreenPage *page = sbtCadAuto ? activePage() : nullptr;
     if (!page) return;  // still being built
     const DataSetState state = dtsPadrao->State();
-    const bool browse = state == DataSetState::Browse;
+    // A list whose load failed is not a row being typed: it leaves the tabs open.
+    const bool browse = state == DataSetState::Browse || state == DataSetState::Inactive;
     const bool editing = state == DataSetState::Edit || state == DataSetState::Insert;
-    sbtGravar->setEnabled(editing || (browse && pendingOnPage() > 0));
+    sbtGravar->setEnabled(editing || (browse && pendingOnScreen() > 0));
     sbtCancelar->setEnabled(editing);
 
     QWidget *sheet = activeSheet();
     ToolActions a;
     page->enable(sheet, browse, a);
+    m_reads->restrict(dtsPadrao->DataSet(), a);
     applyRole(page, sheet, a);
     // The history and the calculator read the current price table as stored.
     const bool onTable = browse && HasRows(priceTables->cdsTbPreco) && priceTables->cdsTbPreco->State() == DataSetState::Browse;

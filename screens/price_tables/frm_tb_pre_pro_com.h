@@ -24,6 +24,8 @@
 #include <QHash>
 #include <QPointer>
 
+#include <memory>
+
 class TfrmTbPreProCom;
 class TScreenPage;
 struct SavedList;
@@ -32,6 +34,7 @@ class TPriceTablesPage;
 class TBandsPage;
 class TPermissionsPage;
 class TServiceTypesPage;
+class TListReads;
 class QLabel;
 
 // Module variables of the main screen's unit (the pages' own in module_state.h).
@@ -114,12 +117,15 @@ public:
 
     // The sheet in front and the page family that fills it.
     QWidget *activeSheet() const;
+    // F1 opens the guide at the sub-page in front.
+    QString HelpTopic() const override { return activeSheet() ? activeSheet()->windowTitle() : QString(); }
     TScreenPage *activePage() const;
 
     // The load step: calls a get-method under the wait animation and replaces
     // the table's content with the answer. Failures pass on with the
     // animation hidden and the table as it was.
     void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) override;
+    void readList(TClientTable *table, const std::function<void()> &read) override;
     // The current price table's code (CDPRECOPROP of cdsTbPreco).
     QString currentPriceTable() const override;
     // What a modal screen opened from here receives.
@@ -149,8 +155,10 @@ private:
     void sheetShown(TPageControl *pages);
     void updatePendingNotice();
     int pendingOnPage();  // changes of the shown page's lists the server has not taken
+    int pendingOnScreen() const;  // the same of every page (unsaved_work.cpp)
 
     int m_shownPending = 0;  // what the pending notice last counted
+    std::unique_ptr<TListReads> m_reads;  // the lists whose last load failed
     QHash<QWidget *, TScreenPage *> m_pageOfSheet;
     QHash<QWidget *, TPageControl *> m_sheetsOf;  // a page of pgcPadrao -> its page control
 };

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <QVector>
+#include <functional>
 
 class QWidget;
 class TClientTable;
@@ -30,6 +31,9 @@ public:
     // Calls a get-method under the wait animation and replaces the table's
     // content with the answer; failures pass on with the table as it was.
     virtual void loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) = 0;
+    // A load of the table made some other way (one call that fills several
+    // lists): a failure marks the table unread like loadTable's, and passes on.
+    virtual void readList(TClientTable *table, const std::function<void()> &read) = 0;
     // True when the grid or its cell editor has the focus.
     virtual bool hasFocus(TDBGrid *grid) const = 0;
     // The list the tool bar and the navigator act on from now.

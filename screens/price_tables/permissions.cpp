@@ -47,6 +47,7 @@ TPermissionsPage::TPermissionsPage(TPageHost &frame) : TScreenPage(frame) {
     };
     cdsPerOper = new TClientTable(QStringLiteral("cdsPerOper"), this);
     DefineFields(cdsPerOper, columns);
+    cdsPerOper->KeyOrder = {QStringLiteral("CDOPERADOR"), QStringLiteral("IDTIPODESCOPER")};  // getPerOper's order
     dtsPerOper = new TDataSource(cdsPerOper, this);
     dbgPerOper = MakeGrid("dbgPerOper", dtsPerOper, columns, true);
     m_list = std::make_unique<TPriceTableList>(f, cdsPerOper, dbgPerOper, QStringLiteral("getPerOper"), "tshPermOper",

@@ -6,6 +6,10 @@
 
 #include <QLabel>
 
+namespace {
+const QString kNotRead = QStringLiteral(" (não foi possível ler do servidor; \"Verificar\" lê de novo)");
+}  // namespace
+
 TPriceTableList::TPriceTableList(TPageHost &frame, TClientTable *t, TDBGrid *g, const QString &method,
                                  const char *sheetName, const QString &caption)
     : table(t), grid(g), loadMethod(method), f(frame) {
@@ -28,8 +32,16 @@ void TPriceTableList::shown() {
 
 void TPriceTableList::load(WaitKind wait) {
     const QString code = f.currentPriceTable();
-    f.loadTable(table, loadMethod, {code}, wait);
-    m_read.read(code);
+    try {
+        f.loadTable(table, loadMethod, {code}, wait);
+        m_read.read(code);
+    } catch (...) {
+        // The line above the grid says whose rows these are, and that they
+        // are not the ones asked for.
+        const QString shown = table->Active() ? lblTabela->text() : QStringLiteral("Lista não lida");
+        if (!shown.contains(kNotRead)) lblTabela->setText(shown + kNotRead);
+        throw;
+    }
     m_loadedFor = code;
     const QString name = f.currentPriceTableName();
     lblTabela->setText(code.isEmpty() ? QStringLiteral("Nenhuma tabela de preço selecionada")

@@ -24,11 +24,13 @@ const ColumnSpecs &Columns() {
         DateColumn("DTINIPRECOPROP", "Início Vigência", 84, 2),
         DateColumn("DTFINPRECOPROP", "Fim Vigência", 80, 3),
         NumberColumn("VRPRECOUNITSIST", "Preço Unitário", 73, 4, NumberFormat::Money),
-        // Stored as the yearly maintenance amount per system; the price report
-        // turns it into a percentage of the unit price.
-        WithHint(NumberColumn("VRPERCMANUTANO", "% Manutenção Anual", 107, 5, NumberFormat::Money),
-                 "Valor anual da manutenção por sistema, na moeda do Preço Unitário. O relatório de preços usa "
-                 "o percentual Valor ÷ Preço Unitário × 100, arredondado a duas casas."),
+        // Stored as the yearly maintenance amount per system, whatever its old
+        // name says; the price report turns it into a percentage of the unit
+        // price, which the cell shows beside the amount.
+        WithHint(NumberColumn("VRPERCMANUTANO", "Manutenção Anual (R$)", 150, 5, NumberFormat::Money),
+                 "Valor anual da manutenção por sistema, em reais (não é um percentual): 200,00 num Preço Unitário "
+                 "de 1.000,00 é uma manutenção de 20 % ao ano. Entre parênteses, o percentual do Preço Unitário "
+                 "que o valor representa, como o relatório e a calculadora o usam."),
         NumberColumn("NRMESPRAZOLOCA", "Prazo Locação(Meses)", 112, 6),
         // The grid shows the branch/branch discount before the branch/head-office one.
         NumberColumn("VRPEDESFILIMATR", "% Desconto Filial / Matriz", 128, 8, NumberFormat::Money),
@@ -37,11 +39,22 @@ const ColumnSpecs &Columns() {
     return specs;
 }
 
+// "200,00 (20,00 %)": the amount and the share of the unit price it is, as
+// the calculator shows it; typed as the amount alone.
+QString MaintenanceText(TField &amount, bool display) {
+    const QString text = amount.DefaultText(display);
+    if (!display || amount.IsNull()) return text;
+    const double unitPrice = amount.DataSet()->FieldByName(QStringLiteral("VRPRECOUNITSIST"))->AsFloat();
+    if (unitPrice <= 0) return text;
+    return QStringLiteral("%1 (%2 %)").arg(text, NumberText::format(amount.AsFloat() / unitPrice * 100, QStringLiteral("#,##0.00")));
+}
+
 }  // namespace
 
 TPriceTablesPage::TPriceTablesPage(TPageHost &frame) : TScreenPage(frame) {
     cdsTbPreco = new TClientTable(QStringLiteral("cdsTbPreco"), this);
     DefineFields(cdsTbPreco, Columns());
+    cdsTbPreco->KeyOrder = {QStringLiteral("CDPRECOPROP")};  // getTbPreco's order
     dtsTbPreco = new TDataSource(cdsTbPreco, this);
     dbgTabelaPreco = MakeGrid("dbgTabelaPreco", dtsTbPreco, Columns(), true);
     tshTabelaPreco = GridSheet("tshTabelaPreco", QStringLiteral("Tabela de Preço"), dbgTabelaPreco);
@@ -58,6 +71,7 @@ TPriceTablesPage::TPriceTablesPage(TPageHost &frame) : TScreenPage(frame) {
     cdsTbPreco->FieldByName("DTFINPRECOPROP")->OnSetText = [this](TField &fd, const QString &text) {
         cdsTbPrecoDTFINPRECOPROPSetText(fd, text);
     };
+    cdsTbPreco->FieldByName("VRPERCMANUTANO")->OnGetText = MaintenanceText;
     dbgTabelaPreco->OnColExit = [this] { dbgTabelaPrecoColExit(); };
     dbgTabelaPreco->OnKeyPress = [this](QChar &key) { dbgTabelaPrecoKeyPress(key); };
 }

@@ -109,24 +109,26 @@ void TServiceTypesPage::shown(QWidget *sheet) {
 
 void TServiceTypesPage::loadWithDetail(const QString &method, TClientTable *list, TClientTable *detail, ReadMark &mark) {
     ScopedWait shown(f.screen(), WaitKind::OverScreen);
-    const QJsonObject answer = CheckResultServ(f.connection().Call(method, {QString()})).toObject();
-    DataPacket upper, lower;
-    try {
-        upper = PacketCodec::packetFromJson(answer.value(QLatin1String("lista")));
-        lower = PacketCodec::packetFromJson(answer.value(QLatin1String("detalhe")));
-    } catch (const PacketError &e) {
-        throw EAppError(e.message());
-    }
-    detail->LoadPacket(lower);
-    m_preloaded = true;
-    m_preloadedKey = answer.value(QLatin1String("chave")).toString();
-    try {
-        list->LoadPacket(upper);
-    } catch (...) {
+    f.readList(list, [&] {
+        const QJsonObject answer = CheckResultServ(f.connection().Call(method, {QString()})).toObject();
+        DataPacket upper, lower;
+        try {
+            upper = PacketCodec::packetFromJson(answer.value(QLatin1String("lista")));
+            lower = PacketCodec::packetFromJson(answer.value(QLatin1String("detalhe")));
+        } catch (const PacketError &e) {
+            throw EAppError(e.message());
+        }
+        detail->LoadPacket(lower);
+        m_preloaded = true;
+        m_preloadedKey = answer.value(QLatin1String("chave")).toString();
+        try {
+            list->LoadPacket(upper);
+        } catch (...) {
+            m_preloaded = false;
+            throw;
+        }
         m_preloaded = false;
-        throw;
-    }
-    m_preloaded = false;
+    });
     mark.read();
 }
 

@@ -18,6 +18,13 @@ QList<SavedList> TfrmTbPreProCom::savedLists() const {
     return lists;
 }
 
+int TfrmTbPreProCom::pendingOnScreen() const {
+    int count = 0;
+    for (const SavedList &list : savedLists())
+        if (pending(list.table)) count += list.table->ChangeCount();
+    return count;
+}
+
 bool TfrmTbPreProCom::HasUnsavedWork() const {
     if (TfrmPadraoGrid::HasUnsavedWork()) return true;
     for (const SavedList &list : savedLists())

@@ -157,6 +157,18 @@ void copy(CallContext &ctx) {
     copy.present = QVector<bool>(copy.values.size(), true);
     WritePath::applyOne(ctx, rules(), DeltaChange::Insert, {}, copy, {});
     const QString code = copy.values[CODE].toString();
+    // The trail says where the copy came from: its history shows it as one
+    // copy of that table rather than a field-by-field inclusion.
+    if (ctx.observer) {
+        AppliedChange origin;
+        origin.user = ctx.user;
+        origin.method = ctx.method;
+        origin.table = layout().table();
+        origin.key = {code};
+        origin.fields = {{QStringLiteral("ORIGEM"), QVariant(),
+                          QStringLiteral("%1 – %2").arg(source, Entity::text((*stored)[NAME]).trimmed())}};
+        ctx.observer->applied(ctx.db, origin);
+    }
     const QSet<QString> locked = Common::lockPriceTables(ctx.db, {code});
     int bands = 0;
     for (bool systems : {true, false})

@@ -435,3 +435,33 @@ TEST_F(ClientTableTest, ModelShowsRowsFormattedAndTheNewRow) {
     t.Cancel();
     EXPECT_EQ(model.rowCount(), 3);
 }
+
+namespace {
+
+// With a key order a posted row (new, or with a changed key) takes its place,
+// as a reload would show it, the cursor with it; without one it stays put.
+TEST_F(ClientTableTest, APostedRowTakesItsPlaceInTheKeyOrder) {
+    auto firsts = [this] {
+        QStringList out;
+        for (int r = 0; r < t.viewRowCount(); ++r) out << t.viewValue(r, 1).toString();
+        return out;
+    };
+    const DataPacket loaded = t.Data();
+    for (bool ordered : {false, true}) {
+        t.LoadPacket(loaded);
+        t.KeyOrder = ordered ? QStringList{"QTINI"} : QStringList{};
+        t.SetRecNo(2);
+        t.Insert();
+        t.FieldByName("QTINI")->SetAsString("00021");
+        t.Post();
+        EXPECT_EQ(firsts(), ordered ? QStringList({"00001", "00006", "00011", "00021"}) : QStringList({"00001", "00021", "00006", "00011"}));
+        EXPECT_EQ(t.FieldByName("QTINI")->AsString(), "00021");
+    }
+    t.First();
+    t.Edit();
+    t.FieldByName("QTINI")->SetAsString("15");  // digits compare by value
+    t.Post();
+    EXPECT_EQ(firsts(), (QStringList{"00006", "00011", "15", "00021"}));
+}
+
+}  // namespace

@@ -24,7 +24,7 @@ const QString kLusoDesc = QStringLiteral("Percentual de desconto para licença d
 const QString kSucesso = QStringLiteral("Operação realizada com sucesso.");
 const QString kOperInf = QStringLiteral("Operador deve ser informado.");
 const QString kSubstitui =
-    QStringLiteral("%1 permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s). Deseja continuar?");
+    QStringLiteral("%1 permissão(ões) já cadastrada(s) nesta tabela será(ão) substituída(s) por %2. Deseja continuar?");
 const QStringList kActive = {"000000000001", "000000000002", "000000000003", "000000000005", "000000000007"};
 
 class AutoRegistrationTest : public ScreenFixture {
@@ -147,7 +147,7 @@ TEST_F(AutoRegistrationTest, AHundredPercentPassesAndMoreIsRefusedOnItsOwnEdit) 
         confirm(s);
     });
     EXPECT_TRUE(closed);
-    EXPECT_EQ(dialogs.texts(), (QStringList{kSubstitui.arg(1), kSucesso}));  // operator 7's 4 % on rental
+    EXPECT_EQ(dialogs.texts(), (QStringList{kSubstitui.arg(1).arg("Manutenção 100,00 %, Locação 100,00 % e Licença de Uso 100,00 %"), kSucesso}));  // operator 7's 4 % on rental
     EXPECT_EQ(stored("U").size(), kActive.size());
     EXPECT_TRUE(stored("U").contains("7/U=100"));
 }
@@ -163,8 +163,9 @@ TEST_F(AutoRegistrationTest, PercentagesTypedTheBrazilianWayAndAskedBeforeReplac
         {"2.5", MsgButton::Yes, {"Use a vírgula para os decimais: 2,5"}, "7/L=4"},
         {"4", MsgButton::Yes, {kSucesso}, "7/L=4"},                       // the same percentage changes nothing
         // Now every active operator has 4 % on rental.
-        {"7,5", MsgButton::No, {kSubstitui.arg(5)}, "7/L=4"},  // Não sends nothing
-        {"7,5", MsgButton::Yes, {kSubstitui.arg(5), kSucesso}, "7/L=7.5"},
+        {"7,5", MsgButton::No, {kSubstitui.arg(5).arg("Locação 7,50 %")}, "7/L=4"},  // Não sends nothing
+        {"7,5", MsgButton::Yes, {kSubstitui.arg(5).arg("Locação 7,50 %"), kSucesso}, "7/L=7.5"},
+        {"", MsgButton::No, {kSubstitui.arg(5).arg("Locação 0,00 %")}, "7/L=7.5"},  // an empty percentage writes zero
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);

@@ -90,7 +90,7 @@ TEST_F(PriceTableTest, MissingValuesAreReportedInTheOrderOfTheChainWithTheirColu
         {1, "Inicio da Vigencia deve ser Informado.", "DTINIPRECOPROP"},
         {2, "Fim da Vigencia deve ser Informado.", "DTFINPRECOPROP"},
         {3, "Preço Unitário deve ser Informado.", "VRPRECOUNITSIST"},
-        {4, "Valor percentual da Manutenção Anual deve ser Informado.", "VRPERCMANUTANO"},
+        {4, "Valor da Manutenção Anual (R$) deve ser Informado.", "VRPERCMANUTANO"},
         {5, "Prazo de Locação deve ser Informado.", "NRMESPRAZOLOCA"},
         {6, "Valor do percentual de desconto de filial por filial deve ser informado.", "VRPEDESFILIFILI"},
         {7, "Valor do percentual de desconto de filial por matriz deve ser informado.", "VRPEDESFILIMATR"},

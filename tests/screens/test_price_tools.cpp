@@ -120,6 +120,26 @@ TEST_F(PriceToolsTest, HistoryShowsEachPersonsChangeFieldByFieldNewestFirst) {
     });
 }
 
+// A copy reads as one line naming its source, open to its fields on Enter;
+// permissions name their operator.
+TEST_F(PriceToolsTest, HistoryShowsACopyAsOneLineAndOperatorsByName) {
+    current("0000000001");
+    const QString source = "0000000001 – " + f->priceTables->currentName().trimmed();
+    dialogs.textAnswers = {"Tabela 2027"};
+    Trigger(f->sbtCopiar);
+    run<TfrmHistorico>(f->sbtHistorico, [&](TfrmHistorico *s) {
+        EXPECT_TRUE(s->lblResumo->text().endsWith(": cópia de outra tabela.")) << s->lblResumo->text().toStdString();
+        EXPECT_EQ(rowTexts(s->grdHistorico, 0).mid(2, 2), (QStringList{"▸ Cópia da tabela " + source, "Cópia"}));
+        EXPECT_TRUE(s->grdHistorico->isRowHidden(1));
+        s->grdHistorico->setCurrentCell(0, 2);
+        QTest::keyClick(s->grdHistorico, Qt::Key_Return);
+        EXPECT_FALSE(s->grdHistorico->isRowHidden(1));
+        const QStringList lines = gridLines(s->grdHistorico);
+        EXPECT_FALSE(lines.filter("Permissão do operador ").isEmpty());
+        EXPECT_TRUE(lines.filter("Permissão do operador 0").isEmpty() && lines.filter("| Código |").isEmpty());
+    });
+}
+
 TEST_F(PriceToolsTest, StoredValuesReadInPortugueseWords) {
     struct Case {
         const char *table, *key, *field, *stored, *record, *label, *shown;
@@ -161,7 +181,10 @@ TEST_F(PriceToolsTest, TheCalculatorAnswersAsTypedWithTheReportsCentsAndTheBands
                                  "Parcela da locação | 83,33 (preço unitário ÷ 12 meses)",
                                  "Faixa por sistemas: 1 a 2 | desconto de 0,00 %", "Faixa por sistemas: 3 | desconto de 10,00 %",
                                  "Faixa por usuários: 1 | desconto de 0,00 %", "Faixa por usuários: 2 | desconto de 20,00 %",
-                                 "Fator de filial (Matriz/Matriz) | 1 (desconto de 0,00 %)", "Índice do mês | 1"})
+                                 "Fator de filial (Matriz/Matriz) | 1 (desconto de 0,00 %)", "Índice do mês | 1",
+                                 // the parts add up to the price shown
+                                 "Licença de Uso | (V1 1.000,00 + sistemas 1.900,00 + usuários 800,00) × 1,0000 × 1,0000 = 3.700,00",
+                                 "Locação | (parcela 83,33 + V1 200,00 + sistemas 380,00 + usuários 160,00) × 1,0000 × 1,0000 = 823,33"})
             EXPECT_TRUE(how.contains(QString::fromUtf8(line))) << line << "\n" << how.join('\n').toStdString();
 
         // Changing the mode or the types after an answer answers again.

@@ -17,6 +17,7 @@
 #include "screen_fixture.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QSqlDatabase>
@@ -488,6 +489,7 @@ TEST_F(ReportScreenTest, PrintAndSaveUseTheReportThePreviewBuilt) {
     reports.saveTo = dir.filePath("livro.csv");
     trigger(screen->sbtSalvarComo);
     EXPECT_EQ(reports.asked, (QStringList{"Título do relatório", "Informe o título do relatório:"}));
+    EXPECT_EQ(dialogs.last(), "Arquivo gravado em " + QDir::toNativeSeparators(reports.saveTo) + ".");  // not in silence
     QFile csv(reports.saveTo);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);

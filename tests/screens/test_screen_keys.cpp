@@ -6,6 +6,7 @@
 #include "widget_test_helpers.h"
 
 #include <QTabBar>
+#include <QTextBlock>
 #include <QTextBrowser>
 
 namespace {
@@ -96,4 +97,15 @@ TEST_F(ScreenKeysTest, F1OpensTheGuideOfTheMainScreen) {
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->browser()->toPlainText().contains("Desconto por Sistema"));
     EXPECT_TRUE(dialogs.texts().isEmpty());
+
+    // On a sub-page F1 opens that sub-page's section.
+    ASSERT_TRUE(ShowActive(HostApplication::instance().mainWindow()));
+    f->pgcTabelaPreco->SetActivePage(f->permissions->tshPermOper);
+    f->permissions->dbgPerOper->setFocus();
+    settle();
+    Press(Qt::Key_F1);
+    settle();
+    const QTextCursor at = help->browser()->textCursor();
+    EXPECT_EQ(at.block().text(), "Subpágina \"Permissão por Operador\"");
+    EXPECT_TRUE(help->browser()->viewport()->rect().contains(help->browser()->cursorRect(at).center()));
 }
