@@ -86,7 +86,9 @@ void start(Desktop &d, int port) {
     CheckResultServ(d.shellCheck->Call(QStringLiteral("getIndiceBtn"), {}), false);
     d.screen = connection(port);
     d.screen->Open();
-    const DataPacket tables = packetOf(d.screen->Call(QStringLiteral("getTbPreco"), {}));
+    // The screen asks who the key is together with its first list.
+    const QVector<RpcReply> first = d.screen->CallBatch({{QStringLiteral("getAcesso"), {}}, {QStringLiteral("getTbPreco"), {}}});
+    const DataPacket tables = packetOf(first[1]);
     d.table = tables.rows.isEmpty() ? QString() : tables.rows.first().value(tables.fieldIndex(QStringLiteral("CDPRECOPROP"))).toString();
 }
 

@@ -2,8 +2,9 @@
 
 #include "net_connection.h"
 
-void ServerAccess::load(TNetConnection &net) {
-    const RpcReply reply = net.Call(QStringLiteral("getAcesso"), {});
+void ServerAccess::load(TNetConnection &net) { take(net.Call(QStringLiteral("getAcesso"), {})); }
+
+void ServerAccess::take(const RpcReply &reply) {
     if (!reply.ok) return;  // not reachable now, or an older server: it will refuse what it must
     try {
         const DataPacket p = reply.data.packet();

@@ -14,6 +14,9 @@ public:
     // Asks the server. Until it answered (or with a server that does not
     // tell), everything is allowed here and the server's refusals decide.
     void load(TNetConnection &net);
+    // The same from an answer of getAcesso already at hand (one sent in a
+    // batch with other reads).
+    void take(const struct RpcReply &reply);
 
     bool known() const { return m_known; }
     bool may(const QString &method) const { return !m_known || m_methods.contains(method); }

@@ -228,8 +228,6 @@ bool TfrmTbPreProCom::hasFocus(TDBGrid *grid) const {
 void TfrmTbPreProCom::FormCreate() {
     TfrmPadraoGrid::FormCreate();
     netTbPreProCom->Open();
-    access.load(*netTbPreProCom);
-    HostApplication::instance().setUserText(access.shown());
 }
 
 void TfrmTbPreProCom::FormActivate() {
@@ -241,7 +239,20 @@ void TfrmTbPreProCom::FormActivate() {
     dtsPadrao->SetDataSet(priceTables->cdsTbPreco);
     dbtNome->SetDataField(QStringLiteral("NMPRECOPROP"));
     dbnPadrao->setEnabled(true);
-    priceTables->load(WaitKind::OverMainWindow);
+    if (!m_accessAsked) {
+        // Who the key is comes in the same round trip as the first list.
+        m_accessAsked = true;
+        QVector<RpcReply> replies;
+        {
+            ScopedWait shown(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
+            replies = netTbPreProCom->CallBatch({{QStringLiteral("getAcesso"), {}}, {QStringLiteral("getTbPreco"), {}}});
+        }
+        access.take(replies[0]);
+        HostApplication::instance().setUserText(access.shown());
+        priceTables->load(WaitKind::None, &replies[1]);
+    } else {
+        priceTables->load(WaitKind::OverMainWindow);
+    }
     priceTables->cdsTbPreco->FieldByName("DTINIPRECOPROP")->EditMask = DateMask();
     priceTables->cdsTbPreco->FieldByName("DTFINPRECOPROP")->EditMask = DateMask();
 }

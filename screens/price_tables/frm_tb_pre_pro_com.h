@@ -56,6 +56,7 @@ public:
     TNetConnection *netTbPreProCom = nullptr;
     // What the connection's person may do; asked when the screen connects.
     ServerAccess access;
+    bool m_accessAsked = false;  // with the first activation's list
 
     // Tool bar and menu additions.
     QAction *sbtCadAuto = nullptr;

@@ -90,8 +90,9 @@ void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
     if (!code.isEmpty()) cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
 }
 
-void TPriceTablesPage::load(WaitKind wait) {
-    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+void TPriceTablesPage::load(WaitKind wait, const RpcReply *answered) {
+    if (answered) f.readList(cdsTbPreco, [&] { cdsTbPreco->LoadPacket(CheckResultPacket(*answered)); });
+    else f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
     m_read.read();
 }
 

@@ -26,7 +26,8 @@ public:
     // Reloads the list and goes back to the row that was current.
     void reloadKeepingRow(WaitKind wait);
     // Reads the list, noting what it read for: showing the sheet again reads nothing until a change is sent.
-    void load(WaitKind wait);
+    // `answered`: the list's answer already at hand (read in a batch).
+    void load(WaitKind wait, const RpcReply *answered = nullptr);
 
     QList<QWidget *> sheets() const override { return {tshTabelaPreco}; }
     TClientTable *currentTable(QWidget *) const override { return cdsTbPreco; }
