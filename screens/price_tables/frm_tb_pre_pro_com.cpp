@@ -54,8 +54,6 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_re
     qryOpr->SetServerQuery(netTbPreProCom, QStringLiteral("Operador"), {QStringLiteral("P_CDOPERADOR"), QStringLiteral("P_TCDOPERADOR")});
     qryOpr->Labels = {{QStringLiteral("CDOPERADOR"), QStringLiteral("Código")}, {QStringLiteral("NMOPERADOR"), QStringLiteral("Nome")}};
     dtsOp = new TDataSource(qryOpr->DataSet(), this);
-    qryCdPreco = new TADOIBQuery(this);
-    qryCdPreco->SetServerQuery(netTbPreProCom, QStringLiteral("TabelaPreco"), {QStringLiteral("P_CDPRECOPROP")});
 
     // The tool bar's and menu's addition: "Cadastramento Automático".
     sbtCadAuto = new QAction(QStringLiteral("Cadastramento Automático"), this);

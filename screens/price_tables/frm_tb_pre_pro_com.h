@@ -82,7 +82,6 @@ public:
 
     // Read-only look-ups, run on the application server by name.
     TADOIBQuery *qryOpr = nullptr;
-    TADOIBQuery *qryCdPreco = nullptr;
     TDataSource *dtsOp = nullptr;
 
     // A notice in the bottom bar while the current table holds changes the
