@@ -20,7 +20,6 @@
 #include "private_files.h"
 #include "server_tls.h"
 
-#include <packet_writer.h>
 
 #include <QRegularExpression>
 #include <QDateTime>
@@ -80,19 +79,6 @@ void logBytes(QByteArrayView what, double ms, QByteArrayView outcome) {
 void logLine(const QString &what, double ms, const QString &outcome) { logBytes(what.toUtf8(), ms, outcome.toUtf8()); }
 
 }  // namespace
-
-QByteArray rpcErrorBody(const QJsonValue &id, int code, const QString &message) {
-    QByteArray out;
-    out.reserve(message.size() * 2 + 64);
-    out += "{\"jsonrpc\":\"2.0\",\"id\":";
-    out += JsonText::encode(id);
-    out += ",\"error\":{\"code\":";
-    out += QByteArray::number(code);
-    out += ",\"message\":";
-    JsonText::appendString(out, message);
-    out += "}}";
-    return out;
-}
 
 struct AppServer::Impl : HttpService {
     ServerOptions options;
