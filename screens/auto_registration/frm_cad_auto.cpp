@@ -154,7 +154,7 @@ void TfrmCadAuto::rbtListaKeyDown(int key) {
 
 void TfrmCadAuto::sbtPesqOperClick() {
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {})));
     }
     Dialogs().pesquisaLista(dtsOperador, QStringLiteral("CDOPERADOR"), msgPadrao.Msg(QStringLiteral("OPERADOR")), &stOperador);
@@ -211,7 +211,7 @@ void TfrmCadAuto::sbtConfirmaClick() {
         if (!Confirma(question)) return;
     }
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         CheckResultServ(m_context.net->Call(QStringLiteral("Insere_OperDesc"),
                                             {RpcArg::ref(&operators), RpcArg::ref(&manutencao), nedManuDesc->GetNumber(),
                                              m_context.priceTable, RpcArg::ref(&locacao), nedLocaDesc->GetNumber(),
@@ -247,7 +247,7 @@ int TfrmCadAuto::replacedPermissions(const QString &operators) {
     if (percent.isEmpty()) return 0;
     DataPacket existing, active;
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         existing = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
         // "Todos" reaches the active operators only.
         if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {}));

@@ -242,7 +242,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
     try {
         // A price shown is never older than a change this desktop saved.
         if (readAgain || !m_reading || m_reading->changesSent != TNetConnection::ChangesSent()) {
-            WaitAnimation wait(this, 1);
+            WaitAnimation wait(this, WaitKind::OverScreen);
             read();
         }
         const DataPacket &index = m_reading->index;
@@ -254,7 +254,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
         p.index = value.toDouble();
         if (m_reading->whole)
             return showQuote(quote(bandsUpTo(m_reading->systems, "QTFINSISTEMAS", p.systems), bandsUpTo(m_reading->users, "QTFINUSUARIOS", p.users), p));
-        WaitAnimation wait(this, 1);
+        WaitAnimation wait(this, WaitKind::OverScreen);
         const QString table = m_context.priceTable;
         const QVector<RpcReply> bands = m_context.net->CallBatch(
             {{QStringLiteral("getLuSist"), {table, QString::number(p.systems)}}, {QStringLiteral("getLuUsu"), {table, QString::number(p.users)}}});

@@ -129,7 +129,7 @@ void TfrmHistorico::load() {
     lblResumo->setText(QStringLiteral("Tabela de preço %1 - %2").arg(m_context.priceTable, m_context.priceTableName.trimmed()));
     DataPacket packet;
     {
-        WaitAnimation wait(this, 1);
+        WaitAnimation wait(this, WaitKind::OverScreen);
         packet = CheckResultPacket(m_context.net->Call(QStringLiteral("GetHistTbPreco"), {m_context.priceTable}));
     }
     int col[std::size(kColumns)];

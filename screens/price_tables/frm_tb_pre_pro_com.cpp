@@ -195,7 +195,7 @@ void TfrmTbPreProCom::netTbPreProComBeforeConnect() {
 
 void TfrmTbPreProCom::loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) {
     QObject *over = wait == WaitKind::OverMainWindow ? static_cast<QObject *>(HostApplication::instance().mainWindow()) : this;
-    ScopedWait shown(over, wait);
+    WaitAnimation shown(over, wait);
     m_reads->load(table, [&] { table->LoadPacket(CheckResultPacket(netTbPreProCom->Call(method, args))); });
 }
 
