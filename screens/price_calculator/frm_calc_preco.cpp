@@ -1,4 +1,5 @@
 #include "frm_calc_preco.h"
+#include "single_screen.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
@@ -25,8 +26,9 @@
 #include <QVBoxLayout>
 
 namespace Cli_cot00304 {
-QPointer<TfrmCalcPreco> frmCalcPreco;
-bool boStCriado = false;
+SingleScreen<TfrmCalcPreco> screen;
+QPointer<TfrmCalcPreco> &frmCalcPreco = screen.form;
+bool &boStCriado = screen.created;
 }  // namespace Cli_cot00304
 
 using namespace Cli_cot00304;
@@ -321,23 +323,18 @@ void TfrmCalcPreco::showQuote(const Quote &q) {
 
 void TfrmCalcPreco::FormClose() {
     TfrmRotiGeral::FormClose();
-    boStCriado = false;
+    Cli_cot00304::screen.closed();
 }
 
 namespace Cli_cot00304 {
 
 void CriaCalcPreco(const PriceTableContext &context) {
     if (context.priceTable.isEmpty()) return;
-    HostApplication &app = HostApplication::instance();
-    if (!boStCriado) {
-        frmCalcPreco = app.CreateForm<TfrmCalcPreco>(context);
-        boStCriado = true;
-    }
-    frmCalcPreco->ShowModal();
-    if (frmCalcPreco && frmCalcPreco->isVisible()) frmCalcPreco->SetWindowStateNormal();
+    screen.open(context);
+    screen.showModal();
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 void Finalization() {}
 
 }  // namespace Cli_cot00304

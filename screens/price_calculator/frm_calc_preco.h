@@ -74,8 +74,8 @@ private:
 
 // Module variables of the calculator's unit.
 namespace Cli_cot00304 {
-extern QPointer<TfrmCalcPreco> frmCalcPreco;
-extern bool boStCriado;
+extern QPointer<TfrmCalcPreco> &frmCalcPreco;
+extern bool &boStCriado;
 
 // Opens the screen modally over the main screen, for its current price table.
 void CriaCalcPreco(const PriceTableContext &context);

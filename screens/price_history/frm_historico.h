@@ -44,8 +44,8 @@ private:
 
 // Module variables of the history screen's unit.
 namespace Cli_cot00303 {
-extern QPointer<TfrmHistorico> frmHistorico;
-extern bool boStCriado;
+extern QPointer<TfrmHistorico> &frmHistorico;
+extern bool &boStCriado;
 
 // Opens the screen modally over the main screen, for its current price table.
 void CriaHistorico(const PriceTableContext &context);

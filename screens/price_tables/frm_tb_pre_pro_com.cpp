@@ -3,6 +3,7 @@
 // the menu and the page tabs. What each of these does on a sheet is the
 // business of the page family that fills it.
 #include "frm_tb_pre_pro_com.h"
+#include "single_screen.h"
 
 #include "auto_registration/frm_cad_auto.h"
 #include "bands.h"
@@ -25,8 +26,9 @@
 #include <QVBoxLayout>
 
 namespace Cli_cot00300 {
-QPointer<TfrmTbPreProCom> frmTbPreProCom;
-bool boStCriado = false;
+SingleScreen<TfrmTbPreProCom> screen;
+QPointer<TfrmTbPreProCom> &frmTbPreProCom = screen.form;
+bool &boStCriado = screen.created;
 bool boInsGrid = false;
 QString stVerEditSis;
 QString stVerEditUsu;
@@ -247,7 +249,7 @@ void TfrmTbPreProCom::FormActivate() {
 void TfrmTbPreProCom::FormClose() {
     TfrmPadraoGrid::FormClose();
     netTbPreProCom->Close();
-    boStCriado = false;
+    Cli_cot00300::screen.closed();
 }
 
 void TfrmTbPreProCom::sbtImprimirClick() { Cli_cot00301::CriaRelTbPreco(netTbPreProCom); }
@@ -375,16 +377,12 @@ namespace Cli_cot00300 {
 void CriaTbPreProCom() {
     HostApplication &app = HostApplication::instance();
     app.setScreenCursor(crHourGlass);
-    if (!boStCriado) {
-        frmTbPreProCom = app.CreateForm<TfrmTbPreProCom>();
-        boStCriado = true;
-    }
-    frmTbPreProCom->Show();
+    screen.open()->Show();
     frmTbPreProCom->SetWindowStateNormal();
     app.setScreenCursor(crDefault);
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 
 void Finalization() {
     stVerEditSis.clear();

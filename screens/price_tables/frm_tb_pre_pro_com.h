@@ -39,7 +39,7 @@ class QLabel;
 
 // Module variables of the main screen's unit (the pages' own in module_state.h).
 namespace Cli_cot00300 {
-extern QPointer<TfrmTbPreProCom> frmTbPreProCom;
+extern QPointer<TfrmTbPreProCom> &frmTbPreProCom;
 
 void CriaTbPreProCom();
 void Initialization();
