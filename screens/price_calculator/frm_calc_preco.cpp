@@ -6,8 +6,8 @@
 #include "errors.h"
 #include "host_application.h"
 #include "net_connection.h"
-#include "price_report/price_quote.h"
-#include "price_report/report_catalogue.h"
+#include "price_quote.h"
+#include "report_catalogue.h"
 #include "report_layout.h"
 #include "routines.h"
 

@@ -6,7 +6,7 @@
 // so each price equals the report's cell for those counts. Modal over the
 // main screen and on its connection.
 
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 
 #include "packet.h"

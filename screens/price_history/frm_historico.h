@@ -4,7 +4,7 @@
 // with the value before and after. Read-only, modal over the main screen and
 // on its connection: the server keeps the trail (GetHistTbPreco).
 
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 
 #include <QHash>

@@ -10,7 +10,7 @@
 // its refresh, what showing it does and its part of the enabling rule.
 
 #include "apply_changes.h"
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 #include "client_table.h"
 #include "db_geral.h"
