@@ -1,7 +1,7 @@
 #pragma once
 // The command line of cot-report.
 
-#include "price_report/price_simulation.h"
+#include "price_simulation.h"
 #include "report_files.h"
 
 #include <QStringList>

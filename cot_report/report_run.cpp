@@ -1,8 +1,8 @@
 #include "report_run.h"
 
 #include "errors.h"
-#include "price_report/report_catalogue.h"
-#include "price_report/report_cot003.h"
+#include "report_catalogue.h"
+#include "report_cot003.h"
 #include "report_cell.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "report_files.h"
 
-#include "errors.h"
+#include "app_error.h"
 #include "report_layout.h"
 #include "report_pdf.h"
 

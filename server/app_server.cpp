@@ -16,11 +16,10 @@
 #include "local_clock.h"
 #include "wal_checkpointer.h"
 #include "write_lane.h"
-#include "access_throttle.h"
+#include "access_gate.h"
 #include "private_files.h"
 #include "server_tls.h"
 
-#include <packet_writer.h>
 
 #include <QRegularExpression>
 #include <QDateTime>
@@ -47,52 +46,10 @@ struct ThreadSessions {
     std::unordered_map<quint64, std::unique_ptr<DbSession>> sessions;
 };
 thread_local ThreadSessions t_sessions;
-bool sameToken(const std::string &given, const std::string &expected) {
-    // Compares in time independent of where the texts differ.
-    unsigned char diff = given.size() == expected.size() ? 0 : 1;
-    const size_t n = std::max(given.size(), expected.size());
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char a = i < given.size() ? given[i] : 0, b = i < expected.size() ? expected[i] : 0;
-        diff |= a ^ b;
-    }
-    return diff == 0;
-}
 
-void logBytes(QByteArrayView what, double ms, QByteArrayView outcome) {
-    QByteArray line;
-    line.reserve(96 + what.size() + outcome.size());
-    LocalClock::appendLogStamp(line);
-    line += " cot-server ";
-    line += what;
-    line += ' ';
-    if (ms >= 0) {
-        char buffer[32];
-        const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, ms, std::chars_format::fixed, 2);
-        line.append(buffer, r.ptr - buffer);
-        line += "ms";
-    } else line += '-';
-    line += ' ';
-    line += outcome;
-    line += '\n';
-    RequestLog::write(line);
-}
-
-void logLine(const QString &what, double ms, const QString &outcome) { logBytes(what.toUtf8(), ms, outcome.toUtf8()); }
+void logLine(const QString &what, double ms, const QString &outcome) { RequestLog::entry(what.toUtf8(), ms, outcome.toUtf8()); }
 
 }  // namespace
-
-QByteArray rpcErrorBody(const QJsonValue &id, int code, const QString &message) {
-    QByteArray out;
-    out.reserve(message.size() * 2 + 64);
-    out += "{\"jsonrpc\":\"2.0\",\"id\":";
-    out += JsonText::encode(id);
-    out += ",\"error\":{\"code\":";
-    out += QByteArray::number(code);
-    out += ",\"message\":";
-    JsonText::appendString(out, message);
-    out += "}}";
-    return out;
-}
 
 struct AppServer::Impl : HttpService {
     ServerOptions options;
@@ -104,12 +61,7 @@ struct AppServer::Impl : HttpService {
     std::unique_ptr<WalCheckpointer> checkpointer;  // SQLite only; before the workers' first connection
     std::unique_ptr<WriteLane> writeLane;           // SQLite only
     std::unique_ptr<HttpServer> http;
-    QByteArray expectedAuthorization;  // the administrator's (--token-file); empty: no key asked
-
-    // Per-person keys: when each person's last use was recorded.
-    std::mutex keysGuard;
-    QHash<QString, std::chrono::steady_clock::time_point> useRecorded;
-    AccessThrottle throttle;  // refused keys per client
+    AccessGate access;  // keys, roles and the throttle on wrong keys
     TlsCertificate tls;       // empty: plain HTTP (loopback only)
     bool running = false;
 
@@ -159,46 +111,12 @@ struct AppServer::Impl : HttpService {
                 QStringLiteral("http %1").arg(status));
     }
 
-    static QByteArray bearer(const QByteArray &authorization) {
-        return authorization.startsWith("Bearer ") ? authorization.mid(7).trimmed() : QByteArray();
-    }
-
-    // A client that keeps sending wrong keys waits before any key of it is
-    // looked at (AccessThrottle). The key itself is never logged.
-    std::optional<HttpAnswer> throttled(const HttpRequest &head) {
-        const std::optional<int> wait = throttle.wait(throttle.clientOf(head.peer, head.forwardedFor));
-        if (!wait) return std::nullopt;
-        HttpAnswer a = error(429, QStringLiteral("Muitas tentativas com chave de acesso inválida deste endereço. Tente de novo em %1 s.").arg(*wait));
-        a.retryAfterSeconds = *wait;
-        return a;
-    }
-
-    HttpAnswer refuseKey(const HttpRequest &head) {
-        const QByteArray client = throttle.clientOf(head.peer, head.forwardedFor);
-        const double count = throttle.refused(client);
-        logLine(QStringLiteral("chave"), -1, QStringLiteral("recusada de %1 (%2 recente(s))").arg(QString::fromLatin1(client)).arg(qRound(count)));
-        HttpAnswer a = error(401, QStringLiteral("Acesso não autorizado: chave de acesso ausente ou inválida."));
-        a.askForKey = true;
-        return a;
-    }
-
     std::optional<HttpAnswer> admit(const HttpRequest &head) override {
         const bool rpc = head.path == kRpcPath;
         if (rpc && head.method == "POST") {
-            if (expectedAuthorization.isEmpty()) return std::nullopt;
-            // Before any key is compared, so a run of guesses learns nothing.
-            if (auto wait = throttled(head)) {
-                logHttp(head, wait->status);
-                return wait;
-            }
-            if (sameToken(head.authorization.toStdString(), expectedAuthorization.toStdString())) return std::nullopt;
-            // What looks like a person's key is looked up by the worker (admit()
-            // may not touch the database); anything else is refused here,
-            // before its body is read.
-            if (UserKeys::wellFormed(bearer(head.authorization))) return std::nullopt;
-            HttpAnswer a = refuseKey(head);
-            logHttp(head, a.status);
-            return a;
+            std::optional<HttpAnswer> refused = access.admit(head);
+            if (refused) logHttp(head, refused->status);
+            return refused;
         }
         if (head.path == "/health" && (head.method == "GET" || head.method == "HEAD")) return std::nullopt;
         if (head.path == "/openrpc.json" && (head.method == "GET" || head.method == "HEAD")) {
@@ -216,23 +134,9 @@ struct AppServer::Impl : HttpService {
     HttpAnswer answer(const HttpRequest &request) override {
         if (request.path == "/health") return health();
         const auto started = std::chrono::steady_clock::now();
-        // The key file's person and the embedded server's do everything; a
-        // person's key is looked up on every call, so a revocation or a new
-        // role applies from the next one.
-        Caller caller{UserKeys::embeddedPerson(), Role::Administrador};
-        if (!expectedAuthorization.isEmpty()) {
-            if (sameToken(request.authorization.toStdString(), expectedAuthorization.toStdString())) caller.person = UserKeys::keyFilePerson();
-            else {
-                std::optional<Caller> person;
-                try {
-                    person = personOf(request);
-                } catch (...) {
-                    return error(503, QStringLiteral("O banco de dados do servidor de aplicação não está disponível no momento. Tente novamente."));
-                }
-                if (!person) return refuseKey(request);
-                caller = *person;
-            }
-        }
+        std::variant<Caller, HttpAnswer> who = access.caller(request, session());
+        if (auto *refused = std::get_if<HttpAnswer>(&who)) return std::move(*refused);
+        const Caller &caller = std::get<Caller>(who);
         RpcDispatcher::Outcome out;
         try {
             out = RpcBatch::handle(dispatcher, request.body, session(), caller, request.idempotencyKey);
@@ -242,32 +146,11 @@ struct AppServer::Impl : HttpService {
         }
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         const QByteArray what = "rpc " + (out.method.isEmpty() ? QByteArray("-") : out.method.toUtf8());
-        logBytes(what, ms, out.code == 0 ? QByteArray("ok") : "erro " + QByteArray::number(out.code));
+        RequestLog::entry(what, ms, out.code == 0 ? QByteArray("ok") : "erro " + QByteArray::number(out.code));
         HttpAnswer a;
         if (out.notification) a.status = 204;
         else a.body = std::move(out.body);
         return a;
-    }
-
-    // The person of the request's key, read from the database on every call
-    // so a revoked key is refused at once; a person's last use is recorded at
-    // most once a minute.
-    std::optional<Caller> personOf(const HttpRequest &request) {
-        DbSession &s = session();
-        s.open();
-        const auto now = std::chrono::steady_clock::now();
-        const std::optional<Caller> caller = UserKeys::person(s, UserKeys::hash(bearer(request.authorization)));
-        if (!caller) return caller;
-        const QString &who = caller->person;
-        bool record = false;
-        {
-            std::lock_guard<std::mutex> lock(keysGuard);
-            auto it = useRecorded.find(who);
-            record = it == useRecorded.end() || now - *it > std::chrono::minutes(1);
-            if (record) useRecorded.insert(who, now);
-        }
-        if (record) UserKeys::recordUse(s, who);
-        return caller;
     }
 
     // Ok only when the schema really reads: a SQLite file is opened afresh (a
@@ -347,7 +230,7 @@ bool AppServer::start(QString *error) {
         return false;
     }
     if (!DbConfig::parse(o.database, &d->db, error)) return false;
-    if (!d->throttle.setTrustedProxies(o.trustedProxies, error)) return false;
+    if (!d->access.setTrustedProxies(o.trustedProxies, error)) return false;
     if (d->db.dialect == Dialect::SQLite) {
         const QFileInfo file(d->db.sqlitePath);
         if (!file.absoluteDir().exists() && !QDir().mkpath(file.absolutePath())) {
@@ -376,7 +259,7 @@ bool AppServer::start(QString *error) {
         }
     }
 
-    d->expectedAuthorization = o.token.isEmpty() ? QByteArray() : "Bearer " + o.token.toUtf8();
+    d->access.setAdministratorToken(o.token);
     HttpLimits limits;
     limits.maxBodyBytes = std::max<qint64>(1024, o.maxBodyBytes);
     limits.workers = o.threads;

@@ -1,5 +1,9 @@
 #include "request_log.h"
 
+#include "local_clock.h"
+
+#include <charconv>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -106,5 +110,24 @@ namespace RequestLog {
 void write(const QByteArray &line) { writer().write(line); }
 
 void flush(int timeoutMs) { writer().flush(timeoutMs); }
+
+void entry(QByteArrayView what, double ms, QByteArrayView outcome) {
+    QByteArray line;
+    line.reserve(96 + what.size() + outcome.size());
+    LocalClock::appendLogStamp(line);
+    line += " cot-server ";
+    line += what;
+    line += ' ';
+    if (ms >= 0) {
+        char buffer[32];
+        const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, ms, std::chars_format::fixed, 2);
+        line.append(buffer, r.ptr - buffer);
+        line += "ms";
+    } else line += '-';
+    line += ' ';
+    line += outcome;
+    line += '\n';
+    RequestLog::write(line);
+}
 
 }  // namespace RequestLog

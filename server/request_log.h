@@ -7,9 +7,12 @@
 // written once the log flows again.
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 namespace RequestLog {
 
+// One request's line: stamp, what, milliseconds (none when ms < 0), outcome.
+void entry(QByteArrayView what, double ms, QByteArrayView outcome);
 // Queues one whole line (ending in '\n'); never waits for the output.
 void write(const QByteArray &line);
 // Waits up to timeoutMs for the queued lines to be written (a stopping server).

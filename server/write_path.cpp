@@ -9,7 +9,7 @@
 
 namespace WritePath {
 
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
+bool isBlank(const QVariant &v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); }
 
 }  // namespace WritePath
 
@@ -31,7 +31,7 @@ void KeySequence::used(DbSession &db, const QVariant &k) const { Common::bump(db
 
 namespace {
 
-using WritePath::missing;
+using WritePath::isBlank;
 
 int keyColumn(const TableLayout &layout) {
     for (int i = 0; i < layout.columns().size(); ++i)
@@ -76,7 +76,7 @@ void insertRow(CallContext &ctx, const TableRules &rules, const DeltaRecord &new
     Values row = newRec.values;
     if (rules.keys) {
         const int k = keyColumn(layout);
-        if (missing(row[k])) row[k] = rules.keys->next(db);
+        if (isBlank(row[k])) row[k] = rules.keys->next(db);
     }
     const QVector<int> all = allColumns(layout);
     if (rules.check) rules.check(db, Checked{row, DeltaChange::Insert, all, locked});
@@ -145,7 +145,7 @@ QSet<QString> apply(CallContext &ctx, const Delta &delta, const TableRules &rule
             olds[i] = Entity::read(delta, c.oldValues, layout);
             if (rules.normalise) rules.normalise(olds[i]);
             for (const QVariant &k : layout.keyOf(olds[i].values))
-                if (missing(k)) invalidParams(rules.oldKeyMissing);
+                if (isBlank(k)) invalidParams(rules.oldKeyMissing);
         }
         if (c.op != DeltaChange::Delete) {
             news[i] = Entity::read(delta, c.newValues, layout);

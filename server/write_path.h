@@ -119,7 +119,7 @@ void removeDependents(CallContext &ctx, const TableLayout &layout, const QString
 // write, so no call holds the write lock for minutes.
 constexpr int MaxChangesPerCall = 20000;
 
-// A value that says nothing: null or blank.
-bool missing(const QVariant &v);
+// A value that says nothing: null, or a text of spaces only.
+bool isBlank(const QVariant &v);
 
 }  // namespace WritePath

@@ -6,8 +6,8 @@
 // With --write it first writes DIR/cot003.pdf, .xlsx and .csv once and prints
 // their sizes and times (the script hands the XLSX to LibreOffice).
 
-#include "price_report/price_simulation.h"
-#include "price_report/report_cot003.h"
+#include "price_simulation.h"
+#include "report_cot003.h"
 #include "report_engine.h"
 #include "report_files.h"
 #include "report_preview.h"

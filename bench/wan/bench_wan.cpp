@@ -12,8 +12,8 @@
 
 #include <errors.h>
 #include <net_connection.h>
-#include <price_report/price_quote.h>
-#include <price_report/price_simulation.h>
+#include <price_quote.h>
+#include <price_simulation.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -7,20 +7,10 @@
 
 #include <algorithm>
 
-ScopedWait::ScopedWait(QObject *over, WaitKind kind) {
-    if (kind == WaitKind::None) return;
-    ActiveShowAvi(over, int(kind));
-    m_shown = true;
-}
-
-ScopedWait::~ScopedWait() {
-    if (m_shown) DeactiveShowAvi();
-}
-
 bool ApplyChanges(TNetConnection &net, TClientTable &table, const QString &method, const ApplyOptions &options) {
     if (table.ChangeCount() == 0) return false;
     {
-        ScopedWait wait(options.waitOver, options.wait);
+        WaitAnimation wait(options.waitOver, options.wait);
         QVector<RpcArg> args(std::max(options.argumentCount, options.deltaPosition + 1), RpcArg(nullptr));
         args[options.deltaPosition] = RpcArg(table.GetDelta());
         CheckResultServ(net.Call(method, args), true, 0);

@@ -9,27 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "dialogs.h"  // WaitKind
+
 class TClientTable;
 class TNetConnection;
-
-// Which wait animation runs while the server works.
-enum class WaitKind {
-    None = 0,
-    OverScreen = 1,      // over the screen that asked
-    OverMainWindow = 6,  // over the application's main window (long loads)
-};
-
-// Shows the wait animation of a kind for its lifetime (none for WaitKind::None).
-class ScopedWait {
-public:
-    ScopedWait(QObject *over, WaitKind kind);
-    ~ScopedWait();
-    ScopedWait(const ScopedWait &) = delete;
-    ScopedWait &operator=(const ScopedWait &) = delete;
-
-private:
-    bool m_shown = false;
-};
 
 struct ApplyOptions {
     WaitKind wait = WaitKind::None;

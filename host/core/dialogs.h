@@ -54,11 +54,26 @@ int ConfirmaOuCancela(const QString &text);
 void ActiveShowAvi(QObject *over, int kind);
 void DeactiveShowAvi();
 
-// Shows the wait animation for its lifetime: hidden again on every path.
+// Which wait animation runs while the server works.
+enum class WaitKind {
+    None = 0,
+    OverScreen = 1,      // over the screen that asked
+    OverMainWindow = 6,  // over the application's main window (long loads)
+};
+
+// Shows the wait animation of a kind for its lifetime, hidden again on every
+// path; WaitKind::None shows nothing.
 class WaitAnimation {
 public:
-    WaitAnimation(QObject *over, int kind) { ActiveShowAvi(over, kind); }
-    ~WaitAnimation() { DeactiveShowAvi(); }
+    WaitAnimation(QObject *over, WaitKind kind) : m_shown(kind != WaitKind::None) {
+        if (m_shown) ActiveShowAvi(over, int(kind));
+    }
+    ~WaitAnimation() {
+        if (m_shown) DeactiveShowAvi();
+    }
     WaitAnimation(const WaitAnimation &) = delete;
     WaitAnimation &operator=(const WaitAnimation &) = delete;
+
+private:
+    bool m_shown;
 };

@@ -193,7 +193,7 @@ QString ReportEngine::saveAs(QWidget *parent, const QString &titleCaption, const
     if (path.isEmpty()) return QString();
     ReportFiles::Format fromName;
     if (ReportFiles::formatFromPath(path, &fromName)) format = fromName;
-    WaitAnimation wait(parent, 1);
+    WaitAnimation wait(parent, WaitKind::OverScreen);
     ReportFiles::save(m_doc, path, format, printer().pageLayout());
     return path;
 }

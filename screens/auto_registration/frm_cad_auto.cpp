@@ -2,6 +2,7 @@
 // lines, the checks before confirming and the grant itself (Insere_OperDesc),
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
+#include "single_screen.h"
 
 #include "apply_changes.h"
 #include "net_connection.h"
@@ -14,8 +15,9 @@
 #include <QToolButton>
 
 namespace Cli_cot00302 {
-QPointer<TfrmCadAuto> frmCadAuto;
-bool boStCriado = false;
+SingleScreen<TfrmCadAuto> screen;
+QPointer<TfrmCadAuto> &frmCadAuto = screen.form;
+bool &boStCriado = screen.created;
 QString stOperador;
 }  // namespace Cli_cot00302
 
@@ -141,7 +143,7 @@ bool TfrmCadAuto::eventFilter(QObject *watched, QEvent *event) {
 
 void TfrmCadAuto::FormClose() {
     TfrmRotiGeral::FormClose();
-    boStCriado = false;
+    Cli_cot00302::screen.closed();
 }
 
 // ---------------------------------------------------------------- operators
@@ -154,7 +156,7 @@ void TfrmCadAuto::rbtListaKeyDown(int key) {
 
 void TfrmCadAuto::sbtPesqOperClick() {
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {})));
     }
     Dialogs().pesquisaLista(dtsOperador, QStringLiteral("CDOPERADOR"), msgPadrao.Msg(QStringLiteral("OPERADOR")), &stOperador);
@@ -211,7 +213,7 @@ void TfrmCadAuto::sbtConfirmaClick() {
         if (!Confirma(question)) return;
     }
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         CheckResultServ(m_context.net->Call(QStringLiteral("Insere_OperDesc"),
                                             {RpcArg::ref(&operators), RpcArg::ref(&manutencao), nedManuDesc->GetNumber(),
                                              m_context.priceTable, RpcArg::ref(&locacao), nedLocaDesc->GetNumber(),
@@ -247,7 +249,7 @@ int TfrmCadAuto::replacedPermissions(const QString &operators) {
     if (percent.isEmpty()) return 0;
     DataPacket existing, active;
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         existing = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
         // "Todos" reaches the active operators only.
         if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {}));
@@ -278,17 +280,13 @@ namespace Cli_cot00302 {
 void CriaCadAuto(const PriceTableContext &context, TClientTable *permissions) {
     HostApplication &app = HostApplication::instance();
     app.setScreenCursor(crHourGlass);
-    if (!boStCriado) {
-        frmCadAuto = app.CreateForm<TfrmCadAuto>(context, permissions);
-        boStCriado = true;
-    }
+    screen.open(context, permissions);
     // The hourglass covers the creation only: the screen is for typing.
     app.setScreenCursor(crDefault);
-    frmCadAuto->ShowModal();
-    if (frmCadAuto && frmCadAuto->isVisible()) frmCadAuto->SetWindowStateNormal();
+    screen.showModal();
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 
 void Finalization() { stOperador.clear(); }
 

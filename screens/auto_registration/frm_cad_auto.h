@@ -60,8 +60,8 @@ private:
 
 // Module variables of the automatic registration screen's unit.
 namespace Cli_cot00302 {
-extern QPointer<TfrmCadAuto> frmCadAuto;
-extern bool boStCriado;
+extern QPointer<TfrmCadAuto> &frmCadAuto;
+extern bool &boStCriado;
 // The operator codes last picked in the list (option "Lista"); kept across
 // openings of the screen.
 extern QString stOperador;

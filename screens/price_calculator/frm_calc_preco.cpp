@@ -1,12 +1,13 @@
 #include "frm_calc_preco.h"
+#include "single_screen.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
 #include "errors.h"
 #include "host_application.h"
 #include "net_connection.h"
-#include "price_report/price_quote.h"
-#include "price_report/report_catalogue.h"
+#include "price_quote.h"
+#include "report_catalogue.h"
 #include "report_layout.h"
 #include "routines.h"
 
@@ -25,8 +26,9 @@
 #include <QVBoxLayout>
 
 namespace Cli_cot00304 {
-QPointer<TfrmCalcPreco> frmCalcPreco;
-bool boStCriado = false;
+SingleScreen<TfrmCalcPreco> screen;
+QPointer<TfrmCalcPreco> &frmCalcPreco = screen.form;
+bool &boStCriado = screen.created;
 }  // namespace Cli_cot00304
 
 using namespace Cli_cot00304;
@@ -242,7 +244,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
     try {
         // A price shown is never older than a change this desktop saved.
         if (readAgain || !m_reading || m_reading->changesSent != TNetConnection::ChangesSent()) {
-            WaitAnimation wait(this, 1);
+            WaitAnimation wait(this, WaitKind::OverScreen);
             read();
         }
         const DataPacket &index = m_reading->index;
@@ -254,7 +256,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
         p.index = value.toDouble();
         if (m_reading->whole)
             return showQuote(quote(bandsUpTo(m_reading->systems, "QTFINSISTEMAS", p.systems), bandsUpTo(m_reading->users, "QTFINUSUARIOS", p.users), p));
-        WaitAnimation wait(this, 1);
+        WaitAnimation wait(this, WaitKind::OverScreen);
         const QString table = m_context.priceTable;
         const QVector<RpcReply> bands = m_context.net->CallBatch(
             {{QStringLiteral("getLuSist"), {table, QString::number(p.systems)}}, {QStringLiteral("getLuUsu"), {table, QString::number(p.users)}}});
@@ -321,23 +323,18 @@ void TfrmCalcPreco::showQuote(const Quote &q) {
 
 void TfrmCalcPreco::FormClose() {
     TfrmRotiGeral::FormClose();
-    boStCriado = false;
+    Cli_cot00304::screen.closed();
 }
 
 namespace Cli_cot00304 {
 
 void CriaCalcPreco(const PriceTableContext &context) {
     if (context.priceTable.isEmpty()) return;
-    HostApplication &app = HostApplication::instance();
-    if (!boStCriado) {
-        frmCalcPreco = app.CreateForm<TfrmCalcPreco>(context);
-        boStCriado = true;
-    }
-    frmCalcPreco->ShowModal();
-    if (frmCalcPreco && frmCalcPreco->isVisible()) frmCalcPreco->SetWindowStateNormal();
+    screen.open(context);
+    screen.showModal();
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 void Finalization() {}
 
 }  // namespace Cli_cot00304

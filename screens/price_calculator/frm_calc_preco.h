@@ -6,7 +6,7 @@
 // so each price equals the report's cell for those counts. Modal over the
 // main screen and on its connection.
 
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 
 #include "packet.h"
@@ -74,8 +74,8 @@ private:
 
 // Module variables of the calculator's unit.
 namespace Cli_cot00304 {
-extern QPointer<TfrmCalcPreco> frmCalcPreco;
-extern bool boStCriado;
+extern QPointer<TfrmCalcPreco> &frmCalcPreco;
+extern bool &boStCriado;
 
 // Opens the screen modally over the main screen, for its current price table.
 void CriaCalcPreco(const PriceTableContext &context);

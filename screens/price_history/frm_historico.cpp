@@ -1,4 +1,5 @@
 #include "frm_historico.h"
+#include "single_screen.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
@@ -14,8 +15,9 @@
 #include <QVBoxLayout>
 
 namespace Cli_cot00303 {
-QPointer<TfrmHistorico> frmHistorico;
-bool boStCriado = false;
+SingleScreen<TfrmHistorico> screen;
+QPointer<TfrmHistorico> &frmHistorico = screen.form;
+bool &boStCriado = screen.created;
 }  // namespace Cli_cot00303
 
 using namespace Cli_cot00303;
@@ -129,7 +131,7 @@ void TfrmHistorico::load() {
     lblResumo->setText(QStringLiteral("Tabela de preço %1 - %2").arg(m_context.priceTable, m_context.priceTableName.trimmed()));
     DataPacket packet;
     {
-        WaitAnimation wait(this, 1);
+        WaitAnimation wait(this, WaitKind::OverScreen);
         packet = CheckResultPacket(m_context.net->Call(QStringLiteral("GetHistTbPreco"), {m_context.priceTable}));
     }
     int col[std::size(kColumns)];
@@ -264,23 +266,18 @@ QString TfrmHistorico::valueText(const QString &field, const QString &stored) {
 
 void TfrmHistorico::FormClose() {
     TfrmRotiGeral::FormClose();
-    boStCriado = false;
+    Cli_cot00303::screen.closed();
 }
 
 namespace Cli_cot00303 {
 
 void CriaHistorico(const PriceTableContext &context) {
     if (context.priceTable.isEmpty()) return;
-    HostApplication &app = HostApplication::instance();
-    if (!boStCriado) {
-        frmHistorico = app.CreateForm<TfrmHistorico>(context);
-        boStCriado = true;
-    }
-    frmHistorico->ShowModal();
-    if (frmHistorico && frmHistorico->isVisible()) frmHistorico->SetWindowStateNormal();
+    screen.open(context);
+    screen.showModal();
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 void Finalization() {}
 
 }  // namespace Cli_cot00303

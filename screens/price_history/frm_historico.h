@@ -4,7 +4,7 @@
 // with the value before and after. Read-only, modal over the main screen and
 // on its connection: the server keeps the trail (GetHistTbPreco).
 
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 
 #include <QHash>
@@ -44,8 +44,8 @@ private:
 
 // Module variables of the history screen's unit.
 namespace Cli_cot00303 {
-extern QPointer<TfrmHistorico> frmHistorico;
-extern bool boStCriado;
+extern QPointer<TfrmHistorico> &frmHistorico;
+extern bool &boStCriado;
 
 // Opens the screen modally over the main screen, for its current price table.
 void CriaHistorico(const PriceTableContext &context);

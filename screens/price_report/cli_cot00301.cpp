@@ -3,12 +3,14 @@
 #include "errors.h"
 #include "frm_rel_tb_preco.h"
 #include "host_application.h"
+#include "single_screen.h"
 #include "report_cot003.h"
 
 namespace Cli_cot00301 {
 
-QPointer<TfrmRelTbPreco> frmRelTbPreco;
-bool boIdCriado = false;
+SingleScreen<TfrmRelTbPreco> screen;
+QPointer<TfrmRelTbPreco> &frmRelTbPreco = screen.form;
+bool &boIdCriado = screen.created;
 QString stCDPRECOPROP;
 qint32 inSist = 0, inUsu = 0;
 qint32 inMostraQtSis = 0, inMostraQtUsu = 0;
@@ -18,16 +20,12 @@ QVector<double> arGravaResultSis, arGravaResultUsu;
 void CriaRelTbPreco(TNetConnection *connection) {
     HostApplication &app = HostApplication::instance();
     app.setScreenCursor(crHourGlass);
-    if (!boIdCriado || !frmRelTbPreco) {
-        frmRelTbPreco = app.CreateForm<TfrmRelTbPreco>(connection);
-        boIdCriado = true;
-    }
-    frmRelTbPreco->ShowModal();
+    screen.open(connection)->ShowModal();
     app.setScreenCursor(crDefault);
 }
 
 void Initialization() {
-    boIdCriado = false;
+    screen.closed();
     ReportDefinitions::add(Cot003::Code, [](const DataPacket &rows, const QMap<QString, QString> &params) {
         return Cot003::build(rows, Cot003::fromParams(params));
     });

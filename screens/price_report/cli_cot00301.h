@@ -10,8 +10,8 @@ class TfrmRelTbPreco;
 class TNetConnection;
 
 namespace Cli_cot00301 {
-extern QPointer<TfrmRelTbPreco> frmRelTbPreco;
-extern bool boIdCriado;
+extern QPointer<TfrmRelTbPreco> &frmRelTbPreco;
+extern bool &boIdCriado;
 extern QString stCDPRECOPROP;  // empty, "T" (all tables) or the list dialog's selection
 extern qint32 inSist, inUsu;   // the counts as the validations last read them
 extern qint32 inMostraQtSis, inMostraQtUsu;  // the counts the report build uses

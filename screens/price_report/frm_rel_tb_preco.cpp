@@ -202,7 +202,7 @@ void TfrmRelTbPreco::load(TClientTable *table, const QString &method, const QVec
         for (int i = 0; i < args.size() && i < reply.params.size(); ++i) args[i].writeBack(reply.params.at(i));
         packet = CheckResultPacket(reply);
     } else {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), 6);
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         packet = CheckResultPacket(m_net->Call(method, args));
     }
     table->LoadPacket(std::move(packet));
@@ -219,7 +219,7 @@ void TfrmRelTbPreco::prefetchReads() {
     calls.append({QStringLiteral("getLuUsu"), {selection, mskNrUsu->text()}});
     QVector<RpcReply> replies;
     {
-        WaitAnimation wait(HostApplication::instance().mainWindow(), 6);
+        WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
         replies = m_net->CallBatch(calls);
     }
     for (int i = 0; i < calls.size(); ++i) m_prefetched.insert(calls[i].method, replies[i]);

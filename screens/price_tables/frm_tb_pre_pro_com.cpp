@@ -3,6 +3,7 @@
 // the menu and the page tabs. What each of these does on a sheet is the
 // business of the page family that fills it.
 #include "frm_tb_pre_pro_com.h"
+#include "single_screen.h"
 
 #include "auto_registration/frm_cad_auto.h"
 #include "bands.h"
@@ -25,8 +26,9 @@
 #include <QVBoxLayout>
 
 namespace Cli_cot00300 {
-QPointer<TfrmTbPreProCom> frmTbPreProCom;
-bool boStCriado = false;
+SingleScreen<TfrmTbPreProCom> screen;
+QPointer<TfrmTbPreProCom> &frmTbPreProCom = screen.form;
+bool &boStCriado = screen.created;
 bool boInsGrid = false;
 QString stVerEditSis;
 QString stVerEditUsu;
@@ -54,8 +56,6 @@ TfrmTbPreProCom::TfrmTbPreProCom(QWidget *parent) : TfrmPadraoGrid(parent), m_re
     qryOpr->SetServerQuery(netTbPreProCom, QStringLiteral("Operador"), {QStringLiteral("P_CDOPERADOR"), QStringLiteral("P_TCDOPERADOR")});
     qryOpr->Labels = {{QStringLiteral("CDOPERADOR"), QStringLiteral("Código")}, {QStringLiteral("NMOPERADOR"), QStringLiteral("Nome")}};
     dtsOp = new TDataSource(qryOpr->DataSet(), this);
-    qryCdPreco = new TADOIBQuery(this);
-    qryCdPreco->SetServerQuery(netTbPreProCom, QStringLiteral("TabelaPreco"), {QStringLiteral("P_CDPRECOPROP")});
 
     // The tool bar's and menu's addition: "Cadastramento Automático".
     sbtCadAuto = new QAction(QStringLiteral("Cadastramento Automático"), this);
@@ -197,7 +197,7 @@ void TfrmTbPreProCom::netTbPreProComBeforeConnect() {
 
 void TfrmTbPreProCom::loadTable(TClientTable *table, const QString &method, const QVector<RpcArg> &args, WaitKind wait) {
     QObject *over = wait == WaitKind::OverMainWindow ? static_cast<QObject *>(HostApplication::instance().mainWindow()) : this;
-    ScopedWait shown(over, wait);
+    WaitAnimation shown(over, wait);
     m_reads->load(table, [&] { table->LoadPacket(CheckResultPacket(netTbPreProCom->Call(method, args))); });
 }
 
@@ -260,7 +260,7 @@ void TfrmTbPreProCom::FormActivate() {
 void TfrmTbPreProCom::FormClose() {
     TfrmPadraoGrid::FormClose();
     netTbPreProCom->Close();
-    boStCriado = false;
+    Cli_cot00300::screen.closed();
 }
 
 void TfrmTbPreProCom::sbtImprimirClick() { Cli_cot00301::CriaRelTbPreco(netTbPreProCom); }
@@ -388,16 +388,12 @@ namespace Cli_cot00300 {
 void CriaTbPreProCom() {
     HostApplication &app = HostApplication::instance();
     app.setScreenCursor(crHourGlass);
-    if (!boStCriado) {
-        frmTbPreProCom = app.CreateForm<TfrmTbPreProCom>();
-        boStCriado = true;
-    }
-    frmTbPreProCom->Show();
+    screen.open()->Show();
     frmTbPreProCom->SetWindowStateNormal();
     app.setScreenCursor(crDefault);
 }
 
-void Initialization() { boStCriado = false; }
+void Initialization() { screen.closed(); }
 
 void Finalization() {
     stVerEditSis.clear();

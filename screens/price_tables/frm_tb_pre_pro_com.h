@@ -10,7 +10,7 @@
 // its refresh, what showing it does and its part of the enabling rule.
 
 #include "apply_changes.h"
-#include "auto_registration/price_table_context.h"
+#include "price_table_context.h"
 #include "forms.h"
 #include "client_table.h"
 #include "db_geral.h"
@@ -39,7 +39,7 @@ class QLabel;
 
 // Module variables of the main screen's unit (the pages' own in module_state.h).
 namespace Cli_cot00300 {
-extern QPointer<TfrmTbPreProCom> frmTbPreProCom;
+extern QPointer<TfrmTbPreProCom> &frmTbPreProCom;
 
 void CriaTbPreProCom();
 void Initialization();
@@ -83,7 +83,6 @@ public:
 
     // Read-only look-ups, run on the application server by name.
     TADOIBQuery *qryOpr = nullptr;
-    TADOIBQuery *qryCdPreco = nullptr;
     TDataSource *dtsOp = nullptr;
 
     // A notice in the bottom bar while the current table holds changes the

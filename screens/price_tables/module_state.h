@@ -5,7 +5,7 @@
 #include <QString>
 
 namespace Cli_cot00300 {
-extern bool boStCriado;
+extern bool &boStCriado;  // the main screen exists (single_screen.h)
 extern bool boInsGrid;  // a row began by Down or Tab from the last cell
 // The key of the row put in edit, to tell it from the others in the checks.
 extern QString stVerEditSis;

@@ -56,7 +56,7 @@ void TPriceTablesPage::copyCurrent() {
 
     QJsonValue answer;
     {
-        WaitAnimation wait(f.screen(), 1);
+        WaitAnimation wait(f.screen(), WaitKind::OverScreen);
         answer = CheckResultServ(f.connection().Call(QStringLiteral("CopiaTbPreco"), {shown.GetDelta()}));
     }
     const DataPacket copied = PacketCodec::packetFromJson(answer);

@@ -129,7 +129,7 @@ void TPriceTablesPage::cdsTbPrecoBeforeInsert() {
 void TPriceTablesPage::cdsTbPrecoAfterInsert() {
     QString code;
     {
-        ScopedWait wait(f.screen(), WaitKind::OverScreen);
+        WaitAnimation wait(f.screen(), WaitKind::OverScreen);
         // A failed call is reported like any other: the row stays, without a code.
         code = CheckResultServ(f.connection().Call(QStringLiteral("PrxPrecoProp"), {})).toString();
     }
@@ -180,7 +180,7 @@ void TPriceTablesPage::cdsTbPrecoAfterPost() {
 void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
     // The market segments hear of it before the price table goes.
     {
-        ScopedWait wait(f.screen(), WaitKind::OverScreen);
+        WaitAnimation wait(f.screen(), WaitKind::OverScreen);
         CheckResultServ(f.connection().Call(QStringLiteral("setTbPrecSegMer"), {currentCode()}));
     }
     AtualizaLocalCache({QStringLiteral("SEGMERCADO")});

@@ -108,7 +108,7 @@ void TServiceTypesPage::shown(QWidget *sheet) {
 }
 
 void TServiceTypesPage::loadWithDetail(const QString &method, TClientTable *list, TClientTable *detail, ReadMark &mark) {
-    ScopedWait shown(f.screen(), WaitKind::OverScreen);
+    WaitAnimation shown(f.screen(), WaitKind::OverScreen);
     f.readList(list, [&] {
         const QJsonObject answer = CheckResultServ(f.connection().Call(method, {QString()})).toObject();
         DataPacket upper, lower;

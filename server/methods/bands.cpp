@@ -52,7 +52,7 @@ const Side &users() {
     return s;
 }
 
-using WritePath::missing;
+using WritePath::isBlank;
 
 QString describe(const Side &side, const Values &row) {
     const QString first = Codes::shown(Entity::text(row[FIRST]), 10), last = Codes::shown(Entity::text(row[LAST]), 10);
@@ -70,9 +70,9 @@ void validate(const Side &side, const Values &row, const QSet<QString> &existing
     if (code.isEmpty()) refuse(QStringLiteral("%1: a tabela de preço deve ser informada.").arg(who));
     if (!Codes::isPriceTable(code) || !existingTables.contains(code))
         refuse(QStringLiteral("%1: a tabela de preço %2 não está cadastrada.").arg(who, Codes::shown(code)));
-    if (missing(row[FIRST])) refuse(QStringLiteral("%1: o intervalo inicial deve ser informado.").arg(who));
-    if (missing(row[LAST])) refuse(QStringLiteral("%1: o intervalo final deve ser informado.").arg(who));
-    if (missing(row[PERCENT])) refuse(QStringLiteral("%1: o valor de desconto deve ser informado.").arg(who));
+    if (isBlank(row[FIRST])) refuse(QStringLiteral("%1: o intervalo inicial deve ser informado.").arg(who));
+    if (isBlank(row[LAST])) refuse(QStringLiteral("%1: o intervalo final deve ser informado.").arg(who));
+    if (isBlank(row[PERCENT])) refuse(QStringLiteral("%1: o valor de desconto deve ser informado.").arg(who));
     const QString first = row[FIRST].toString(), last = row[LAST].toString();
     if (!Codes::isQuantity(first)) refuse(QStringLiteral("%1: a quantidade inicial deve ter cinco dígitos.").arg(who));
     if (!Codes::isQuantity(last)) refuse(QStringLiteral("%1: a quantidade final deve ter cinco dígitos.").arg(who));

@@ -34,11 +34,6 @@ const QVector<NamedQuery> &queries() {
          {text("CDOPERADOR", 12), text("NMOPERADOR", 40)},
          QStringLiteral("SELECT CDOPERADOR, NMOPERADOR FROM OPERADOR WHERE (? = CDOPERADOR OR ? = 'T') AND IDOPERATIVO = 'A'"
                         " ORDER BY CDOPERADOR")},
-        // Whether a price table code is taken.
-        {QStringLiteral("TabelaPreco"),
-         {{QStringLiteral("P_CDPRECOPROP"), 10}},
-         {text("CDPRECOPROP", 10)},
-         QStringLiteral("SELECT CDPRECOPROP FROM PRECOPROPOSTA WHERE CDPRECOPROP = ?")},
     };
     return q;
 }

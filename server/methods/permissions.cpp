@@ -24,7 +24,7 @@ const TableLayout &layout() {
     return s;
 }
 
-using WritePath::missing;
+using WritePath::isBlank;
 
 // The discount type as a code; the screen's texts are accepted too.
 QString typeCode(const QString &text) {
@@ -51,9 +51,9 @@ void validate(DbSession &db, const Values &row, const QSet<QString> &existingTab
     if (code.isEmpty()) refuse(QStringLiteral("%1: a tabela de preço deve ser informada.").arg(who));
     if (!Codes::isPriceTable(code) || !existingTables.contains(code))
         refuse(QStringLiteral("%1: a tabela de preço %2 não está cadastrada.").arg(who, Codes::shown(code)));
-    if (missing(row[OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
-    if (missing(row[TYPE])) refuse(QStringLiteral("%1: o tipo de desconto deve ser informado.").arg(who));
-    if (missing(row[PERCENT])) refuse(QStringLiteral("%1: o valor de desconto deve ser informado.").arg(who));
+    if (isBlank(row[OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
+    if (isBlank(row[TYPE])) refuse(QStringLiteral("%1: o tipo de desconto deve ser informado.").arg(who));
+    if (isBlank(row[PERCENT])) refuse(QStringLiteral("%1: o valor de desconto deve ser informado.").arg(who));
     if (!isType(row[TYPE].toString()))
         refuse(QStringLiteral("%1: o tipo de desconto deve ser L (Locação), M (Manutenção) ou U (Licença de Uso).").arg(who));
     const double pct = row[PERCENT].toDouble();

@@ -29,7 +29,7 @@ const TableLayout &layout() {
     return s;
 }
 
-bool missing(const QVariant &v) { return !v.isValid() || v.isNull(); }  // a blank name is a name here
+bool isAbsent(const QVariant &v) { return !v.isValid() || v.isNull(); }  // a blank name is a name here
 
 QString describe(const Values &row) {
     const QString code = Codes::shown(Entity::text(row[CODE]));
@@ -43,8 +43,8 @@ void validate(const Values &row) {
     if (!Codes::isPriceTable(Entity::text(row[CODE])))
         refuse(QStringLiteral("%1: o código da tabela de preço deve ter 10 dígitos.").arg(who));
     if (Entity::text(row[NAME]).trimmed().isEmpty()) refuse(QStringLiteral("%1: o nome da tabela de preço deve ser informado.").arg(who));
-    if (missing(row[START])) refuse(QStringLiteral("%1: o início da vigência deve ser informado.").arg(who));
-    if (missing(row[END])) refuse(QStringLiteral("%1: o fim da vigência deve ser informado.").arg(who));
+    if (isAbsent(row[START])) refuse(QStringLiteral("%1: o início da vigência deve ser informado.").arg(who));
+    if (isAbsent(row[END])) refuse(QStringLiteral("%1: o fim da vigência deve ser informado.").arg(who));
     if (row[END].toDateTime() < row[START].toDateTime())
         refuse(QStringLiteral("%1: o fim da vigência deve ser maior ou igual ao início da vigência.").arg(who));
     const struct {
@@ -52,7 +52,7 @@ void validate(const Values &row) {
         const char *what;
     } required[] = {{PRICE, "o preço unitário"}, {MAINT, "o valor da manutenção anual"}, {TERM, "o prazo de locação"}};
     for (const auto &r : required) {
-        if (missing(row[r.col])) refuse(QStringLiteral("%1: %2 deve ser informado.").arg(who, QString::fromUtf8(r.what)));
+        if (isAbsent(row[r.col])) refuse(QStringLiteral("%1: %2 deve ser informado.").arg(who, QString::fromUtf8(r.what)));
         if (row[r.col].toDouble() < 0) refuse(QStringLiteral("%1: %2 não pode ser negativo.").arg(who, QString::fromUtf8(r.what)));
     }
     const struct {
@@ -60,7 +60,7 @@ void validate(const Values &row) {
         const char *what;
     } percents[] = {{BRANCH_BRANCH, "filial por filial"}, {BRANCH_HQ, "filial por matriz"}};
     for (const auto &p : percents) {
-        if (missing(row[p.col]))
+        if (isAbsent(row[p.col]))
             refuse(QStringLiteral("%1: o percentual de desconto de %2 deve ser informado.").arg(who, QString::fromUtf8(p.what)));
         const double v = row[p.col].toDouble();
         if (v < 0 || v > 100)

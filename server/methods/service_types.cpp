@@ -15,7 +15,7 @@
 
 namespace {
 
-using WritePath::missing;
+using WritePath::isBlank;
 
 // --- Service types ---------------------------------------------------------
 
@@ -46,7 +46,7 @@ void validateType(const Values &row, const QVector<int> &touched) {
     auto checks = [&touched](int c) { return touched.contains(c); };
     if (checks(T_CODE) && !Codes::isServiceType(Entity::text(row[T_CODE])))
         refuse(QStringLiteral("%1: o código do tipo de serviço deve ter 3 letras ou dígitos.").arg(who));
-    if (checks(T_NAME) && missing(row[T_NAME])) refuse(QStringLiteral("%1: o nome do serviço deve ser informado.").arg(who));
+    if (checks(T_NAME) && isBlank(row[T_NAME])) refuse(QStringLiteral("%1: o nome do serviço deve ser informado.").arg(who));
     const QString web = Entity::text(row[T_WEB]), required = Entity::text(row[T_REQUIRED]);
     if (checks(T_WEB) && web != QLatin1String("S") && web != QLatin1String("N"))
         refuse(QStringLiteral("%1: a opção Proposta Web deve ser S (Sim) ou N (Não).").arg(who));
@@ -120,9 +120,9 @@ QString describeDiscount(const Values &row) {
 // inactive since: the grant exists and the screen edits what it shows.
 void validateDiscount(DbSession &db, const Values &row, bool checkOperator) {
     const QString who = describeDiscount(row);
-    if (missing(row[D_TYPE])) refuse(QStringLiteral("%1: o tipo de serviço deve ser informado.").arg(who));
-    if (missing(row[D_OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
-    if (missing(row[D_PERCENT])) refuse(QStringLiteral("%1: o percentual de desconto do operador deve ser informado.").arg(who));
+    if (isBlank(row[D_TYPE])) refuse(QStringLiteral("%1: o tipo de serviço deve ser informado.").arg(who));
+    if (isBlank(row[D_OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
+    if (isBlank(row[D_PERCENT])) refuse(QStringLiteral("%1: o percentual de desconto do operador deve ser informado.").arg(who));
     const double pct = row[D_PERCENT].toDouble();
     if (pct < 0 || pct > 100) refuse(QStringLiteral("%1: o percentual de desconto deve estar entre 0% e 100%.").arg(who));
     const QString type = row[D_TYPE].toString();

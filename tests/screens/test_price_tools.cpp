@@ -7,7 +7,7 @@
 #include "db_session.h"
 #include "price_calculator/frm_calc_preco.h"
 #include "price_history/frm_historico.h"
-#include "price_report/price_simulation.h"
+#include "price_simulation.h"
 #include "report_layout.h"
 #include "screen_fixture.h"
 #include "user_keys.h"

@@ -1,10 +1,12 @@
 #pragma once
 // The exceptions screen code raises. Qt entry points run screen code through
 // one dispatch helper (host/ui) that swallows EAbort and shows anything else.
+// The silent abort is the desktop's own: the server never sees it.
+
+#include "app_error.h"
 
 #include <QString>
 #include <exception>
-#include <stdexcept>
 
 // The silent abort: stops the operation under way without a further message
 // (a post, a delete, a column move, a report action).
@@ -24,16 +26,6 @@ public:
 
 private:
     int m_code;
-    QString m_message;
-};
-
-// An error whose Portuguese message the top-level handler shows to the user.
-class EAppError : public std::runtime_error {
-public:
-    explicit EAppError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
     QString m_message;
 };
 

@@ -9,8 +9,8 @@
 //   5. The index on the rental share; values read through their text.
 //   6. Refusals: unit price or rental term of zero, bands that do not fit.
 
-#include "errors.h"
-#include "price_report/price_simulation.h"
+#include "app_error.h"
+#include "price_simulation.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

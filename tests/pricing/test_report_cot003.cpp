@@ -1,8 +1,8 @@
 // The report "COT003" built from the simulation's rows: one matrix per price
 // type, price table and mode, in the order of the rows.
 
-#include "price_report/price_simulation.h"
-#include "price_report/report_cot003.h"
+#include "price_simulation.h"
+#include "report_cot003.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "price_simulation.h"
 
-#include "errors.h"
+#include "app_error.h"
 #include "routines.h"
 
 #include <algorithm>
