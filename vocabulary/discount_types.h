@@ -1,0 +1,25 @@
+#pragma once
+// The kinds of discount an operator may be granted on a price table, by the
+// one-letter code PRECOPROPOPER.IDTIPODESCOPER stores.
+
+#include <QString>
+
+struct DiscountType {
+    char code;
+    const char *caption;  // UTF-8
+
+    QString codeText() const { return QString(QLatin1Char(code)); }
+    QString captionText() const { return QString::fromUtf8(caption); }
+};
+
+namespace DiscountTypes {
+
+// In the order the screens list them.
+inline constexpr DiscountType All[] = {{'L', "Locação"}, {'M', "Manutenção"}, {'U', "Licença de Uso"}};
+
+// The caption of a stored code; an unknown code as it is.
+QString caption(const QString &code);
+// The code of a caption (or of a code); empty when it is neither.
+QString code(const QString &text);
+
+}  // namespace DiscountTypes
