@@ -3,6 +3,7 @@
 
 #include "codes.h"
 #include "common.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -149,7 +150,7 @@ void bandsForCount(CallContext &ctx, const ReportSide &side) {
 
 void Methods::registerReports(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add(Right::Read, {QStringLiteral("getRelTbPreco"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getRelTbPreco, {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       ctx.data = Packets::select(ctx.db, {text("IDMARCADO", 1), text("CDPRECOPROP", 10), text("NMPRECOPROP", 50)},
                                                  QStringLiteral("SELECT NULL, P.CDPRECOPROP, P.NMPRECOPROP FROM PRECOPROPOSTA P WHERE %1"
@@ -157,11 +158,11 @@ void Methods::registerReports(MethodRegistry &registry) {
                                                      .arg(kReportable),
                                                  {code, code});
                   }});
-    registry.add(Right::Read, {QStringLiteral("getLuSist"), {A::Text, A::Count}, TxMode::Read,
+    registry.add(Right::Read, {Method::getLuSist, {A::Text, A::Count}, TxMode::Read,
                   [](CallContext &ctx) { bandsForCount(ctx, systemsSide()); }, {0}});
-    registry.add(Right::Read, {QStringLiteral("getLuUsu"), {A::Text, A::Count}, TxMode::Read,
+    registry.add(Right::Read, {Method::getLuUsu, {A::Text, A::Count}, TxMode::Read,
                   [](CallContext &ctx) { bandsForCount(ctx, usersSide()); }, {0}});
-    registry.add(Right::Read, {QStringLiteral("getIndiceBtn"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getIndiceBtn, {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, {number("VRINDICE")},
                                                  QStringLiteral("SELECT VRINDICE FROM INDICEMENSAL WHERE MESINDICE = ?"),
                                                  {QDate::currentDate().toString(QStringLiteral("yyyy-MM"))});
