@@ -1,9 +1,10 @@
 #include "server_access.h"
+#include "method_names.h"
 
 #include "net_connection.h"
 
 void ServerAccess::load(TNetConnection &net) {
-    const RpcReply reply = net.Call(QStringLiteral("getAcesso"), {});
+    const RpcReply reply = net.Call(Method::getAcesso, {});
     if (!reply.ok) return;  // not reachable now, or an older server: it will refuse what it must
     try {
         const DataPacket p = reply.data.packet();

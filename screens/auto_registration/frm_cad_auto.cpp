@@ -2,6 +2,7 @@
 // lines, the checks before confirming and the grant itself (Insere_OperDesc),
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
+#include "method_names.h"
 
 #include "apply_changes.h"
 #include "net_connection.h"
@@ -155,7 +156,7 @@ void TfrmCadAuto::rbtListaKeyDown(int key) {
 void TfrmCadAuto::sbtPesqOperClick() {
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
-        cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {})));
+        cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(Method::GetOperador, {})));
     }
     Dialogs().pesquisaLista(dtsOperador, QStringLiteral("CDOPERADOR"), msgPadrao.Msg(QStringLiteral("OPERADOR")), &stOperador);
 }
@@ -212,12 +213,12 @@ void TfrmCadAuto::sbtConfirmaClick() {
     }
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
-        CheckResultServ(m_context.net->Call(QStringLiteral("Insere_OperDesc"),
+        CheckResultServ(m_context.net->Call(Method::Insere_OperDesc,
                                             {RpcArg::ref(&operators), RpcArg::ref(&manutencao), nedManuDesc->GetNumber(),
                                              m_context.priceTable, RpcArg::ref(&locacao), nedLocaDesc->GetNumber(),
                                              RpcArg::ref(&licUso), nedLusoDesc->GetNumber()}),
                         true, 0);
-        const DataPacket granted = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
+        const DataPacket granted = CheckResultPacket(m_context.net->Call(Method::getPerOper, {m_context.priceTable}));
         if (m_permissions) m_permissions->LoadPacket(granted);
     }
     msgPadrao.ShowMsg(QStringLiteral("SUCESSO"), MsgType::Information, MsgButton::Ok, 0);
@@ -248,9 +249,9 @@ int TfrmCadAuto::replacedPermissions(const QString &operators) {
     DataPacket existing, active;
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), int(WaitKind::OverMainWindow));
-        existing = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
+        existing = CheckResultPacket(m_context.net->Call(Method::getPerOper, {m_context.priceTable}));
         // "Todos" reaches the active operators only.
-        if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {}));
+        if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(Method::GetOperador, {}));
     }
     QSet<QString> receivers;
     if (operators.isEmpty()) {

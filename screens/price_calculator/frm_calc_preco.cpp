@@ -1,4 +1,6 @@
 #include "frm_calc_preco.h"
+#include "method_names.h"
+#include "value_limits.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
@@ -195,9 +197,9 @@ void TfrmCalcPreco::inputChanged() {
 void TfrmCalcPreco::read() {
     m_reading.reset();
     const QString table = m_context.priceTable;
-    const QVector<RpcReply> replies = m_context.net->CallBatch({{QStringLiteral("getIndiceBtn"), {}},
-                                                                {QStringLiteral("getLuSist"), {table, QString::number(MaxSystems)}},
-                                                                {QStringLiteral("getLuUsu"), {table, QString::number(MaxUsers)}}});
+    const QVector<RpcReply> replies = m_context.net->CallBatch({{Method::getIndiceBtn, {}},
+                                                                {Method::getLuSist, {table, QString::number(Limits::MaxSystems)}},
+                                                                {Method::getLuUsu, {table, QString::number(Limits::MaxUsers)}}});
     Reading r;
     r.changesSent = TNetConnection::ChangesSent();
     r.index = CheckResultPacket(replies[0], false);
@@ -218,8 +220,8 @@ QString TfrmCalcPreco::readInputs(Parameters &p) const {
         if (*out > limit) return ReportCatalogue::text(QString::fromLatin1(highKey));
         return QString();
     };
-    QString why = count(mskNrSist, MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT", &p.systems);
-    if (why.isEmpty()) why = count(mskNrUsu, MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT", &p.users);
+    QString why = count(mskNrSist, Limits::MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT", &p.systems);
+    if (why.isEmpty()) why = count(mskNrUsu, Limits::MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT", &p.users);
     if (!why.isEmpty()) return why;
     p.types.clear();
     if (chkTipoLU->isChecked()) p.types.append(PriceType::Licence);
@@ -257,7 +259,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
         WaitAnimation wait(this, 1);
         const QString table = m_context.priceTable;
         const QVector<RpcReply> bands = m_context.net->CallBatch(
-            {{QStringLiteral("getLuSist"), {table, QString::number(p.systems)}}, {QStringLiteral("getLuUsu"), {table, QString::number(p.users)}}});
+            {{Method::getLuSist, {table, QString::number(p.systems)}}, {Method::getLuUsu, {table, QString::number(p.users)}}});
         const DataPacket systems = CheckResultPacket(bands[0], false);
         const DataPacket users = CheckResultPacket(bands[1], false);
         showQuote(quote(systems, users, p));

@@ -2,6 +2,7 @@
 // questions go to the application server, which knows every band of the
 // price table; each answer replaces the content of its own answer table.
 #include "band_checks.h"
+#include "method_names.h"
 
 #include "db_grid.h"
 #include "dialogs.h"
@@ -211,7 +212,7 @@ void ChangedFirst(TPageHost &f, const BandSide &s) {
     TField *first = t->FieldByName(s.firstField);
     if (EmptyString(first->AsString()) || t->State() != DataSetState::Edit || !Selected(s, s.firstField)) return;
 
-    Ask(f, s.largestEndBelowAnswer, QStringLiteral("getQtMaxFin"),
+    Ask(f, s.largestEndBelowAnswer, Method::getQtMaxFin,
         {ListPriceTable(f, s), RpcArg::ref(&inQtIniAux), QStringLiteral("EDIT")});
     qint64 largestEndBelow = 0, firstNumber = 0;
     // An answer that is no number refuses nothing.
