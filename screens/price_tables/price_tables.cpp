@@ -16,9 +16,6 @@
 
 namespace {
 
-const QStringList kNumericColumns = {"VRPRECOUNITSIST", "VRPERCMANUTANO", "NRMESPRAZOLOCA", "VRPEDESFILIFILI",
-                                     "VRPEDESFILIMATR"};
-
 const ColumnSpecs &Columns() {
     const Vocabulary::Table &t = Vocabulary::PriceTable;
     static const ColumnSpecs specs = {
@@ -203,7 +200,8 @@ void TPriceTablesPage::dbgTabelaPrecoColExit() {
 
 void TPriceTablesPage::dbgTabelaPrecoKeyPress(QChar &key) {
     TField *f = dbgTabelaPreco->SelectedField();
-    if (!f || !kNumericColumns.contains(f->FieldName())) return;
+    const Vocabulary::Column *declared = f ? Vocabulary::PriceTable.find(f->FieldName()) : nullptr;
+    if (!declared || !declared->isNumber()) return;
     const QString name = f->FieldName();
     const bool separator = key == QLatin1Char(',') || key == QLatin1Char('.');
     if (key != QChar(8) && !separator && !(key >= QLatin1Char('0') && key <= QLatin1Char('9'))) {
