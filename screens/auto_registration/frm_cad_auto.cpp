@@ -3,6 +3,7 @@
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
 #include "method_names.h"
+#include "value_limits.h"
 
 #include "apply_changes.h"
 #include "net_connection.h"
@@ -177,7 +178,7 @@ void TfrmCadAuto::ckbLicUsoClick() { Follow(ckbLicUso, lblLusoDesc, nedLusoDesc)
 void TfrmCadAuto::checkPercent(TNumberEdit *edit, const char *messageKey) {
     if (!edit->isEnabled()) return;
     edit->Check();
-    if (edit->GetNumber() <= 100) return;
+    if (edit->GetNumber() <= Limits::MaxPercent) return;
     edit->setFocus(Qt::OtherFocusReason);
     MensErro(msgPadrao.Msg(QString::fromLatin1(messageKey)), true);
 }

@@ -3,6 +3,7 @@
 // price table; each answer replaces the content of its own answer table.
 #include "band_checks.h"
 #include "method_names.h"
+#include "value_limits.h"
 
 #include "db_grid.h"
 #include "dialogs.h"
@@ -114,7 +115,7 @@ void RequiredValues(TPageHost &f, const BandSide &s, bool show) {
     // A first quantity that does not read as a number is no quantity above 0.
     const bool firstZero = !firstMissing && (!WholeNumber(firstText, &n) || n == 0);
     const bool lastTooLarge = !lastMissing && WholeNumber(lastText, &n) && n > s.largestLast;
-    const bool percentTooLarge = !percentMissing && percent->AsFloat() > 100.0;
+    const bool percentTooLarge = !percentMissing && percent->AsFloat() > Limits::MaxPercent;
 
     const struct {
         bool fails;

@@ -8,6 +8,7 @@
 // comes from the server, and every posted or deleted row is sent at once.
 #include "service_types.h"
 #include "method_names.h"
+#include "value_limits.h"
 
 #include "dialogs.h"
 #include "errors.h"
@@ -250,7 +251,7 @@ void ValidatePercent(TPageHost &f, const DiscountSide &s) {
     TField *percent = s.table->FieldByName(kPercent);
     if (percent->IsNull()) Refuse(f, percent, s.msgPercentMissing);
     const double value = percent->AsFloat();
-    if (value > 100 || value < 0) Refuse(f, percent, s.msgPercentRange);
+    if (!Limits::isPercent(value)) Refuse(f, percent, s.msgPercentRange);
 }
 
 void BeforePost(TPageHost &f, const DiscountSide &s) {

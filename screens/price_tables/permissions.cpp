@@ -4,6 +4,7 @@
 // and the sending of every posted or deleted permission.
 #include "permissions.h"
 #include "method_names.h"
+#include "value_limits.h"
 
 #include "band_checks.h"
 #include "dialogs.h"
@@ -115,7 +116,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
     const bool opMissing = EmptyString(op->AsString());
     const bool typeMissing = EmptyString(type->AsString());
     const bool percentMissing = percent->IsNull() || EmptyString(percent->AsString());
-    const bool tooLarge = !percentMissing && percent->AsFloat() > 100;
+    const bool tooLarge = !percentMissing && percent->AsFloat() > Limits::MaxPercent;
 
     struct Item {
         bool fails;
