@@ -14,8 +14,11 @@ struct DiscountType {
 
 namespace DiscountTypes {
 
-// In the order the screens list them.
-inline constexpr DiscountType All[] = {{'L', "Locação"}, {'M', "Manutenção"}, {'U', "Licença de Uso"}};
+inline constexpr DiscountType Rental{'L', "Locação"};
+inline constexpr DiscountType Maintenance{'M', "Manutenção"};
+inline constexpr DiscountType Licence{'U', "Licença de Uso"};
+// In the order the permission grid lists them.
+inline constexpr DiscountType All[] = {Rental, Maintenance, Licence};
 
 // The caption of a stored code; an unknown code as it is.
 QString caption(const QString &code);

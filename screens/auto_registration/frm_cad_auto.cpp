@@ -3,6 +3,7 @@
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
 #include "method_names.h"
+#include "discount_types.h"
 #include "value_limits.h"
 
 #include "apply_changes.h"
@@ -103,11 +104,11 @@ TfrmCadAuto::TfrmCadAuto(const PriceTableContext &context, TClientTable *permiss
         grid->addWidget(label, row, 1, Qt::AlignRight);
         grid->addWidget(edit, row, 2);
     };
-    line(0, ckbManutencao, "ckbManutencao", QStringLiteral("Manutenção"), lblManuDesc, "lblManuDesc", nedManuDesc,
+    line(0, ckbManutencao, "ckbManutencao", DiscountTypes::Maintenance.captionText(), lblManuDesc, "lblManuDesc", nedManuDesc,
          "nedManuDesc", true);
-    line(1, ckbLocacao, "ckbLocacao", QStringLiteral("Locação"), lblLocaDesc, "lblLocaDesc", nedLocaDesc, "nedLocaDesc",
+    line(1, ckbLocacao, "ckbLocacao", DiscountTypes::Rental.captionText(), lblLocaDesc, "lblLocaDesc", nedLocaDesc, "nedLocaDesc",
          false);
-    line(2, ckbLicUso, "ckbLicUso", QStringLiteral("Licença de Uso"), lblLusoDesc, "lblLusoDesc", nedLusoDesc,
+    line(2, ckbLicUso, "ckbLicUso", DiscountTypes::Licence.captionText(), lblLusoDesc, "lblLusoDesc", nedLusoDesc,
          "nedLusoDesc", false);
     grid->setColumnStretch(0, 1);
     data->addWidget(types);

@@ -1,5 +1,6 @@
 #include "frm_calc_preco.h"
 #include "method_names.h"
+#include "discount_types.h"
 #include "value_limits.h"
 
 #include "desktop_look.h"
@@ -128,9 +129,9 @@ TfrmCalcPreco::TfrmCalcPreco(const PriceTableContext &context, QWidget *parent) 
         tp->addWidget(c);
         return c;
     };
-    chkTipoLU = check("chkTipoLU", QStringLiteral("Licença de Uso"));
-    chkTipoManut = check("chkTipoManut", QStringLiteral("Manutenção"));
-    chkTipoLoc = check("chkTipoLoc", QStringLiteral("Locação"));
+    chkTipoLU = check("chkTipoLU", DiscountTypes::Licence.captionText());
+    chkTipoManut = check("chkTipoManut", DiscountTypes::Maintenance.captionText());
+    chkTipoLoc = check("chkTipoLoc", DiscountTypes::Rental.captionText());
 
     auto *modes = new QGroupBox(QStringLiteral("Modo/Local Processamento"), grbDadosRel);
     modes->setObjectName(QStringLiteral("grbModoLocal"));

@@ -1,5 +1,6 @@
 #include "frm_rel_tb_preco.h"
 #include "method_names.h"
+#include "discount_types.h"
 
 #include "cli_cot00301.h"
 #include "price_simulation.h"
@@ -93,9 +94,9 @@ void TfrmRelTbPreco::buildControls() {
 
     gpbTipo = static_cast<QGroupBox *>(named(new QGroupBox(QStringLiteral("Tipo"), grbDadosRel), "gpbTipo"));
     auto *tp = new QVBoxLayout(gpbTipo);
-    chkTipoLU = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Licença de Uso"), gpbTipo), "chkTipoLU"));
-    chkTipoManut = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Manutenção"), gpbTipo), "chkTipoManut"));
-    chkTipoLoc = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Locação"), gpbTipo), "chkTipoLoc"));
+    chkTipoLU = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Licence.captionText(), gpbTipo), "chkTipoLU"));
+    chkTipoManut = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Maintenance.captionText(), gpbTipo), "chkTipoManut"));
+    chkTipoLoc = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Rental.captionText(), gpbTipo), "chkTipoLoc"));
     // Shown in the order the Tab key walks them.
     tp->addWidget(chkTipoManut);
     tp->addWidget(chkTipoLoc);
