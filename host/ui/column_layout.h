@@ -49,7 +49,8 @@ ColumnSpec DateColumn(const QString &field, const QString &title, int width, int
 ColumnSpec NumberColumn(const QString &field, const QString &title, int width, int column,
                         NumberFormat format = NumberFormat::None);
 // A column as the vocabulary declares it: its type, size and caption; a
-// number with decimals is shown as money unless a format is given.
+// number with decimals is shown as money unless a format is given. Column -1:
+// a field the grid does not show (a search may).
 ColumnSpec DeclaredColumn(const Vocabulary::Column &c, int width, int column, std::optional<NumberFormat> format = {});
 // A field of the vocabulary that no grid or search shows.
 ColumnSpec HiddenField(const Vocabulary::Column &c);
