@@ -107,7 +107,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     if (!f.hasFocus(dbgTabelaPreco)) return;
     f.actOn(cdsTbPreco);
     load(WaitKind::OverMainWindow);
-    AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
+    AtualizaLocalCache({Vocabulary::PriceTable.tableName()});
 }
 
 void TPriceTablesPage::enable(QWidget *, bool browse, ToolActions &a) const {
@@ -173,7 +173,7 @@ void TPriceTablesPage::cdsTbPrecoBeforePost() { vd_PRECOPROPOSTA(true); }
 
 void TPriceTablesPage::cdsTbPrecoAfterPost() {
     ApplyChanges(f.connection(), *cdsTbPreco, Method::SetIncTbPre,
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA")}});
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::PriceTable.tableName()}});
 }
 
 void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
@@ -189,7 +189,7 @@ void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
 void TPriceTablesPage::cdsTbPrecoAfterDelete() {
     f.redraw();
     ApplyChanges(f.connection(), *cdsTbPreco, Method::SetIncTbPre,
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA"), QStringLiteral("SEGMERCADO")}});
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::PriceTable.tableName(), QStringLiteral("SEGMERCADO")}});
     f.refreshInFront();
 }
 

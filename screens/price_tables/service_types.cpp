@@ -201,7 +201,7 @@ void TServiceTypesPage::cdsTipoServicoAfterCancel() { boInsGrid = false; }
 
 void TServiceTypesPage::cdsTipoServicoAfterPost() {
     ApplyChanges(f.connection(), *cdsTipoServico, Method::SetTipoServico,
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("TIPOSERV")}});
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::ServiceTypes.tableName()}});
 }
 
 void TServiceTypesPage::dbgTipoServicoKeyDown(int &key, Qt::KeyboardModifiers) {

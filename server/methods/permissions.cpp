@@ -107,7 +107,7 @@ const ReadView &withNames() {
 }
 
 const ReadView &keys() {
-    static const ReadView v(QStringLiteral("PRECOPROPOPER"),
+    static const ReadView v(layout().table(),
                             {ReadView::own(layout(), "", "CDOPERADOR"), ReadView::own(layout(), "", "CDPRECOPROP"),
                              ReadView::own(layout(), "", "IDTIPODESCOPER")});
     return v;

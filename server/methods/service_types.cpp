@@ -206,7 +206,7 @@ const ReadView &discountsByOperator() {
 
 // Codes and names, for the search of a service type.
 const ReadView &typeNames() {
-    static const ReadView v(QStringLiteral("TIPOSERV"),
+    static const ReadView v(typeLayout().table(),
                             {ReadView::own(typeLayout(), "", "CDTIPOSERV"), ReadView::own(typeLayout(), "", "NMTIPOSERV")});
     return v;
 }
