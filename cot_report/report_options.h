@@ -3,6 +3,7 @@
 
 #include "price_simulation.h"
 #include "report_files.h"
+#include "value_limits.h"
 
 #include <QStringList>
 
@@ -13,8 +14,8 @@ struct ReportOptions {
     QString fingerprint;  // --fingerprint HEX: exactly this certificate (SHA-256) is accepted
     QString database;  // --database PATH-OR-POSTGRESQL-URL
     QString tables = QStringLiteral("T");  // "T" or codes joined by commas
-    QString systems = QStringLiteral("20");  // as typed: the checks read them
-    QString users = QStringLiteral("150");
+    QString systems = QString::number(Limits::MaxSystems);  // as typed: the checks read them
+    QString users = QString::number(Limits::MaxUsers);
     QVector<PriceSimulation::PriceType> types{PriceSimulation::PriceType::Licence, PriceSimulation::PriceType::Maintenance,
                                               PriceSimulation::PriceType::Rental};
     PriceSimulation::LocationMode mode = PriceSimulation::LocationMode::HeadHead;

@@ -1,4 +1,5 @@
 #include "report_run.h"
+#include "method_names.h"
 
 #include "errors.h"
 #include "report_catalogue.h"
@@ -44,9 +45,9 @@ Result simulateChecked(const ReportOptions &o, ReportSource &source, Parameters 
     p.mode = o.mode;
     QString selection = o.tables;
     if (selection.isEmpty()) refuse("TBPRECO_SEL");
-    if (selection == QLatin1String("T") && source.call(QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")}).rows.isEmpty())
+    if (selection == QLatin1String("T") && source.call(Method::getRelTbPreco, {QString(), QStringLiteral("T")}).rows.isEmpty())
         refuse("TB_N_CAD_OU");
-    const DataPacket index = source.call(QStringLiteral("getIndiceBtn"), {});
+    const DataPacket index = source.call(Method::getIndiceBtn, {});
     const int col = index.fieldIndex(QStringLiteral("VRINDICE"));
     if (index.rows.isEmpty() || col < 0) refuse("MES_N_CAD");
     const QVariant value = index.rows.first().value(col);
@@ -54,8 +55,8 @@ Result simulateChecked(const ReportOptions &o, ReportSource &source, Parameters 
         throw EAppError(QStringLiteral("O índice do mês vigente está cadastrado sem valor; o relatório não pode ser calculado."));
     p.index = value.toDouble();
 
-    const DataPacket systems = source.call(QStringLiteral("getLuSist"), {RpcArg::ref(&selection), o.systems.trimmed()});
-    const DataPacket users = source.call(QStringLiteral("getLuUsu"), {RpcArg::ref(&selection), o.users.trimmed()});
+    const DataPacket systems = source.call(Method::getLuSist, {RpcArg::ref(&selection), o.systems.trimmed()});
+    const DataPacket users = source.call(Method::getLuUsu, {RpcArg::ref(&selection), o.users.trimmed()});
     return simulate(systems, users, p);
 }
 

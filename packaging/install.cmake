@@ -8,7 +8,7 @@ set(COT_LIBDIR ${CMAKE_INSTALL_LIBDIR}/cot)
 set(COT_RPATH_BIN "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}/cot")
 set(COT_RPATH_LIB "$ORIGIN")
 
-foreach(lib cot_protocol cot_host_core cot_report_document cot_host_ui Pkg_cot00300)
+foreach(lib cot_protocol cot_vocabulary cot_host_core cot_report_document cot_host_ui Pkg_cot00300)
   if(TARGET ${lib})
     set_target_properties(${lib} PROPERTIES INSTALL_RPATH "${COT_RPATH_LIB}")
     install(TARGETS ${lib} LIBRARY DESTINATION ${COT_LIBDIR} NAMELINK_SKIP)

@@ -24,7 +24,15 @@ FieldDef wireField(const ColumnLayout &c) {
     return FieldDef{c.name, c.type == FieldType::Integer ? FieldType::Float : c.type, c.type == FieldType::String ? c.size : 0};
 }
 
+QVector<ColumnLayout> storedColumns(const Vocabulary::Table &table) {
+    QVector<ColumnLayout> columns;
+    for (const Vocabulary::Column &c : table.columns) columns.append({c.field(), c.type, c.size, c.key});
+    return columns;
+}
+
 }  // namespace
+
+TableLayout::TableLayout(const Vocabulary::Table &table) : TableLayout(table.tableName(), storedColumns(table)) {}
 
 TableLayout::TableLayout(QString table, QVector<ColumnLayout> columns) : m_table(std::move(table)), m_columns(std::move(columns)) {
     QStringList names, marks, sets, where;

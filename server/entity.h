@@ -6,6 +6,7 @@
 
 #include "db_session.h"
 
+#include <columns.h>
 #include <packet.h>
 
 #include <QString>
@@ -24,6 +25,7 @@ using Values = QVector<QVariant>;  // one per column, in the table's column orde
 class TableLayout {
 public:
     TableLayout(QString table, QVector<ColumnLayout> columns);
+    explicit TableLayout(const Vocabulary::Table &table);  // its stored columns
 
     const QString &table() const { return m_table; }
     const QVector<ColumnLayout> &columns() const { return m_columns; }

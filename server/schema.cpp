@@ -1,5 +1,8 @@
 #include "schema.h"
 
+#include "columns.h"
+#include "value_limits.h"
+
 #include <QStringList>
 #include <functional>
 #include <stdexcept>
@@ -25,19 +28,23 @@ struct Ddl {
         return QStringLiteral("%1 GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]' AND CAST(SUBSTR(%1, 6, 2) AS INTEGER) BETWEEN 1 AND 12")
             .arg(column);
     }
-    QString band(const QString &table, const QString &first, const QString &last, const QString &percent, int maxLast) const {
+    // A band table as the vocabulary declares it: its price table, first and last count, percentage.
+    QString band(const Vocabulary::Table &t, int maxLast) const {
+        const QString first = t.columns[1].field(), last = t.columns[2].field();
         return QStringLiteral(
                    "CREATE TABLE %1 ("
                    " CDPRECOPROP VARCHAR(10) NOT NULL REFERENCES PRECOPROPOSTA (CDPRECOPROP) ON DELETE CASCADE,"
                    " %2 VARCHAR(5) NOT NULL CHECK (%5),"
                    " %3 VARCHAR(5) NOT NULL CHECK (%6),"
-                   " %4 DOUBLE PRECISION NOT NULL CHECK (%4 >= 0 AND %4 <= 100),"
+                   " %4 DOUBLE PRECISION NOT NULL CHECK (%4 >= %8 AND %4 <= %9),"
                    " PRIMARY KEY (CDPRECOPROP, %2),"
                    " CHECK (CAST(%2 AS INTEGER) >= 1),"
                    " CHECK (CAST(%3 AS INTEGER) <= %7),"
                    " CHECK (CAST(%2 AS INTEGER) <= CAST(%3 AS INTEGER)))")
-            .arg(table, first, last, percent, digits(first, 5), digits(last, 5))
-            .arg(maxLast);
+            .arg(t.tableName(), first, last, t.columns[3].field(), digits(first, t.columns[1].size), digits(last, t.columns[2].size))
+            .arg(maxLast)
+            .arg(Limits::MinPercent)
+            .arg(Limits::MaxPercent);
     }
 };
 
@@ -61,10 +68,8 @@ QStringList version1(const Ddl &d) {
                        " CHECK (DTFINPRECOPROP >= DTINIPRECOPROP))")
             .arg(d.digits(QStringLiteral("CDPRECOPROP"), 10), d.timestamp(QStringLiteral("DTINIPRECOPROP")),
                  d.timestamp(QStringLiteral("DTFINPRECOPROP"))),
-        d.band(QStringLiteral("PRECOPROPSIST"), QStringLiteral("QTINISISTEMAS"), QStringLiteral("QTFINSISTEMAS"),
-               QStringLiteral("VRPERCDESCSIST"), 20),
-        d.band(QStringLiteral("PRECOPROPUSU"), QStringLiteral("QTINIUSUARIOS"), QStringLiteral("QTFINUSUARIOS"),
-               QStringLiteral("VRPERCDESCUSU"), 150),
+        d.band(Vocabulary::SystemBands, Limits::MaxSystems),
+        d.band(Vocabulary::UserBands, Limits::MaxUsers),
         QStringLiteral("CREATE TABLE PRECOPROPOPER ("
                        " CDPRECOPROP VARCHAR(10) NOT NULL REFERENCES PRECOPROPOSTA (CDPRECOPROP) ON DELETE CASCADE,"
                        " CDOPERADOR VARCHAR(12) NOT NULL REFERENCES OPERADOR (CDOPERADOR),"

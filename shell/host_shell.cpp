@@ -1,4 +1,5 @@
 #include "host_shell.h"
+#include "method_names.h"
 
 #include "app_server.h"
 #include "db_config.h"
@@ -143,7 +144,7 @@ bool HostShell::reachServer(QString *reason, TlsCheck *check) const {
         return false;
     }
     // Any method tells whether the server is there and the key is taken; this one reads one row.
-    const RpcReply reply = connection.Call(QStringLiteral("getIndiceBtn"), {});
+    const RpcReply reply = connection.Call(Method::getIndiceBtn, {});
     *check = connection.LastTlsCheck();
     if (reply.ok || (reply.errorCode != RpcCode::Unauthorized && reply.errorCode != RpcCode::Transport)) return true;
     *reason = reply.errorMessage;

@@ -1,8 +1,9 @@
 #include "server_access.h"
+#include "method_names.h"
 
 #include "net_connection.h"
 
-void ServerAccess::load(TNetConnection &net) { take(net.Call(QStringLiteral("getAcesso"), {})); }
+void ServerAccess::load(TNetConnection &net) { take(net.Call(Method::getAcesso, {})); }
 
 void ServerAccess::take(const RpcReply &reply) {
     if (!reply.ok) return;  // not reachable now, or an older server: it will refuse what it must

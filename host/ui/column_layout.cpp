@@ -28,23 +28,28 @@ ColumnSpec NumberColumn(const QString &field, const QString &title, int width, i
     return s;
 }
 
-ColumnSpec PickColumn(const QString &field, int size, const QString &title, int width, int column,
-                      const QList<PickItem> &items) {
-    ColumnSpec s = TextColumn(field, size, title, width, column);
-    s.pick = items;
-    return s;
+ColumnSpec DeclaredColumn(const Vocabulary::Column &c, int width, int column, std::optional<NumberFormat> format) {
+    switch (c.type) {
+    case FieldType::DateTime: return DateColumn(c.field(), c.title(), width, column);
+    case FieldType::String: return TextColumn(c.field(), c.size, c.title(), width, column);
+    default: break;  // numbers travel as floats
+    }
+    return NumberColumn(c.field(), c.title(), width, column, format.value_or(c.decimals > 0 ? NumberFormat::Money : NumberFormat::None));
+}
+
+ColumnSpec HiddenField(const Vocabulary::Column &c) {
+    return HiddenField(c.field(), c.type == FieldType::Integer ? FieldType::Float : c.type, c.size);
+}
+
+ColumnSpec WithPick(ColumnSpec spec, const QList<PickItem> &items) {
+    spec.pick = items;
+    return spec;
 }
 
 ColumnSpec HiddenField(const QString &field, FieldType type, int size) {
     ColumnSpec s = TextColumn(field, size, QString(), 0, -1);
     s.type = type;
     s.hidden = true;
-    return s;
-}
-
-ColumnSpec PlainField(const QString &field, FieldType type, int size, const QString &title) {
-    ColumnSpec s = TextColumn(field, size, title, 0, -1);
-    s.type = type;
     return s;
 }
 

@@ -4,9 +4,11 @@
 // in one place.
 
 #include "client_table.h"
+#include "columns.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 class TDBGrid;
 
@@ -46,17 +48,20 @@ ColumnSpec DateColumn(const QString &field, const QString &title, int width, int
 // A float, its title right-aligned.
 ColumnSpec NumberColumn(const QString &field, const QString &title, int width, int column,
                         NumberFormat format = NumberFormat::None);
-// A text column edited with a drop-down of captions, storing their codes.
-ColumnSpec PickColumn(const QString &field, int size, const QString &title, int width, int column,
-                      const QList<PickItem> &items);
+// A column as the vocabulary declares it: its type, size and caption; a
+// number with decimals is shown as money unless a format is given. Column -1:
+// a field the grid does not show (a search may).
+ColumnSpec DeclaredColumn(const Vocabulary::Column &c, int width, int column, std::optional<NumberFormat> format = {});
+// A field of the vocabulary that no grid or search shows.
+ColumnSpec HiddenField(const Vocabulary::Column &c);
 // A field of the table that no grid or search shows.
 ColumnSpec HiddenField(const QString &field, FieldType type, int size = 0);
-// A field the grid does not show (a search may).
-ColumnSpec PlainField(const QString &field, FieldType type, int size, const QString &title);
 // The same spec, read-only / with a "..." button in its cell editor.
 ColumnSpec ReadOnly(ColumnSpec spec);
 ColumnSpec WithEllipsis(ColumnSpec spec);
 ColumnSpec WithHint(ColumnSpec spec, const QString &hint);
+// The same text spec edited with a drop-down of captions, storing their codes.
+ColumnSpec WithPick(ColumnSpec spec, const QList<PickItem> &items);
 
 // Adds the specs' fields to the table, in the specs' order.
 void DefineFields(TClientTable *table, const ColumnSpecs &specs);

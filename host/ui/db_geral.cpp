@@ -1,5 +1,7 @@
 #include "db_geral.h"
 
+#include "method_names.h"
+
 #include "errors.h"
 #include "net_connection.h"
 
@@ -50,7 +52,7 @@ DataPacket TADOIBQuery::askServer() {
         const TQueryParam &p = m_params.at(name);
         params.insert(name, p.IsNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(p.AsString()));
     }
-    return CheckResultPacket(m_net->Call(QStringLiteral("getConsulta"), {m_queryName, params}));
+    return CheckResultPacket(m_net->Call(Method::getConsulta, {m_queryName, params}));
 }
 
 void TADOIBQuery::Close() { m_table->Close(); }

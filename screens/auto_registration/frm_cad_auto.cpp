@@ -3,6 +3,9 @@
 // after which the maintenance screen's permission list is loaded again.
 #include "frm_cad_auto.h"
 #include "single_screen.h"
+#include "method_names.h"
+#include "discount_types.h"
+#include "value_limits.h"
 
 #include "apply_changes.h"
 #include "net_connection.h"
@@ -103,11 +106,11 @@ TfrmCadAuto::TfrmCadAuto(const PriceTableContext &context, TClientTable *permiss
         grid->addWidget(label, row, 1, Qt::AlignRight);
         grid->addWidget(edit, row, 2);
     };
-    line(0, ckbManutencao, "ckbManutencao", QStringLiteral("Manutenção"), lblManuDesc, "lblManuDesc", nedManuDesc,
+    line(0, ckbManutencao, "ckbManutencao", DiscountTypes::Maintenance.captionText(), lblManuDesc, "lblManuDesc", nedManuDesc,
          "nedManuDesc", true);
-    line(1, ckbLocacao, "ckbLocacao", QStringLiteral("Locação"), lblLocaDesc, "lblLocaDesc", nedLocaDesc, "nedLocaDesc",
+    line(1, ckbLocacao, "ckbLocacao", DiscountTypes::Rental.captionText(), lblLocaDesc, "lblLocaDesc", nedLocaDesc, "nedLocaDesc",
          false);
-    line(2, ckbLicUso, "ckbLicUso", QStringLiteral("Licença de Uso"), lblLusoDesc, "lblLusoDesc", nedLusoDesc,
+    line(2, ckbLicUso, "ckbLicUso", DiscountTypes::Licence.captionText(), lblLusoDesc, "lblLusoDesc", nedLusoDesc,
          "nedLusoDesc", false);
     grid->setColumnStretch(0, 1);
     data->addWidget(types);
@@ -157,7 +160,7 @@ void TfrmCadAuto::rbtListaKeyDown(int key) {
 void TfrmCadAuto::sbtPesqOperClick() {
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
-        cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {})));
+        cdsOperador->LoadPacket(CheckResultPacket(m_context.net->Call(Method::GetOperador, {})));
     }
     Dialogs().pesquisaLista(dtsOperador, QStringLiteral("CDOPERADOR"), msgPadrao.Msg(QStringLiteral("OPERADOR")), &stOperador);
 }
@@ -178,7 +181,7 @@ void TfrmCadAuto::ckbLicUsoClick() { Follow(ckbLicUso, lblLusoDesc, nedLusoDesc)
 void TfrmCadAuto::checkPercent(TNumberEdit *edit, const char *messageKey) {
     if (!edit->isEnabled()) return;
     edit->Check();
-    if (edit->GetNumber() <= 100) return;
+    if (edit->GetNumber() <= Limits::MaxPercent) return;
     edit->setFocus(Qt::OtherFocusReason);
     MensErro(msgPadrao.Msg(QString::fromLatin1(messageKey)), true);
 }
@@ -214,12 +217,12 @@ void TfrmCadAuto::sbtConfirmaClick() {
     }
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
-        CheckResultServ(m_context.net->Call(QStringLiteral("Insere_OperDesc"),
+        CheckResultServ(m_context.net->Call(Method::Insere_OperDesc,
                                             {RpcArg::ref(&operators), RpcArg::ref(&manutencao), nedManuDesc->GetNumber(),
                                              m_context.priceTable, RpcArg::ref(&locacao), nedLocaDesc->GetNumber(),
                                              RpcArg::ref(&licUso), nedLusoDesc->GetNumber()}),
                         true, 0);
-        const DataPacket granted = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
+        const DataPacket granted = CheckResultPacket(m_context.net->Call(Method::getPerOper, {m_context.priceTable}));
         if (m_permissions) m_permissions->LoadPacket(granted);
     }
     msgPadrao.ShowMsg(QStringLiteral("SUCESSO"), MsgType::Information, MsgButton::Ok, 0);
@@ -250,9 +253,9 @@ int TfrmCadAuto::replacedPermissions(const QString &operators) {
     DataPacket existing, active;
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
-        existing = CheckResultPacket(m_context.net->Call(QStringLiteral("getPerOper"), {m_context.priceTable}));
+        existing = CheckResultPacket(m_context.net->Call(Method::getPerOper, {m_context.priceTable}));
         // "Todos" reaches the active operators only.
-        if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(QStringLiteral("GetOperador"), {}));
+        if (operators.isEmpty()) active = CheckResultPacket(m_context.net->Call(Method::GetOperador, {}));
     }
     QSet<QString> receivers;
     if (operators.isEmpty()) {

@@ -1,5 +1,8 @@
 #include "frm_calc_preco.h"
 #include "single_screen.h"
+#include "method_names.h"
+#include "discount_types.h"
+#include "value_limits.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
@@ -128,9 +131,9 @@ TfrmCalcPreco::TfrmCalcPreco(const PriceTableContext &context, QWidget *parent) 
         tp->addWidget(c);
         return c;
     };
-    chkTipoLU = check("chkTipoLU", QStringLiteral("Licença de Uso"));
-    chkTipoManut = check("chkTipoManut", QStringLiteral("Manutenção"));
-    chkTipoLoc = check("chkTipoLoc", QStringLiteral("Locação"));
+    chkTipoLU = check("chkTipoLU", DiscountTypes::Licence.captionText());
+    chkTipoManut = check("chkTipoManut", DiscountTypes::Maintenance.captionText());
+    chkTipoLoc = check("chkTipoLoc", DiscountTypes::Rental.captionText());
 
     auto *modes = new QGroupBox(QStringLiteral("Modo/Local Processamento"), grbDadosRel);
     modes->setObjectName(QStringLiteral("grbModoLocal"));
@@ -197,9 +200,9 @@ void TfrmCalcPreco::inputChanged() {
 void TfrmCalcPreco::read() {
     m_reading.reset();
     const QString table = m_context.priceTable;
-    const QVector<RpcReply> replies = m_context.net->CallBatch({{QStringLiteral("getIndiceBtn"), {}},
-                                                                {QStringLiteral("getLuSist"), {table, QString::number(MaxSystems)}},
-                                                                {QStringLiteral("getLuUsu"), {table, QString::number(MaxUsers)}}});
+    const QVector<RpcReply> replies = m_context.net->CallBatch({{Method::getIndiceBtn, {}},
+                                                                {Method::getLuSist, {table, QString::number(Limits::MaxSystems)}},
+                                                                {Method::getLuUsu, {table, QString::number(Limits::MaxUsers)}}});
     Reading r;
     r.changesSent = TNetConnection::ChangesSent();
     r.index = CheckResultPacket(replies[0], false);
@@ -220,8 +223,8 @@ QString TfrmCalcPreco::readInputs(Parameters &p) const {
         if (*out > limit) return ReportCatalogue::text(QString::fromLatin1(highKey));
         return QString();
     };
-    QString why = count(mskNrSist, MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT", &p.systems);
-    if (why.isEmpty()) why = count(mskNrUsu, MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT", &p.users);
+    QString why = count(mskNrSist, Limits::MaxSystems, "NUM_SIST_INF", "SIST_MAIOR", "NUMSIST_ACIMA_LMT", &p.systems);
+    if (why.isEmpty()) why = count(mskNrUsu, Limits::MaxUsers, "NUM_USU_INF", "USU_MAIOR", "NUMUSU_ACIMA_LMT", &p.users);
     if (!why.isEmpty()) return why;
     p.types.clear();
     if (chkTipoLU->isChecked()) p.types.append(PriceType::Licence);
@@ -259,7 +262,7 @@ void TfrmCalcPreco::calculate(bool readAgain) {
         WaitAnimation wait(this, WaitKind::OverScreen);
         const QString table = m_context.priceTable;
         const QVector<RpcReply> bands = m_context.net->CallBatch(
-            {{QStringLiteral("getLuSist"), {table, QString::number(p.systems)}}, {QStringLiteral("getLuUsu"), {table, QString::number(p.users)}}});
+            {{Method::getLuSist, {table, QString::number(p.systems)}}, {Method::getLuUsu, {table, QString::number(p.users)}}});
         const DataPacket systems = CheckResultPacket(bands[0], false);
         const DataPacket users = CheckResultPacket(bands[1], false);
         showQuote(quote(systems, users, p));

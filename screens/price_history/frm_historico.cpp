@@ -1,5 +1,8 @@
 #include "frm_historico.h"
 #include "single_screen.h"
+#include "method_names.h"
+#include "columns.h"
+#include "discount_types.h"
 
 #include "desktop_look.h"
 #include "dialogs.h"
@@ -37,16 +40,9 @@ constexpr Column kColumns[] = {{"DTALTERACAO", "Data e Hora", 140}, {"NMUSUARIO"
 
 // The copy of a price table writes every field of the new table, its bands
 // and its permissions, and one line naming the table it came from.
-const QString kCopyMethod = QStringLiteral("CopiaTbPreco");
+const QString kCopyMethod = Method::CopiaTbPreco;
 const QString kOriginField = QStringLiteral("ORIGEM");
 const QString kClosed = QStringLiteral("▸ "), kOpen = QStringLiteral("▾ ");
-
-QString discountTypeCaption(const QString &code) {
-    if (code == QLatin1String("L")) return QStringLiteral("Locação");
-    if (code == QLatin1String("M")) return QStringLiteral("Manutenção");
-    if (code == QLatin1String("U")) return QStringLiteral("Licença de Uso");
-    return code;
-}
 
 QString operationCaption(const QString &code) {
     if (code == QLatin1String("I")) return QStringLiteral("Inclusão");
@@ -132,7 +128,7 @@ void TfrmHistorico::load() {
     DataPacket packet;
     {
         WaitAnimation wait(this, WaitKind::OverScreen);
-        packet = CheckResultPacket(m_context.net->Call(QStringLiteral("GetHistTbPreco"), {m_context.priceTable}));
+        packet = CheckResultPacket(m_context.net->Call(Method::GetHistTbPreco, {m_context.priceTable}));
     }
     int col[std::size(kColumns)];
     for (size_t c = 0; c < std::size(kColumns); ++c) {
@@ -211,57 +207,45 @@ void TfrmHistorico::load() {
 
 QString TfrmHistorico::recordLabel(const QString &table, const QString &key, const QString &operatorName) {
     const QStringList parts = key.split(QLatin1Char('|'));
-    if (table == QLatin1String("PRECOPROPOSTA")) return QStringLiteral("Tabela de preço");
-    if (table == QLatin1String("PRECOPROPSIST")) return QStringLiteral("Faixa por sistemas a partir de %1").arg(count(parts.value(1)));
-    if (table == QLatin1String("PRECOPROPUSU")) return QStringLiteral("Faixa por usuários a partir de %1").arg(count(parts.value(1)));
-    if (table == QLatin1String("PRECOPROPOPER"))
+    if (table == Vocabulary::PriceTable.tableName()) return QStringLiteral("Tabela de preço");
+    if (table == Vocabulary::SystemBands.tableName()) return QStringLiteral("Faixa por sistemas a partir de %1").arg(count(parts.value(1)));
+    if (table == Vocabulary::UserBands.tableName()) return QStringLiteral("Faixa por usuários a partir de %1").arg(count(parts.value(1)));
+    if (table == Vocabulary::OperatorPermissions.tableName())
         return QStringLiteral("Permissão do operador %1 (%2)")
-            .arg(operatorName.isEmpty() ? parts.value(1) : operatorName, discountTypeCaption(parts.value(2)));
+            .arg(operatorName.isEmpty() ? parts.value(1) : operatorName, DiscountTypes::caption(parts.value(2)));
     return QStringLiteral("%1 %2").arg(table, key);
 }
 
+// A field of the price table or of a record that hangs from it, as the
+// grids declare it.
+static const Vocabulary::Column *declared(const QString &field) {
+    for (const Vocabulary::Table *t : Vocabulary::PriceTableFamily)
+        if (const Vocabulary::Column *c = t->find(field)) return c;
+    return nullptr;
+}
+
 QString TfrmHistorico::fieldLabel(const QString &field) {
-    static const QHash<QString, QString> labels = {
-        {QStringLiteral("CDPRECOPROP"), QStringLiteral("Código")},
-        {QStringLiteral("NMPRECOPROP"), QStringLiteral("Nome")},
-        {QStringLiteral("DTINIPRECOPROP"), QStringLiteral("Início Vigência")},
-        {QStringLiteral("DTFINPRECOPROP"), QStringLiteral("Fim Vigência")},
-        {QStringLiteral("VRPRECOUNITSIST"), QStringLiteral("Preço Unitário")},
-        {QStringLiteral("VRPERCMANUTANO"), QStringLiteral("Manutenção Anual (R$)")},
-        {QStringLiteral("NRMESPRAZOLOCA"), QStringLiteral("Prazo Locação (Meses)")},
-        {QStringLiteral("VRPEDESFILIMATR"), QStringLiteral("% Desconto Filial / Matriz")},
-        {QStringLiteral("VRPEDESFILIFILI"), QStringLiteral("% Desconto Filial / Filial")},
-        {QStringLiteral("QTINISISTEMAS"), QStringLiteral("De (sistemas)")},
-        {QStringLiteral("QTFINSISTEMAS"), QStringLiteral("Até (sistemas)")},
-        {QStringLiteral("VRPERCDESCSIST"), QStringLiteral("% Desconto por sistemas")},
-        {QStringLiteral("QTINIUSUARIOS"), QStringLiteral("De (usuários)")},
-        {QStringLiteral("QTFINUSUARIOS"), QStringLiteral("Até (usuários)")},
-        {QStringLiteral("VRPERCDESCUSU"), QStringLiteral("% Desconto por usuários")},
-        {QStringLiteral("CDOPERADOR"), QStringLiteral("Operador")},
-        {QStringLiteral("IDTIPODESCOPER"), QStringLiteral("Tipo")},
-        {QStringLiteral("VRPERCDESCOPER"), QStringLiteral("% Desconto do operador")},
-        {QStringLiteral("ORIGEM"), QStringLiteral("Copiada de")},
-    };
-    return labels.value(field, field);
+    if (field == kOriginField) return QStringLiteral("Copiada de");
+    const Vocabulary::Column *c = declared(field);
+    return c ? c->title() : field;
 }
 
 QString TfrmHistorico::valueText(const QString &field, const QString &stored) {
-    if (stored.isEmpty()) return stored;
-    if (field.startsWith(QLatin1String("DT"))) {
+    const Vocabulary::Column *c = declared(field);
+    if (stored.isEmpty() || !c) return stored;
+    if (c->type == FieldType::DateTime) {
         const QDateTime when = QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         return when.isValid() ? DateText::format(when) : stored;
     }
-    if (field.startsWith(QLatin1String("QT"))) return count(stored);
-    if (field == QLatin1String("IDTIPODESCOPER")) return discountTypeCaption(stored);
-    if (field.startsWith(QLatin1String("VR")) || field.startsWith(QLatin1String("NR"))) {
-        bool ok = false;
-        const double value = stored.toDouble(&ok);
-        if (!ok) return stored;
-        // Two decimals as the grids show them, more only when the value has them.
-        if (field.startsWith(QLatin1String("NR")) && value == double(qint64(value))) return NumberText::format(value, QStringLiteral("0"));
-        return RoundDec(value, 2) == value ? NumberText::format(value, QStringLiteral("#,##0.00")) : NumberText::format(value);
-    }
-    return stored;
+    if (field == QLatin1String("IDTIPODESCOPER")) return DiscountTypes::caption(stored);
+    if (!c->isNumber()) return stored;
+    if (c->type == FieldType::String) return count(stored);  // a count kept as digits
+    bool ok = false;
+    const double value = stored.toDouble(&ok);
+    if (!ok) return stored;
+    // As the grids show it, more decimals only when the value has them.
+    if (c->decimals == 0 && value == double(qint64(value))) return NumberText::format(value, QStringLiteral("0"));
+    return RoundDec(value, 2) == value ? NumberText::format(value, QStringLiteral("#,##0.00")) : NumberText::format(value);
 }
 
 void TfrmHistorico::FormClose() {

@@ -1,4 +1,6 @@
 #include "frm_rel_tb_preco.h"
+#include "method_names.h"
+#include "discount_types.h"
 
 #include "cli_cot00301.h"
 #include "price_simulation.h"
@@ -92,9 +94,9 @@ void TfrmRelTbPreco::buildControls() {
 
     gpbTipo = static_cast<QGroupBox *>(named(new QGroupBox(QStringLiteral("Tipo"), grbDadosRel), "gpbTipo"));
     auto *tp = new QVBoxLayout(gpbTipo);
-    chkTipoLU = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Licença de Uso"), gpbTipo), "chkTipoLU"));
-    chkTipoManut = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Manutenção"), gpbTipo), "chkTipoManut"));
-    chkTipoLoc = static_cast<QCheckBox *>(named(new QCheckBox(QStringLiteral("Locação"), gpbTipo), "chkTipoLoc"));
+    chkTipoLU = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Licence.captionText(), gpbTipo), "chkTipoLU"));
+    chkTipoManut = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Maintenance.captionText(), gpbTipo), "chkTipoManut"));
+    chkTipoLoc = static_cast<QCheckBox *>(named(new QCheckBox(DiscountTypes::Rental.captionText(), gpbTipo), "chkTipoLoc"));
     // Shown in the order the Tab key walks them.
     tp->addWidget(chkTipoManut);
     tp->addWidget(chkTipoLoc);
@@ -104,8 +106,8 @@ void TfrmRelTbPreco::buildControls() {
     auto *nr = new QGridLayout(gpbNRs);
     lblNrSist = static_cast<QLabel *>(named(new QLabel(QStringLiteral("Nr. de Sistemas"), gpbNRs), "lblNrSist"));
     lblNrUsu = static_cast<QLabel *>(named(new QLabel(QStringLiteral("Nr. de Usuários"), gpbNRs), "lblNrUsu"));
-    mskNrSist = static_cast<QLineEdit *>(named(new QLineEdit(QStringLiteral("20"), gpbNRs), "mskNrSist"));
-    mskNrUsu = static_cast<QLineEdit *>(named(new QLineEdit(QStringLiteral("150"), gpbNRs), "mskNrUsu"));
+    mskNrSist = static_cast<QLineEdit *>(named(new QLineEdit(QString::number(MaxSist), gpbNRs), "mskNrSist"));
+    mskNrUsu = static_cast<QLineEdit *>(named(new QLineEdit(QString::number(MaxUsu), gpbNRs), "mskNrUsu"));
     lblNrSist->setBuddy(mskNrSist);
     lblNrUsu->setBuddy(mskNrUsu);
     for (QLineEdit *e : {mskNrSist, mskNrUsu}) {
@@ -188,7 +190,7 @@ void TfrmRelTbPreco::rbtTbPrecoListaClick() {
 }
 
 void TfrmRelTbPreco::btpTbPrecoClick() {
-    load(cdsTbPreco, QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")});
+    load(cdsTbPreco, Method::getRelTbPreco, {QString(), QStringLiteral("T")});
     const QString text = msgPadrao.Msg(QStringLiteral("TB_PRECO")) + QLatin1Char('|') + msgPadrao.Msg(QStringLiteral("TB_N_CAD_OU"));
     PesquisaLista(dtsTbPreco, QStringLiteral("CDPRECOPROP"), text, false, stCDPRECOPROP);
     showChosenTables();
@@ -213,10 +215,10 @@ void TfrmRelTbPreco::prefetchReads() {
     if (!m_net || (rbtTbPrecoLista->isChecked() && stCDPRECOPROP.isEmpty())) return;  // the checks refuse first
     const QString selection = stCDPRECOPROP.isEmpty() ? QStringLiteral("T") : stCDPRECOPROP;
     QVector<RpcCall> calls;
-    if (!rbtTbPrecoLista->isChecked()) calls.append({QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")}});
-    calls.append({QStringLiteral("getIndiceBtn"), {}});
-    calls.append({QStringLiteral("getLuSist"), {selection, mskNrSist->text()}});
-    calls.append({QStringLiteral("getLuUsu"), {selection, mskNrUsu->text()}});
+    if (!rbtTbPrecoLista->isChecked()) calls.append({Method::getRelTbPreco, {QString(), QStringLiteral("T")}});
+    calls.append(RpcCall{Method::getIndiceBtn, {}});
+    calls.append({Method::getLuSist, {selection, mskNrSist->text()}});
+    calls.append({Method::getLuUsu, {selection, mskNrUsu->text()}});
     QVector<RpcReply> replies;
     {
         WaitAnimation wait(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
@@ -313,7 +315,7 @@ void TfrmRelTbPreco::vd_TbPreco(bool show) {
         return;
     }
     try {
-        load(cdsTbPreco, QStringLiteral("getRelTbPreco"), {QString(), QStringLiteral("T")});
+        load(cdsTbPreco, Method::getRelTbPreco, {QString(), QStringLiteral("T")});
     } catch (...) {
         gpbTbPreco->setFocus();
         throw;
@@ -322,7 +324,7 @@ void TfrmRelTbPreco::vd_TbPreco(bool show) {
 }
 
 void TfrmRelTbPreco::vd_IndiceMes() {
-    load(cdsIndiceBtn, QStringLiteral("getIndiceBtn"), {});
+    load(cdsIndiceBtn, Method::getIndiceBtn, {});
     if (cdsIndiceBtn->IsEmpty()) MensErro(msgPadrao.Msg(QStringLiteral("MES_N_CAD")), true);
 }
 
@@ -358,8 +360,8 @@ void TfrmRelTbPreco::buildReport() {
     inMostraQtSis = mskNrSist->text().trimmed().toInt();
     inMostraQtUsu = mskNrUsu->text().trimmed().toInt();
     if (stCDPRECOPROP.isEmpty()) stCDPRECOPROP = QStringLiteral("T");
-    load(cdsLuSist, QStringLiteral("getLuSist"), {RpcArg::ref(&stCDPRECOPROP), mskNrSist->text()});
-    load(cdsLuUsu, QStringLiteral("getLuUsu"), {RpcArg::ref(&stCDPRECOPROP), mskNrUsu->text()});
+    load(cdsLuSist, Method::getLuSist, {RpcArg::ref(&stCDPRECOPROP), mskNrSist->text()});
+    load(cdsLuUsu, Method::getLuUsu, {RpcArg::ref(&stCDPRECOPROP), mskNrUsu->text()});
 
     Parameters p;
     p.systems = inMostraQtSis;

@@ -7,6 +7,7 @@
 
 #include "forms.h"
 #include "net_connection.h"
+#include "value_limits.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -21,8 +22,8 @@ public:
     // main screen's); it has none of its own.
     explicit TfrmRelTbPreco(TNetConnection *connection, QWidget *parent = nullptr);
 
-    static constexpr int MaxSist = 20;
-    static constexpr int MaxUsu = 150;
+    static constexpr int MaxSist = Limits::MaxSystems;
+    static constexpr int MaxUsu = Limits::MaxUsers;
 
     QGroupBox *gpbTbPreco = nullptr, *gpbTipo = nullptr, *gpbNRs = nullptr, *grbModoLocal = nullptr;
     QRadioButton *rbtTbPrecoTodos = nullptr, *rbtTbPrecoLista = nullptr;

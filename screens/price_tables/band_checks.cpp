@@ -2,6 +2,8 @@
 // questions go to the application server, which knows every band of the
 // price table; each answer replaces the content of its own answer table.
 #include "band_checks.h"
+#include "method_names.h"
+#include "value_limits.h"
 
 #include "db_grid.h"
 #include "dialogs.h"
@@ -113,7 +115,7 @@ void RequiredValues(TPageHost &f, const BandSide &s, bool show) {
     // A first quantity that does not read as a number is no quantity above 0.
     const bool firstZero = !firstMissing && (!WholeNumber(firstText, &n) || n == 0);
     const bool lastTooLarge = !lastMissing && WholeNumber(lastText, &n) && n > s.largestLast;
-    const bool percentTooLarge = !percentMissing && percent->AsFloat() > 100.0;
+    const bool percentTooLarge = !percentMissing && percent->AsFloat() > Limits::MaxPercent;
 
     const struct {
         bool fails;
@@ -211,7 +213,7 @@ void ChangedFirst(TPageHost &f, const BandSide &s) {
     TField *first = t->FieldByName(s.firstField);
     if (EmptyString(first->AsString()) || t->State() != DataSetState::Edit || !Selected(s, s.firstField)) return;
 
-    Ask(f, s.largestEndBelowAnswer, QStringLiteral("getQtMaxFin"),
+    Ask(f, s.largestEndBelowAnswer, Method::getQtMaxFin,
         {ListPriceTable(f, s), RpcArg::ref(&inQtIniAux), QStringLiteral("EDIT")});
     qint64 largestEndBelow = 0, firstNumber = 0;
     // An answer that is no number refuses nothing.

@@ -3,6 +3,8 @@
 // before a band is posted, and the sending of every posted or deleted band.
 // Both lists run the same code; their descriptors say where they differ.
 #include "bands.h"
+#include "method_names.h"
+#include "value_limits.h"
 
 #include "band_checks.h"
 #include "db_grid.h"
@@ -23,17 +25,17 @@ BandSide TBandsPage::Systems() const {
     s.firstField = QStringLiteral("QTINISISTEMAS");
     s.lastField = QStringLiteral("QTFINSISTEMAS");
     s.percentField = QStringLiteral("VRPERCDESCSIST");
-    s.saveMethod = QStringLiteral("setDescSis");
-    s.largestLast = 20;
+    s.saveMethod = Method::setDescSis;
+    s.largestLast = Limits::MaxSystems;
     s.msgFirstMissing = QStringLiteral("QTINI_INF");
     s.msgLastMissing = QStringLiteral("QTFIN_INF");
     s.msgLastTooLarge = QStringLiteral("QTFINSIS_MAIOR");
-    s.sameStartMethod = QStringLiteral("getVdQtIniSis");
+    s.sameStartMethod = Method::getVdQtIniSis;
     s.sameStartAnswer = cdsVdQtIniSis;
-    s.intervalMethod = QStringLiteral("getVdIntervSis");
+    s.intervalMethod = Method::getVdIntervSis;
     s.intervalAnswer = cdsVdIntervSis;
     s.intervalField = QStringLiteral("INTERVSIS");
-    s.changedLastMethod = QStringLiteral("getVdFinSistEdit");
+    s.changedLastMethod = Method::getVdFinSistEdit;
     s.changedLastAnswer = cdsVdFinSistEdit;
     s.largestEndBelowAnswer = cdsQtMaxFin;
     s.largestEndBelowField = QStringLiteral("FINSIST");
@@ -54,17 +56,17 @@ BandSide TBandsPage::Users() const {
     s.firstField = QStringLiteral("QTINIUSUARIOS");
     s.lastField = QStringLiteral("QTFINUSUARIOS");
     s.percentField = QStringLiteral("VRPERCDESCUSU");
-    s.saveMethod = QStringLiteral("setDescUsu");
-    s.largestLast = 150;
+    s.saveMethod = Method::setDescUsu;
+    s.largestLast = Limits::MaxUsers;
     s.msgFirstMissing = QStringLiteral("QTINI_INFUSU");
     s.msgLastMissing = QStringLiteral("QTFIN_INFUSU");
     s.msgLastTooLarge = QStringLiteral("QTFINUSU_MAIOR");
-    s.sameStartMethod = QStringLiteral("getVdQtIniusu");
+    s.sameStartMethod = Method::getVdQtIniusu;
     s.sameStartAnswer = cdsVdQtIniUsu;
-    s.intervalMethod = QStringLiteral("getVdIntervUsu");
+    s.intervalMethod = Method::getVdIntervUsu;
     s.intervalAnswer = cdsVdIntervUsu;
     s.intervalField = QStringLiteral("INTERVUSU");
-    s.changedLastMethod = QStringLiteral("getVdFinUsuEdit");
+    s.changedLastMethod = Method::getVdFinUsuEdit;
     s.changedLastAnswer = cdsVdFinUsuEdit;
     s.largestEndBelowAnswer = cdsQtMaxFin;
     s.largestEndBelowField = QStringLiteral("FINUSU");
@@ -170,9 +172,9 @@ void AfterDelete(TPageHost &f, const BandSide &s) {
 
 namespace {
 
-ColumnSpecs BandColumns(const char *first, const char *last, const char *percent) {
-    return {HiddenField("CDPRECOPROP", FieldType::String, 10), TextColumn(first, 5, "De", 123, 0),
-            TextColumn(last, 5, "Até", 102, 1), NumberColumn(percent, "%Desconto", 99, 2, NumberFormat::Money)};
+ColumnSpecs BandColumns(const Vocabulary::Table &t) {
+    return {HiddenField(t.columns[0]), DeclaredColumn(t.columns[1], 123, 0), DeclaredColumn(t.columns[2], 102, 1),
+            DeclaredColumn(t.columns[3], 99, 2)};
 }
 
 TClientTable *AnswerTable(QObject *owner, const char *name, std::initializer_list<std::pair<const char *, int>> fields) {
@@ -184,8 +186,8 @@ TClientTable *AnswerTable(QObject *owner, const char *name, std::initializer_lis
 }  // namespace
 
 TBandsPage::TBandsPage(TPageHost &frame) : TScreenPage(frame) {
-    const ColumnSpecs systems = BandColumns("QTINISISTEMAS", "QTFINSISTEMAS", "VRPERCDESCSIST");
-    const ColumnSpecs users = BandColumns("QTINIUSUARIOS", "QTFINUSUARIOS", "VRPERCDESCUSU");
+    const ColumnSpecs systems = BandColumns(Vocabulary::SystemBands);
+    const ColumnSpecs users = BandColumns(Vocabulary::UserBands);
     cdsDescSist = new TClientTable(QStringLiteral("cdsDescSist"), this);
     DefineFields(cdsDescSist, systems);
     cdsDescUsu = new TClientTable(QStringLiteral("cdsDescUsu"), this);
@@ -197,9 +199,9 @@ TBandsPage::TBandsPage(TPageHost &frame) : TScreenPage(frame) {
     dtsDescUsu = new TDataSource(cdsDescUsu, this);
     dbgDescSis = MakeGrid("dbgDescSis", dtsDescSist, systems, true);
     dbgDescUsu = MakeGrid("dbgDescUsu", dtsDescUsu, users, true);
-    m_systems = std::make_unique<TPriceTableList>(f, cdsDescSist, dbgDescSis, QStringLiteral("getDescSis"), "tshDescSist",
+    m_systems = std::make_unique<TPriceTableList>(f, cdsDescSist, dbgDescSis, Method::getDescSis, "tshDescSist",
                                                   QStringLiteral("Desconto por Sistema"));
-    m_users = std::make_unique<TPriceTableList>(f, cdsDescUsu, dbgDescUsu, QStringLiteral("getDescUsu"), "tshDescUsu",
+    m_users = std::make_unique<TPriceTableList>(f, cdsDescUsu, dbgDescUsu, Method::getDescUsu, "tshDescUsu",
                                                 QStringLiteral("Desconto por Usuário"));
     tshDescSist = m_systems->sheet;
     tshDescUsu = m_users->sheet;

@@ -5,6 +5,7 @@
 // of the records (bands.cpp) and of their checks (band_checks.cpp) runs on it.
 
 #include "price_table_list.h"
+#include "method_names.h"
 #include "screen_page.h"
 
 #include <QString>
@@ -78,8 +79,8 @@ public:
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
     QList<SavedList> savedLists() override {
-        return {{cdsDescSist, [this] { cdsDescSistAfterPost(); }, QStringLiteral("setDescSis")},
-                {cdsDescUsu, [this] { cdsDescUsuAfterPost(); }, QStringLiteral("setDescUsu")}};
+        return {{cdsDescSist, [this] { cdsDescSistAfterPost(); }, Method::setDescSis},
+                {cdsDescUsu, [this] { cdsDescUsuAfterPost(); }, Method::setDescUsu}};
     }
 
     void cdsDescSistBeforeEdit();

@@ -15,6 +15,7 @@
 #include "host_application.h"
 #include "host_services.h"
 #include "list_reads.h"
+#include "method_names.h"
 #include "permissions.h"
 #include "price_tables.h"
 #include "screen_page.h"
@@ -244,8 +245,8 @@ void TfrmTbPreProCom::FormActivate() {
         m_accessAsked = true;
         QVector<RpcReply> replies;
         {
-            ScopedWait shown(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
-            replies = netTbPreProCom->CallBatch({{QStringLiteral("getAcesso"), {}}, {QStringLiteral("getTbPreco"), {}}});
+            WaitAnimation shown(HostApplication::instance().mainWindow(), WaitKind::OverMainWindow);
+            replies = netTbPreProCom->CallBatch({{Method::getAcesso, {}}, {Method::getTbPreco, {}}});
         }
         access.take(replies[0]);
         HostApplication::instance().setUserText(access.shown());

@@ -7,6 +7,8 @@
 // included), the percentage must lie between 0 and 100, the record number
 // comes from the server, and every posted or deleted row is sent at once.
 #include "service_types.h"
+#include "method_names.h"
+#include "value_limits.h"
 
 #include "dialogs.h"
 #include "errors.h"
@@ -25,27 +27,24 @@ const QString kPercent = QStringLiteral("VRPEDESOPERSERV");
 const QString kNumber = QStringLiteral("NROPERTIPOSERV");
 
 // Operators of one service type, with their discount.
+const Vocabulary::Table &t = Vocabulary::OperatorServiceDiscounts;
+
 ColumnSpecs OperatorColumns() {
-    return {HiddenField("CDTIPOSERV", FieldType::String, 3), HiddenField("NROPERTIPOSERV", FieldType::Float),
-            TextColumn("CDOPERADOR", 12, "Código", 89, 0), ReadOnly(TextColumn("NMOPERADOR", 40, "Nome do Operador", 285, 1)),
-            NumberColumn("VRPEDESOPERSERV", "%Percentual", 71, 2, NumberFormat::Money)};
+    return {HiddenField(t["CDTIPOSERV"]), HiddenField(t["NROPERTIPOSERV"]), DeclaredColumn(t["CDOPERADOR"], 89, 0),
+            ReadOnly(DeclaredColumn(t["NMOPERADOR"], 285, 1)), DeclaredColumn(t["VRPEDESOPERSERV"], 71, 2)};
 }
 
 // Service types of one operator, with their discount.
 ColumnSpecs TypeOfOperatorColumns() {
-    return {TextColumn("CDTIPOSERV", 3, "Código", 45, 0), ReadOnly(TextColumn("NMTIPOSERV", 80, "Serviço", 331, 1)),
-            NumberColumn("VRPEDESOPERSERV", "%Percentual", 88, 2, NumberFormat::Money),
-            HiddenField("NROPERTIPOSERV", FieldType::Float), HiddenField("CDOPERADOR", FieldType::String, 12)};
+    return {DeclaredColumn(t["CDTIPOSERV"], 45, 0), ReadOnly(DeclaredColumn(t["NMTIPOSERV"], 331, 1)),
+            DeclaredColumn(t["VRPEDESOPERSERV"], 88, 2), HiddenField(t["NROPERTIPOSERV"]), HiddenField(t["CDOPERADOR"])};
 }
 
 ColumnSpecs OperatorListColumns() {
-    return {ReadOnly(TextColumn("CDOPERADOR", 12, "Código", 89, 0)),
-            ReadOnly(TextColumn("NMOPERADOR", 40, "Nome do Operador", 418, 1))};
+    return {ReadOnly(DeclaredColumn(t["CDOPERADOR"], 89, 0)), ReadOnly(DeclaredColumn(t["NMOPERADOR"], 418, 1))};
 }
 
-ColumnSpecs ServiceSearchColumns() {
-    return {TextColumn("CDTIPOSERV", 3, "Código", 0, 0), TextColumn("NMTIPOSERV", 80, "Serviço", 0, 1)};
-}
+ColumnSpecs ServiceSearchColumns() { return {DeclaredColumn(t["CDTIPOSERV"], 0, 0), DeclaredColumn(t["NMTIPOSERV"], 0, 1)}; }
 
 }  // namespace
 
@@ -167,7 +166,7 @@ void TServiceTypesPage::Vd_PercentualTpServ() { ServiceDiscounts::ValidatePercen
 void TServiceTypesPage::cdsOperadorAfterScroll() {
     const QString code = cdsOperador->IsEmpty() ? QString() : cdsOperador->FieldByName("CDOPERADOR")->AsString();
     if (detailPreloaded(code)) return;
-    f.loadTable(cdsTipoServOper, QStringLiteral("GetTipoServOper"), {code}, WaitKind::OverScreen);
+    f.loadTable(cdsTipoServOper, Method::GetTipoServOper, {code}, WaitKind::OverScreen);
 }
 
 // Operators are the host's: none is created here, by Down, Tab or Insert.
@@ -234,7 +233,7 @@ void ValidateKey(TPageHost &f, const DiscountSide &s, bool required) {
         name = q->FieldByName(QStringLiteral("NMOPERADOR"))->AsString();
     } else {
         TClientTable *found = s.serviceTypeSearch;
-        f.loadTable(found, QStringLiteral("GetPesqTipoServ"), {code, QString()}, WaitKind::None);
+        f.loadTable(found, Method::GetPesqTipoServ, {code, QString()}, WaitKind::None);
         if (found->IsEmpty()) Refuse(f, key, s.msgKeyUnknown);
         name = found->FieldByName(QStringLiteral("NMTIPOSERV"))->AsString();
     }
@@ -252,7 +251,7 @@ void ValidatePercent(TPageHost &f, const DiscountSide &s) {
     TField *percent = s.table->FieldByName(kPercent);
     if (percent->IsNull()) Refuse(f, percent, s.msgPercentMissing);
     const double value = percent->AsFloat();
-    if (value > 100 || value < 0) Refuse(f, percent, s.msgPercentRange);
+    if (!Limits::isPercent(value)) Refuse(f, percent, s.msgPercentRange);
 }
 
 void BeforePost(TPageHost &f, const DiscountSide &s) {
@@ -261,7 +260,7 @@ void BeforePost(TPageHost &f, const DiscountSide &s) {
     ValidatePercent(f, s);
     if (inserting) {
         TClientTable *answer = s.nextNumber;
-        f.loadTable(answer, QStringLiteral("GetMaxOperTipoServ"), {}, WaitKind::None);
+        f.loadTable(answer, Method::GetMaxOperTipoServ, {}, WaitKind::None);
         s.table->FieldByName(kNumber)->SetAsFloat(answer->FieldByName(kNumber)->AsFloat());
     }
 }
@@ -270,7 +269,7 @@ void SendChanges(TPageHost &f, const DiscountSide &s) {
     ApplyOptions options{WaitKind::OverScreen, f.screen(), {}};
     options.deltaPosition = s.deltaPosition;
     options.argumentCount = 2;
-    ApplyChanges(f.connection(), *s.table, QStringLiteral("SetOperTipoServ"), options);
+    ApplyChanges(f.connection(), *s.table, Method::SetOperTipoServ, options);
 }
 
 // A key typed into a new row is completed, checked and named on leaving it.
@@ -318,7 +317,7 @@ void EditButtonClick(TPageHost &f, const DiscountSide &s) {
         name = q->FieldByName(QStringLiteral("NMOPERADOR"))->AsString();
     } else {
         TClientTable *types = s.serviceTypeSearch;
-        f.loadTable(types, QStringLiteral("GetPesqTipoServ"), {QString(), QStringLiteral("T")}, WaitKind::None);
+        f.loadTable(types, Method::GetPesqTipoServ, {QString(), QStringLiteral("T")}, WaitKind::None);
         if (!Pesquisar(s.serviceTypeSearchSource, title, false, true)) return;
         code = types->FieldByName(QStringLiteral("CDTIPOSERV"))->AsString();
         name = types->FieldByName(QStringLiteral("NMTIPOSERV"))->AsString();

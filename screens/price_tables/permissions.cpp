@@ -3,6 +3,8 @@
 // pick list, the percentage typed; the checks before a permission is posted,
 // and the sending of every posted or deleted permission.
 #include "permissions.h"
+#include "method_names.h"
+#include "value_limits.h"
 
 #include "band_checks.h"
 #include "dialogs.h"
@@ -34,23 +36,24 @@ constexpr ushort kBackspace = 8;
 }  // namespace
 
 TPermissionsPage::TPermissionsPage(TPageHost &frame) : TScreenPage(frame) {
+    const Vocabulary::Table &t = Vocabulary::OperatorPermissions;
     const ColumnSpecs columns = {
-        WithEllipsis(TextColumn(kOperator, 12, "Operador", 207, 0)),
-        PlainField(kName, FieldType::String, 40, "Nome Operador"),
-        HiddenField(kPriceTable, FieldType::String, 10),
+        WithEllipsis(DeclaredColumn(t[kOperator], 207, 0)),
+        DeclaredColumn(t[kName], 0, -1),
+        HiddenField(t[kPriceTable]),
         // The type is stored as its code; the list shows the catalogue's captions.
-        PickColumn(kType, 1, "Tipo", 150, 1,
+        WithPick(DeclaredColumn(t[kType], 150, 1),
                    {{f.messages().Msg(QStringLiteral("Locacao")), QStringLiteral("L")},
                     {f.messages().Msg(QStringLiteral("Manutencao")), QStringLiteral("M")},
                     {f.messages().Msg(QStringLiteral("Licenca_de_Uso")), QStringLiteral("U")}}),
-        NumberColumn(kPercent, "%Desconto", 169, 2, NumberFormat::Shown),
+        DeclaredColumn(t[kPercent], 169, 2, NumberFormat::Shown),
     };
     cdsPerOper = new TClientTable(QStringLiteral("cdsPerOper"), this);
     DefineFields(cdsPerOper, columns);
     cdsPerOper->KeyOrder = {QStringLiteral("CDOPERADOR"), QStringLiteral("IDTIPODESCOPER")};  // getPerOper's order
     dtsPerOper = new TDataSource(cdsPerOper, this);
     dbgPerOper = MakeGrid("dbgPerOper", dtsPerOper, columns, true);
-    m_list = std::make_unique<TPriceTableList>(f, cdsPerOper, dbgPerOper, QStringLiteral("getPerOper"), "tshPermOper",
+    m_list = std::make_unique<TPriceTableList>(f, cdsPerOper, dbgPerOper, Method::getPerOper, "tshPermOper",
                                                QStringLiteral("Permissão por Operador"));
     tshPermOper = m_list->sheet;
 
@@ -113,7 +116,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
     const bool opMissing = EmptyString(op->AsString());
     const bool typeMissing = EmptyString(type->AsString());
     const bool percentMissing = percent->IsNull() || EmptyString(percent->AsString());
-    const bool tooLarge = !percentMissing && percent->AsFloat() > 100;
+    const bool tooLarge = !percentMissing && percent->AsFloat() > Limits::MaxPercent;
 
     struct Item {
         bool fails;
@@ -133,7 +136,7 @@ void TPermissionsPage::vd_OPERPRECOPROP(bool show) {
 
     const QString code = op->AsString();
     const QString typeCode = type->AsString();
-    f.loadTable(cdsVdOpTipo, QStringLiteral("getVdOpTipo"), {code, m_list->loadedFor(), typeCode}, WaitKind::OverMainWindow);
+    f.loadTable(cdsVdOpTipo, Method::getVdOpTipo, {code, m_list->loadedFor(), typeCode}, WaitKind::OverMainWindow);
     if (cdsVdOpTipo->IsEmpty()) return;
     if (cdsPerOper->State() == DataSetState::Insert) Refuse(type, f.messages().Msg(QStringLiteral("OP_TIPO_CAD_TBPRECO")));
     if (cdsPerOper->State() == DataSetState::Edit) {
@@ -162,11 +165,11 @@ void TPermissionsPage::cdsPerOperBeforePost() {
 }
 
 void TPermissionsPage::cdsPerOperAfterPost() {
-    ApplyChanges(f.connection(), *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, f.screen(), {}});
+    ApplyChanges(f.connection(), *cdsPerOper, Method::setPerOper, {WaitKind::OverScreen, f.screen(), {}});
 }
 
 void TPermissionsPage::cdsPerOperAfterDelete() {
-    ApplyChanges(f.connection(), *cdsPerOper, QStringLiteral("setPerOper"), {WaitKind::OverScreen, f.screen(), {}});
+    ApplyChanges(f.connection(), *cdsPerOper, Method::setPerOper, {WaitKind::OverScreen, f.screen(), {}});
     f.refreshInFront();
 }
 

@@ -5,6 +5,7 @@
 // only; every posted or deleted permission goes to the server at once.
 
 #include "price_table_list.h"
+#include "method_names.h"
 #include "screen_page.h"
 
 #include <QStyle>
@@ -34,7 +35,7 @@ public:
     void shown(QWidget *sheet) override;
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
-    QList<SavedList> savedLists() override { return {{cdsPerOper, [this] { cdsPerOperAfterPost(); }, QStringLiteral("setPerOper")}}; }
+    QList<SavedList> savedLists() override { return {{cdsPerOper, [this] { cdsPerOperAfterPost(); }, Method::setPerOper}}; }
 
     void cdsPerOperBeforeEdit();
     void cdsPerOperBeforePost();

@@ -1,6 +1,7 @@
 // "Copiar": a new price table made on the server from the current one, with
 // its bands and its operators' permissions, in one transaction.
 #include "price_tables.h"
+#include "method_names.h"
 
 #include "dialogs.h"
 #include "errors.h"
@@ -57,14 +58,14 @@ void TPriceTablesPage::copyCurrent() {
     QJsonValue answer;
     {
         WaitAnimation wait(f.screen(), WaitKind::OverScreen);
-        answer = CheckResultServ(f.connection().Call(QStringLiteral("CopiaTbPreco"), {shown.GetDelta()}));
+        answer = CheckResultServ(f.connection().Call(Method::CopiaTbPreco, {shown.GetDelta()}));
     }
     const DataPacket copied = PacketCodec::packetFromJson(answer);
     const QString code = copied.rows.value(0).value(0).toString();
     const int leftOut = copied.rows.value(0).value(1).toInt();
     const int permissionsFlag = copied.fieldIndex(QStringLiteral("IDPERMCOP"));
     const bool permissionsCopied = permissionsFlag < 0 || copied.rows.value(0).value(permissionsFlag).toString() != QLatin1String("N");
-    f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, WaitKind::OverScreen);
+    f.loadTable(cdsTbPreco, Method::getTbPreco, {}, WaitKind::OverScreen);
     cdsTbPreco->Locate(QStringLiteral("CDPRECOPROP"), code);
     Dialogs().showMessage(copiedMessage(code, name, leftOut, permissionsCopied), MsgType::Information, MsgButton::Ok);
 }

@@ -2,6 +2,7 @@
 // the server, the checks before a row is posted, sending every post and
 // delete at once, and the numeric key rules of the price grid.
 #include "price_tables.h"
+#include "method_names.h"
 
 #include "check_date.h"
 #include "dialogs.h"
@@ -11,30 +12,29 @@
 #include "host_services.h"
 #include "numeric_input.h"
 #include "routines.h"
+#include "value_limits.h"
 
 namespace {
 
-const QStringList kNumericColumns = {"VRPRECOUNITSIST", "VRPERCMANUTANO", "NRMESPRAZOLOCA", "VRPEDESFILIFILI",
-                                     "VRPEDESFILIMATR"};
-
 const ColumnSpecs &Columns() {
+    const Vocabulary::Table &t = Vocabulary::PriceTable;
     static const ColumnSpecs specs = {
-        ReadOnly(TextColumn("CDPRECOPROP", 10, "Código", 82, 0)),
-        TextColumn("NMPRECOPROP", 50, "Nome", 189, 1),
-        DateColumn("DTINIPRECOPROP", "Início Vigência", 84, 2),
-        DateColumn("DTFINPRECOPROP", "Fim Vigência", 80, 3),
-        NumberColumn("VRPRECOUNITSIST", "Preço Unitário", 73, 4, NumberFormat::Money),
+        ReadOnly(DeclaredColumn(t["CDPRECOPROP"], 82, 0)),
+        DeclaredColumn(t["NMPRECOPROP"], 189, 1),
+        DeclaredColumn(t["DTINIPRECOPROP"], 84, 2),
+        DeclaredColumn(t["DTFINPRECOPROP"], 80, 3),
+        DeclaredColumn(t["VRPRECOUNITSIST"], 73, 4),
         // Stored as the yearly maintenance amount per system, whatever its old
         // name says; the price report turns it into a percentage of the unit
         // price, which the cell shows beside the amount.
-        WithHint(NumberColumn("VRPERCMANUTANO", "Manutenção Anual (R$)", 150, 5, NumberFormat::Money),
+        WithHint(DeclaredColumn(t["VRPERCMANUTANO"], 150, 5),
                  "Valor anual da manutenção por sistema, em reais (não é um percentual): 200,00 num Preço Unitário "
                  "de 1.000,00 é uma manutenção de 20 % ao ano. Entre parênteses, o percentual do Preço Unitário "
                  "que o valor representa, como o relatório e a calculadora o usam."),
-        NumberColumn("NRMESPRAZOLOCA", "Prazo Locação(Meses)", 112, 6),
+        DeclaredColumn(t["NRMESPRAZOLOCA"], 112, 6),
         // The grid shows the branch/branch discount before the branch/head-office one.
-        NumberColumn("VRPEDESFILIMATR", "% Desconto Filial / Matriz", 128, 8, NumberFormat::Money),
-        NumberColumn("VRPEDESFILIFILI", "% Desconto Filial / Filial", 117, 7, NumberFormat::Money),
+        DeclaredColumn(t["VRPEDESFILIMATR"], 128, 8),
+        DeclaredColumn(t["VRPEDESFILIFILI"], 117, 7),
     };
     return specs;
 }
@@ -92,7 +92,7 @@ void TPriceTablesPage::reloadKeepingRow(WaitKind wait) {
 
 void TPriceTablesPage::load(WaitKind wait, const RpcReply *answered) {
     if (answered) f.readList(cdsTbPreco, [&] { cdsTbPreco->LoadPacket(CheckResultPacket(*answered)); });
-    else f.loadTable(cdsTbPreco, QStringLiteral("getTbPreco"), {}, wait);
+    else f.loadTable(cdsTbPreco, Method::getTbPreco, {}, wait);
     m_read.read();
 }
 
@@ -108,7 +108,7 @@ void TPriceTablesPage::refresh(QWidget *) {
     if (!f.hasFocus(dbgTabelaPreco)) return;
     f.actOn(cdsTbPreco);
     load(WaitKind::OverMainWindow);
-    AtualizaLocalCache({QStringLiteral("PRECOPROPOSTA")});
+    AtualizaLocalCache({Vocabulary::PriceTable.tableName()});
 }
 
 void TPriceTablesPage::enable(QWidget *, bool browse, ToolActions &a) const {
@@ -131,7 +131,7 @@ void TPriceTablesPage::cdsTbPrecoAfterInsert() {
     {
         WaitAnimation wait(f.screen(), WaitKind::OverScreen);
         // A failed call is reported like any other: the row stays, without a code.
-        code = CheckResultServ(f.connection().Call(QStringLiteral("PrxPrecoProp"), {})).toString();
+        code = CheckResultServ(f.connection().Call(Method::PrxPrecoProp, {})).toString();
     }
     cdsTbPreco->FieldByName("CDPRECOPROP")->SetAsString(code);
 }
@@ -165,23 +165,23 @@ void TPriceTablesPage::vd_PRECOPROPOSTA(bool show) {
     if (!required("VRPEDESFILIFILI", "DESFILI_INF")) return;
     if (!required("VRPEDESFILIMATR", "DESMATR_INF")) return;
     const double filial = field("VRPEDESFILIFILI")->AsFloat();
-    if (filial > 100 || filial < 0) refuse(field("VRPEDESFILIFILI"), "DESFILI_MENOR_MAIOR");
+    if (!Limits::isPercent(filial)) refuse(field("VRPEDESFILIFILI"), "DESFILI_MENOR_MAIOR");
     const double matriz = field("VRPEDESFILIMATR")->AsFloat();
-    if (matriz > 100 || matriz < 0) refuse(field("VRPEDESFILIMATR"), "DESMATR_MENOR_MAIOR");
+    if (!Limits::isPercent(matriz)) refuse(field("VRPEDESFILIMATR"), "DESMATR_MENOR_MAIOR");
 }
 
 void TPriceTablesPage::cdsTbPrecoBeforePost() { vd_PRECOPROPOSTA(true); }
 
 void TPriceTablesPage::cdsTbPrecoAfterPost() {
-    ApplyChanges(f.connection(), *cdsTbPreco, QStringLiteral("SetIncTbPre"),
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA")}});
+    ApplyChanges(f.connection(), *cdsTbPreco, Method::SetIncTbPre,
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::PriceTable.tableName()}});
 }
 
 void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
     // The market segments hear of it before the price table goes.
     {
         WaitAnimation wait(f.screen(), WaitKind::OverScreen);
-        CheckResultServ(f.connection().Call(QStringLiteral("setTbPrecSegMer"), {currentCode()}));
+        CheckResultServ(f.connection().Call(Method::setTbPrecSegMer, {currentCode()}));
     }
     AtualizaLocalCache({QStringLiteral("SEGMERCADO")});
     f.redraw();
@@ -189,8 +189,8 @@ void TPriceTablesPage::cdsTbPrecoBeforeDelete() {
 
 void TPriceTablesPage::cdsTbPrecoAfterDelete() {
     f.redraw();
-    ApplyChanges(f.connection(), *cdsTbPreco, QStringLiteral("SetIncTbPre"),
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("PRECOPROPOSTA"), QStringLiteral("SEGMERCADO")}});
+    ApplyChanges(f.connection(), *cdsTbPreco, Method::SetIncTbPre,
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::PriceTable.tableName(), QStringLiteral("SEGMERCADO")}});
     f.refreshInFront();
 }
 
@@ -201,7 +201,8 @@ void TPriceTablesPage::dbgTabelaPrecoColExit() {
 
 void TPriceTablesPage::dbgTabelaPrecoKeyPress(QChar &key) {
     TField *f = dbgTabelaPreco->SelectedField();
-    if (!f || !kNumericColumns.contains(f->FieldName())) return;
+    const Vocabulary::Column *declared = f ? Vocabulary::PriceTable.find(f->FieldName()) : nullptr;
+    if (!declared || !declared->isNumber()) return;
     const QString name = f->FieldName();
     const bool separator = key == QLatin1Char(',') || key == QLatin1Char('.');
     if (key != QChar(8) && !separator && !(key >= QLatin1Char('0') && key <= QLatin1Char('9'))) {

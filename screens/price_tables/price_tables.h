@@ -5,6 +5,7 @@
 // columns numbers.
 
 #include "read_mark.h"
+#include "method_names.h"
 #include "screen_page.h"
 
 class TPriceTablesPage : public TScreenPage {
@@ -35,7 +36,7 @@ public:
     void shown(QWidget *sheet) override;
     void refresh(QWidget *sheet) override;
     void enable(QWidget *sheet, bool browse, ToolActions &a) const override;
-    QList<SavedList> savedLists() override { return {{cdsTbPreco, [this] { cdsTbPrecoAfterPost(); }, QStringLiteral("SetIncTbPre")}}; }
+    QList<SavedList> savedLists() override { return {{cdsTbPreco, [this] { cdsTbPrecoAfterPost(); }, Method::SetIncTbPre}}; }
 
     void cdsTbPrecoBeforeInsert();
     void cdsTbPrecoAfterInsert();

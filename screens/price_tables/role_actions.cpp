@@ -4,6 +4,7 @@
 // methods. Each action turned off for the role says why in its tool tip.
 
 #include "frm_tb_pre_pro_com.h"
+#include "method_names.h"
 
 #include "screen_page.h"
 
@@ -16,7 +17,7 @@ void TfrmTbPreProCom::applyRole(TScreenPage *page, QWidget *sheet, ToolActions &
     for (const SavedList &list : page->savedLists())
         if (list.table == table) store = list.method;
     const bool mayStore = store.isEmpty() || access.may(store);
-    const bool mayCopy = access.may(QStringLiteral("CopiaTbPreco")), mayGrant = access.may(QStringLiteral("Insere_OperDesc"));
+    const bool mayCopy = access.may(Method::CopiaTbPreco), mayGrant = access.may(Method::Insere_OperDesc);
     if (!mayStore) {
         a.incluir = a.alterar = a.excluir = false;
         sbtGravar->setEnabled(false);

@@ -3,6 +3,7 @@
 // proposal flags by typing "S" or "N" (or from the list) and the two default
 // values, and every posted change goes to the server at once.
 #include "service_types.h"
+#include "method_names.h"
 
 #include "dialogs.h"
 #include "errors.h"
@@ -29,14 +30,15 @@ ColumnSpecs ServiceTypeColumns(const TMessages &msg) {
     auto item = [&msg](const char *caption, const char *code) {
         return PickItem{msg.Msg(QString::fromUtf8(caption)), QString::fromLatin1(code)};
     };
+    const Vocabulary::Table &t = Vocabulary::ServiceTypes;
     return {
         // Code and name are shown only: no cell editor, so nothing pasted either.
-        ReadOnly(TextColumn("CDTIPOSERV", 3, "Código", 42, 0)),
-        ReadOnly(TextColumn("NMTIPOSERV", 80, "Serviço", 324, 1)),
-        PickColumn(kWeb, 1, "Proposta Web", 100, 2, {item("Sim (disponível)", "S"), item("Não", "N")}),
-        PickColumn(kProspect, 2, "Proposta Prospect", 98, 3, {item("Obrigatório", "S"), item("Opcional", "N")}),
-        NumberColumn(kNational, "Vr. Padrão Nacional", 112, 4, NumberFormat::Money),
-        NumberColumn(kInternational, "Vr. Padrão Internacional", 127, 5, NumberFormat::Money),
+        ReadOnly(DeclaredColumn(t["CDTIPOSERV"], 42, 0)),
+        ReadOnly(DeclaredColumn(t["NMTIPOSERV"], 324, 1)),
+        WithPick(DeclaredColumn(t[kWeb], 100, 2), {item("Sim (disponível)", "S"), item("Não", "N")}),
+        WithPick(DeclaredColumn(t[kProspect], 98, 3), {item("Obrigatório", "S"), item("Opcional", "N")}),
+        DeclaredColumn(t[kNational], 112, 4),
+        DeclaredColumn(t[kInternational], 127, 5),
     };
 }
 
@@ -101,9 +103,9 @@ void TServiceTypesPage::shown(QWidget *sheet) {
     if (upper->isVisible() && upper->isEnabled()) upper->setFocus(Qt::OtherFocusReason);
     if (sheet == tshDadoOper) {
         if (!m_operatorsRead.holds(cdsOperador) || cdsTipoServOper->ChangeCount() > 0)
-            loadWithDetail(QStringLiteral("GetOperadorComTiposServ"), cdsOperador, cdsTipoServOper, m_operatorsRead);
+            loadWithDetail(Method::GetOperadorComTiposServ, cdsOperador, cdsTipoServOper, m_operatorsRead);
     } else if (!m_typesRead.holds(cdsTipoServico) || cdsOperTipoServ->ChangeCount() > 0) {
-        loadWithDetail(QStringLiteral("GetTipoServicoComOperadores"), cdsTipoServico, cdsOperTipoServ, m_typesRead);
+        loadWithDetail(Method::GetTipoServicoComOperadores, cdsTipoServico, cdsOperTipoServ, m_typesRead);
     }
 }
 
@@ -146,15 +148,15 @@ void TServiceTypesPage::refresh(QWidget *sheet) {
     };
     if (sheet == tshDadTipServ) {
         if (f.hasFocus(dbgTipoServico))
-            loadWithDetail(QStringLiteral("GetTipoServicoComOperadores"), cdsTipoServico, cdsOperTipoServ, m_typesRead);
+            loadWithDetail(Method::GetTipoServicoComOperadores, cdsTipoServico, cdsOperTipoServ, m_typesRead);
         else if (f.hasFocus(dbgOperador))
-            f.loadTable(cdsOperTipoServ, QStringLiteral("GetOperTipoServ"), {code(cdsTipoServico, "CDTIPOSERV")},
+            f.loadTable(cdsOperTipoServ, Method::GetOperTipoServ, {code(cdsTipoServico, "CDTIPOSERV")},
                         WaitKind::OverScreen);
     } else {
         if (f.hasFocus(dbgOperDad))
-            loadWithDetail(QStringLiteral("GetOperadorComTiposServ"), cdsOperador, cdsTipoServOper, m_operatorsRead);
+            loadWithDetail(Method::GetOperadorComTiposServ, cdsOperador, cdsTipoServOper, m_operatorsRead);
         else if (f.hasFocus(dbgTpServOper))
-            f.loadTable(cdsTipoServOper, QStringLiteral("GetTipoServOper"), {code(cdsOperador, "CDOPERADOR")},
+            f.loadTable(cdsTipoServOper, Method::GetTipoServOper, {code(cdsOperador, "CDOPERADOR")},
                         WaitKind::OverScreen);
     }
 }
@@ -177,9 +179,9 @@ void TServiceTypesPage::enable(QWidget *sheet, bool browse, ToolActions &a) cons
 }
 
 QList<SavedList> TServiceTypesPage::savedLists() {
-    return {{cdsTipoServico, [this] { cdsTipoServicoAfterPost(); }, QStringLiteral("SetTipoServico")},
-            {cdsOperTipoServ, [this] { ServiceDiscounts::SendChanges(f, ByServiceType()); }, QStringLiteral("SetOperTipoServ")},
-            {cdsTipoServOper, [this] { ServiceDiscounts::SendChanges(f, ByOperator()); }, QStringLiteral("SetOperTipoServ")}};
+    return {{cdsTipoServico, [this] { cdsTipoServicoAfterPost(); }, Method::SetTipoServico},
+            {cdsOperTipoServ, [this] { ServiceDiscounts::SendChanges(f, ByServiceType()); }, Method::SetOperTipoServ},
+            {cdsTipoServOper, [this] { ServiceDiscounts::SendChanges(f, ByOperator()); }, Method::SetOperTipoServ}};
 }
 
 // ---------------------------------------------------------------- service types
@@ -187,7 +189,7 @@ QList<SavedList> TServiceTypesPage::savedLists() {
 void TServiceTypesPage::cdsTipoServicoAfterScroll() {
     const QString code = cdsTipoServico->IsEmpty() ? QString() : cdsTipoServico->FieldByName("CDTIPOSERV")->AsString();
     if (detailPreloaded(code)) return;
-    f.loadTable(cdsOperTipoServ, QStringLiteral("GetOperTipoServ"), {code}, WaitKind::OverScreen);
+    f.loadTable(cdsOperTipoServ, Method::GetOperTipoServ, {code}, WaitKind::OverScreen);
 }
 
 // Service types are not created here: the grid's code and name cannot be
@@ -198,8 +200,8 @@ void TServiceTypesPage::cdsTipoServicoBeforeInsert() { Abort(); }
 void TServiceTypesPage::cdsTipoServicoAfterCancel() { boInsGrid = false; }
 
 void TServiceTypesPage::cdsTipoServicoAfterPost() {
-    ApplyChanges(f.connection(), *cdsTipoServico, QStringLiteral("SetTipoServico"),
-                 {WaitKind::OverScreen, f.screen(), {QStringLiteral("TIPOSERV")}});
+    ApplyChanges(f.connection(), *cdsTipoServico, Method::SetTipoServico,
+                 {WaitKind::OverScreen, f.screen(), {Vocabulary::ServiceTypes.tableName()}});
 }
 
 void TServiceTypesPage::dbgTipoServicoKeyDown(int &key, Qt::KeyboardModifiers) {

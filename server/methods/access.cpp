@@ -3,6 +3,7 @@
 // not allow (the server still refuses such calls on its own).
 
 #include "access_roles.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -11,7 +12,7 @@
 
 void Methods::registerAccess(MethodRegistry &registry) {
     // One row per method the person may call, each with the person and role.
-    registry.add(Right::Read, {QStringLiteral("getAcesso"), {}, TxMode::None, [&registry](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getAcesso, {}, TxMode::None, [&registry](CallContext &ctx) {
                                    Packets::Builder answer({{QStringLiteral("NMUSUARIO"), FieldType::String, 60},
                                                             {QStringLiteral("NMPAPEL"), FieldType::String, 20},
                                                             {QStringLiteral("NMMETODO"), FieldType::String, 60}});

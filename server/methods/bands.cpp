@@ -3,8 +3,11 @@
 // the band checks of the maintenance screen ask.
 
 #include "codes.h"
+#include "columns.h"
+#include "value_limits.h"
 #include "common.h"
 #include "entity.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -29,26 +32,20 @@ struct Side {
     TableLayout layout;
     TableRules rules;
 
-    Side(QString noun, QString table, QString first, QString last, QString percent, int maxLast, QString intervalField)
-        : noun(std::move(noun)), table(table), first(first), last(last), percent(percent), maxLast(maxLast),
-          intervalField(std::move(intervalField)),
-          layout(table, {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
-                       {first, FieldType::String, 5, true},
-                       {last, FieldType::String, 5},
-                       {percent, FieldType::Float}}) {
+    Side(QString noun, const Vocabulary::Table &t, int maxLast, QString intervalField)
+        : noun(std::move(noun)), table(t.tableName()), first(t.columns[FIRST].field()), last(t.columns[LAST].field()),
+          percent(t.columns[PERCENT].field()), maxLast(maxLast), intervalField(std::move(intervalField)), layout(t) {
         applyRules(*this);
     }
 };
 
 const Side &systems() {
-    static const Side s(QStringLiteral("sistemas"), QStringLiteral("PRECOPROPSIST"), QStringLiteral("QTINISISTEMAS"), QStringLiteral("QTFINSISTEMAS"),
-               QStringLiteral("VRPERCDESCSIST"), 20, QStringLiteral("INTERVSIS"));
+    static const Side s(QStringLiteral("sistemas"), Vocabulary::SystemBands, Limits::MaxSystems, QStringLiteral("INTERVSIS"));
     return s;
 }
 
 const Side &users() {
-    static const Side s(QStringLiteral("usuários"), QStringLiteral("PRECOPROPUSU"), QStringLiteral("QTINIUSUARIOS"), QStringLiteral("QTFINUSUARIOS"),
-               QStringLiteral("VRPERCDESCUSU"), 150, QStringLiteral("INTERVUSU"));
+    static const Side s(QStringLiteral("usuários"), Vocabulary::UserBands, Limits::MaxUsers, QStringLiteral("INTERVUSU"));
     return s;
 }
 
@@ -82,7 +79,7 @@ void validate(const Side &side, const Values &row, const QSet<QString> &existing
     if (first.toInt() > last.toInt())
         refuse(QStringLiteral("%1: o intervalo final deve ser maior ou igual ao intervalo inicial.").arg(who));
     const double pct = row[PERCENT].toDouble();
-    if (pct < 0 || pct > 100) refuse(QStringLiteral("%1: o valor de desconto deve estar entre 0% e 100%.").arg(who));
+    if (!Limits::isPercent(pct)) refuse(QStringLiteral("%1: o valor de desconto deve estar entre 0% e 100%.").arg(who));
 }
 
 void normalise(DeltaRecord &r) {
@@ -228,16 +225,16 @@ void Methods::registerBands(MethodRegistry &registry) {
     using A = ArgKind;
     for (const Side *side : {&systems(), &users()}) {
         const bool sys = side == &systems();
-        registry.add(Right::Read, {sys ? QStringLiteral("getDescSis") : QStringLiteral("getDescUsu"), {A::Text}, TxMode::None,
+        registry.add(Right::Read, {sys ? Method::getDescSis : Method::getDescUsu, {A::Text}, TxMode::None,
                       [side](CallContext &ctx) { getBands(ctx, *side); }});
-        registry.add(Right::Prices, {sys ? QStringLiteral("setDescSis") : QStringLiteral("setDescUsu"), {A::Delta}, TxMode::Write,
+        registry.add(Right::Prices, {sys ? Method::setDescSis : Method::setDescUsu, {A::Delta}, TxMode::Write,
                       [side](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), side->rules); }});
-        registry.add(Right::Read, {sys ? QStringLiteral("getVdQtIniSis") : QStringLiteral("getVdQtIniusu"), {A::Text, A::Text}, TxMode::None,
+        registry.add(Right::Read, {sys ? Method::getVdQtIniSis : Method::getVdQtIniusu, {A::Text, A::Text}, TxMode::None,
                       [side](CallContext &ctx) { sameStart(ctx, *side); }});
-        registry.add(Right::Read, {sys ? QStringLiteral("getVdIntervSis") : QStringLiteral("getVdIntervUsu"), {A::Text, A::Text, A::Text, A::Text},
+        registry.add(Right::Read, {sys ? Method::getVdIntervSis : Method::getVdIntervUsu, {A::Text, A::Text, A::Text, A::Text},
                       TxMode::None, [side](CallContext &ctx) { interval(ctx, *side); }});
-        registry.add(Right::Read, {sys ? QStringLiteral("getVdFinSistEdit") : QStringLiteral("getVdFinUsuEdit"), {A::Text, A::Text, A::Text},
+        registry.add(Right::Read, {sys ? Method::getVdFinSistEdit : Method::getVdFinUsuEdit, {A::Text, A::Text, A::Text},
                       TxMode::None, [side](CallContext &ctx) { overlapOnEdit(ctx, *side); }});
     }
-    registry.add(Right::Read, {QStringLiteral("getQtMaxFin"), {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow, {1}});
+    registry.add(Right::Read, {Method::getQtMaxFin, {A::Text, A::Count, A::Text}, TxMode::Read, maxEndBelow, {1}});
 }

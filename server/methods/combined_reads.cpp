@@ -9,6 +9,7 @@
 // "detalhe": packet}. The key argument names the row whose detail is wanted;
 // empty: the list's first row (none when the list is empty).
 
+#include "method_names.h"
 #include "methods.h"
 #include "packet_writer.h"
 #include "rpc_dispatcher.h"
@@ -68,9 +69,9 @@ void combine(MethodRegistry &registry, const QString &name, const QString &listM
 
 void Methods::registerCombinedReads(MethodRegistry &registry) {
     // "Dados por Tipo de Serviço": the service types, and who may discount the first (or the given) one.
-    combine(registry, QStringLiteral("GetTipoServicoComOperadores"), QStringLiteral("GetTipoServico"), QStringLiteral("CDTIPOSERV"),
-            QStringLiteral("GetOperTipoServ"));
+    combine(registry, Method::GetTipoServicoComOperadores, Method::GetTipoServico, QStringLiteral("CDTIPOSERV"),
+            Method::GetOperTipoServ);
     // "Dados por Operador": the active operators, and the service types of the first (or the given) one.
-    combine(registry, QStringLiteral("GetOperadorComTiposServ"), QStringLiteral("GetOperador"), QStringLiteral("CDOPERADOR"),
-            QStringLiteral("GetTipoServOper"));
+    combine(registry, Method::GetOperadorComTiposServ, Method::GetOperador, QStringLiteral("CDOPERADOR"),
+            Method::GetTipoServOper);
 }

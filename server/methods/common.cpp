@@ -68,11 +68,4 @@ qint64 count(DbSession &db, const QString &sql) {
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
-QString discountTypeName(const QString &code) {
-    if (code == QLatin1String("L")) return QStringLiteral("Locação");
-    if (code == QLatin1String("M")) return QStringLiteral("Manutenção");
-    if (code == QLatin1String("U")) return QStringLiteral("Licença de Uso");
-    return code;
-}
-
 }  // namespace Common

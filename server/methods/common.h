@@ -31,8 +31,6 @@ void bump(DbSession &db, const QString &sequence, qint64 used);
 void restart(DbSession &db, const QString &sequence);
 qint64 count(DbSession &db, const QString &sql);  // a SELECT COUNT(*) without parameters
 
-QString discountTypeName(const QString &code);  // "L" → "Locação", ...
-
 }  // namespace Common
 
 struct TableRules;

@@ -4,6 +4,7 @@
 #include "audit_trail.h"
 #include "codes.h"
 #include "db_session.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -11,7 +12,7 @@
 #include <QHash>
 
 void Methods::registerHistory(MethodRegistry &registry) {
-    registry.add(Right::Read, {QStringLiteral("GetHistTbPreco"), {ArgKind::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetHistTbPreco, {ArgKind::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       Packets::Builder answer({{QStringLiteral("DTALTERACAO"), FieldType::DateTime},
                                                {QStringLiteral("NMUSUARIO"), FieldType::String, 60},

@@ -3,6 +3,7 @@
 // text of each query stays on the server, which is all a desktop needs to
 // reach (it holds neither the database's address nor its credentials).
 
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -67,5 +68,5 @@ void getConsulta(CallContext &ctx) {
 }  // namespace
 
 void Methods::registerNamedQueries(MethodRegistry &registry) {
-    registry.add(Right::Read, {QStringLiteral("getConsulta"), {ArgKind::Text, ArgKind::Object}, TxMode::None, getConsulta, {}, Answer::Packet});
+    registry.add(Right::Read, {Method::getConsulta, {ArgKind::Text, ArgKind::Object}, TxMode::None, getConsulta, {}, Answer::Packet});
 }

@@ -3,7 +3,10 @@
 
 #include "codes.h"
 #include "common.h"
+#include "discount_types.h"
+#include "method_names.h"
 #include "methods.h"
+#include "value_limits.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
 #include "write_path.h"
@@ -39,10 +42,10 @@ void insereOperDesc(CallContext &ctx) {
                               .arg(s.typeArg + 1)
                               .arg(QLatin1String(s.expected)));
         if (ctx.isNull(s.percentArg))
-            refuse(QStringLiteral("Informe o percentual de desconto para %1.").arg(Common::discountTypeName(type).toLower()));
+            refuse(QStringLiteral("Informe o percentual de desconto para %1.").arg(DiscountTypes::caption(type).toLower()));
         const double pct = ctx.number(s.percentArg);
-        if (pct < 0 || pct > 100)
-            refuse(QStringLiteral("Percentual de desconto para %1 deve estar entre 0% e 100%.").arg(Common::discountTypeName(type).toLower()));
+        if (!Limits::isPercent(pct))
+            refuse(QStringLiteral("Percentual de desconto para %1 deve estar entre 0% e 100%.").arg(DiscountTypes::caption(type).toLower()));
         grants.append({type, pct});
     }
 
@@ -83,13 +86,13 @@ void insereOperDesc(CallContext &ctx) {
 
 void Methods::registerOperators(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add(Right::Read, {QStringLiteral("GetOperador"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetOperador, {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, {text("IDMARCADO", 1), text("CDOPERADOR", 12), text("NMOPERADOR", 40)},
                                                  QStringLiteral("SELECT NULL, CDOPERADOR, NMOPERADOR FROM OPERADOR"
                                                                 " WHERE IDOPERATIVO = 'A' ORDER BY CDOPERADOR"),
                                                  {});
                   }});
-    registry.add(Right::Discounts, {QStringLiteral("Insere_OperDesc"),
+    registry.add(Right::Discounts, {Method::Insere_OperDesc,
                   {A::Text, A::Text, A::NumberOrNull, A::Text, A::Text, A::NumberOrNull, A::Text, A::NumberOrNull},
                   TxMode::Write, insereOperDesc, {0, 1, 4, 6}});
 }

@@ -3,8 +3,11 @@
 // maintenance, "U" licence of use), for active operators only.
 
 #include "codes.h"
+#include "discount_types.h"
+#include "value_limits.h"
 #include "common.h"
 #include "entity.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -17,10 +20,7 @@ namespace {
 enum Col { CODE, OPERATOR, TYPE, PERCENT };
 
 const TableLayout &layout() {
-    static const TableLayout s(QStringLiteral("PRECOPROPOPER"), {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
-                                                              {QStringLiteral("CDOPERADOR"), FieldType::String, 12, true},
-                                                              {QStringLiteral("IDTIPODESCOPER"), FieldType::String, 1, true},
-                                                              {QStringLiteral("VRPERCDESCOPER"), FieldType::Float}});
+    static const TableLayout s(Vocabulary::OperatorPermissions);
     return s;
 }
 
@@ -28,20 +28,15 @@ using WritePath::isBlank;
 
 // The discount type as a code; the screen's texts are accepted too.
 QString typeCode(const QString &text) {
-    const QString t = text.trimmed();
-    if (t == QLatin1String("Locação")) return QStringLiteral("L");
-    if (t == QLatin1String("Manutenção")) return QStringLiteral("M");
-    if (t == QLatin1String("Licença de Uso")) return QStringLiteral("U");
-    return t;
+    const QString code = DiscountTypes::code(text);
+    return code.isEmpty() ? text.trimmed() : code;
 }
 
-bool isType(const QString &code) {
-    return code == QLatin1String("L") || code == QLatin1String("M") || code == QLatin1String("U");
-}
+bool isType(const QString &code) { return !code.isEmpty() && DiscountTypes::code(code) == code; }
 
 QString describe(const Values &row) {
     return QStringLiteral("Permissão do operador %1 (tipo %2) na tabela de preço %3")
-        .arg(Codes::shown(Entity::text(row[OPERATOR])), Codes::shown(Common::discountTypeName(Entity::text(row[TYPE])), 20),
+        .arg(Codes::shown(Entity::text(row[OPERATOR])), Codes::shown(DiscountTypes::caption(Entity::text(row[TYPE])), 20),
              Codes::shown(Entity::text(row[CODE])));
 }
 
@@ -57,7 +52,7 @@ void validate(DbSession &db, const Values &row, const QSet<QString> &existingTab
     if (!isType(row[TYPE].toString()))
         refuse(QStringLiteral("%1: o tipo de desconto deve ser L (Locação), M (Manutenção) ou U (Licença de Uso).").arg(who));
     const double pct = row[PERCENT].toDouble();
-    if (pct < 0 || pct > 100) refuse(QStringLiteral("%1: o valor de desconto deve estar entre 0% e 100%.").arg(who));
+    if (!Limits::isPercent(pct)) refuse(QStringLiteral("%1: o valor de desconto deve estar entre 0% e 100%.").arg(who));
     const QString op = row[OPERATOR].toString();
     if (!Codes::isOperator(op) || Common::operatorStatus(db, op) != QLatin1String("A"))
         refuse(QStringLiteral("%1: não existe operador ativo cadastrado com o código informado.").arg(who));
@@ -72,7 +67,7 @@ void normalise(DeltaRecord &r) {
 QString conflictMessage(const Values &key) {
     return QStringLiteral("A permissão do operador %1 (tipo %2) na tabela de preço %3 foi alterada ou excluída por outro usuário. "
                           "Atualize os dados e tente novamente.")
-        .arg(Codes::shown(Entity::text(key[1])), Codes::shown(Common::discountTypeName(Entity::text(key[2])), 20),
+        .arg(Codes::shown(Entity::text(key[1])), Codes::shown(DiscountTypes::caption(Entity::text(key[2])), 20),
              Codes::shown(Entity::text(key[0])));
 }
 
@@ -112,7 +107,7 @@ const ReadView &withNames() {
 }
 
 const ReadView &keys() {
-    static const ReadView v(QStringLiteral("PRECOPROPOPER"),
+    static const ReadView v(layout().table(),
                             {ReadView::own(layout(), "", "CDOPERADOR"), ReadView::own(layout(), "", "CDPRECOPROP"),
                              ReadView::own(layout(), "", "IDTIPODESCOPER")});
     return v;
@@ -122,15 +117,15 @@ const ReadView &keys() {
 
 void Methods::registerPermissions(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add(Right::Read, {QStringLiteral("getPerOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getPerOper, {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       ctx.data = Packets::select(ctx.db, withNames().fields(),
                                                  withNames().select(QStringLiteral("WHERE P.CDPRECOPROP = ? ORDER BY P.CDOPERADOR, P.IDTIPODESCOPER")),
                                                  {code});
                   }});
-    registry.add(Right::Discounts, {QStringLiteral("setPerOper"), {A::Delta}, TxMode::Write,
+    registry.add(Right::Discounts, {Method::setPerOper, {A::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), Permissions::rules()); }});
-    registry.add(Right::Read, {QStringLiteral("getVdOpTipo"), {A::Text, A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getVdOpTipo, {A::Text, A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
                       const QString code = Codes::priceTableArg(ctx.text(1));
                       const QString type = typeCode(ctx.text(2));

@@ -3,8 +3,10 @@
 // of a table with its bands and permissions.
 
 #include "codes.h"
+#include "value_limits.h"
 #include "common.h"
 #include "entity.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -16,16 +18,7 @@ namespace {
 enum Col { CODE, NAME, START, END, PRICE, MAINT, TERM, BRANCH_HQ, BRANCH_BRANCH };
 
 const TableLayout &layout() {
-    static const TableLayout s(QStringLiteral("PRECOPROPOSTA"),
-                             {{QStringLiteral("CDPRECOPROP"), FieldType::String, 10, true},
-                              {QStringLiteral("NMPRECOPROP"), FieldType::String, 50},
-                              {QStringLiteral("DTINIPRECOPROP"), FieldType::DateTime},
-                              {QStringLiteral("DTFINPRECOPROP"), FieldType::DateTime},
-                              {QStringLiteral("VRPRECOUNITSIST"), FieldType::Float},
-                              {QStringLiteral("VRPERCMANUTANO"), FieldType::Float},
-                              {QStringLiteral("NRMESPRAZOLOCA"), FieldType::Float},
-                              {QStringLiteral("VRPEDESFILIMATR"), FieldType::Float},
-                              {QStringLiteral("VRPEDESFILIFILI"), FieldType::Float}});
+    static const TableLayout s(Vocabulary::PriceTable);
     return s;
 }
 
@@ -63,7 +56,7 @@ void validate(const Values &row) {
         if (isAbsent(row[p.col]))
             refuse(QStringLiteral("%1: o percentual de desconto de %2 deve ser informado.").arg(who, QString::fromUtf8(p.what)));
         const double v = row[p.col].toDouble();
-        if (v < 0 || v > 100)
+        if (!Limits::isPercent(v))
             refuse(QStringLiteral("%1: o percentual de desconto de %2 deve estar entre 0% e 100%.").arg(who, QString::fromUtf8(p.what)));
     }
 }
@@ -193,18 +186,18 @@ void copy(CallContext &ctx) {
 }  // namespace
 
 void Methods::registerPriceTables(MethodRegistry &registry) {
-    registry.add(Right::Read, {QStringLiteral("getTbPreco"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getTbPreco, {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, layout().fields(), layout().select(QStringLiteral("ORDER BY CDPRECOPROP")), {});
                   }});
-    registry.add(Right::Prices, {QStringLiteral("PrxPrecoProp"), {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
-    registry.add(Right::Prices, {QStringLiteral("SetIncTbPre"), {ArgKind::Delta}, TxMode::Write,
+    registry.add(Right::Prices, {Method::PrxPrecoProp, {}, TxMode::Write, [](CallContext &ctx) { ctx.setData(codes().next(ctx.db).toString()); }, {}, Answer::Text});
+    registry.add(Right::Prices, {Method::SetIncTbPre, {ArgKind::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), rules()); }});
-    registry.add(Right::Prices, {QStringLiteral("CopiaTbPreco"), {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});
+    registry.add(Right::Prices, {Method::CopiaTbPreco, {ArgKind::Delta}, TxMode::Write, copy, {}, Answer::Packet});
     // Called before a price table's deletion is sent. Its market segments are
     // unlinked by the deletion itself, in the deletion's transaction: were they
     // unlinked here, a deletion refused afterwards (a stale row, an older
     // refused change in the same delta) would leave the table without them.
     // So this only checks the code it is given.
-    registry.add(Right::Prices, {QStringLiteral("setTbPrecSegMer"), {ArgKind::Text}, TxMode::None,
+    registry.add(Right::Prices, {Method::setTbPrecSegMer, {ArgKind::Text}, TxMode::None,
                   [](CallContext &ctx) { Codes::priceTableArg(ctx.text(0)); }});
 }

@@ -2,10 +2,13 @@
 // bands of the chosen tables for the counts typed, and the index of the month.
 
 #include "codes.h"
+#include "columns.h"
 #include "common.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
+#include "value_limits.h"
 
 #include <QDate>
 #include <QMap>
@@ -29,34 +32,33 @@ struct ReportSide {
     QString columns;
 };
 
+// A side of the report: its bands' columns and limit, and the answer's fields
+// in the order given, each read from the price table (P) or the band (B).
+ReportSide side(const QString &noun, const Vocabulary::Table &bands, int maxCount, std::initializer_list<const char *> names) {
+    ReportSide s{noun, bands.tableName(), bands.columns[1].field(), bands.columns[2].field(), bands.columns[3].field(), maxCount,
+                 QStringLiteral("O número de %1 deve estar entre 1 e %2.").arg(noun).arg(maxCount), {}, {}};
+    QStringList columns;
+    for (const char *name : names) {
+        const bool own = Vocabulary::PriceTable.find(QString::fromLatin1(name));
+        const Vocabulary::Column &c = own ? Vocabulary::PriceTable[name] : bands[name];
+        s.fields.append(c.type == FieldType::String ? text(name, c.size) : number(name));
+        columns << (own ? QStringLiteral("P.") : QStringLiteral("B.")) + c.field();
+    }
+    s.columns = columns.join(QStringLiteral(", "));
+    return s;
+}
+
 const ReportSide &systemsSide() {
-    static const ReportSide s{QStringLiteral("sistemas"),
-                              QStringLiteral("PRECOPROPSIST"),
-                              QStringLiteral("QTINISISTEMAS"),
-                              QStringLiteral("QTFINSISTEMAS"),
-                              QStringLiteral("VRPERCDESCSIST"),
-                              20,
-                              QStringLiteral("O número de sistemas deve estar entre 1 e 20."),
-                              {number("VRPERCMANUTANO"), number("NRMESPRAZOLOCA"), text("NMPRECOPROP", 50), number("VRPRECOUNITSIST"),
-                               number("VRPERCDESCSIST"), text("QTFINSISTEMAS", 5), text("CDPRECOPROP", 10), number("VRPEDESFILIMATR"),
-                               number("VRPEDESFILIFILI")},
-                              QStringLiteral("P.VRPERCMANUTANO, P.NRMESPRAZOLOCA, P.NMPRECOPROP, P.VRPRECOUNITSIST, B.VRPERCDESCSIST,"
-                                             " B.QTFINSISTEMAS, P.CDPRECOPROP, P.VRPEDESFILIMATR, P.VRPEDESFILIFILI")};
+    static const ReportSide s = side(QStringLiteral("sistemas"), Vocabulary::SystemBands, Limits::MaxSystems,
+                                     {"VRPERCMANUTANO", "NRMESPRAZOLOCA", "NMPRECOPROP", "VRPRECOUNITSIST", "VRPERCDESCSIST",
+                                      "QTFINSISTEMAS", "CDPRECOPROP", "VRPEDESFILIMATR", "VRPEDESFILIFILI"});
     return s;
 }
 
 const ReportSide &usersSide() {
-    static const ReportSide s{QStringLiteral("usuários"),
-                              QStringLiteral("PRECOPROPUSU"),
-                              QStringLiteral("QTINIUSUARIOS"),
-                              QStringLiteral("QTFINUSUARIOS"),
-                              QStringLiteral("VRPERCDESCUSU"),
-                              150,
-                              QStringLiteral("O número de usuários deve estar entre 1 e 150."),
-                              {text("NMPRECOPROP", 50), number("VRPRECOUNITSIST"), number("VRPERCDESCUSU"), text("QTFINUSUARIOS", 5),
-                               text("CDPRECOPROP", 10), number("VRPERCMANUTANO"), number("NRMESPRAZOLOCA")},
-                              QStringLiteral("P.NMPRECOPROP, P.VRPRECOUNITSIST, B.VRPERCDESCUSU, B.QTFINUSUARIOS, P.CDPRECOPROP,"
-                                             " P.VRPERCMANUTANO, P.NRMESPRAZOLOCA")};
+    static const ReportSide s = side(QStringLiteral("usuários"), Vocabulary::UserBands, Limits::MaxUsers,
+                                     {"NMPRECOPROP", "VRPRECOUNITSIST", "VRPERCDESCUSU", "QTFINUSUARIOS", "CDPRECOPROP",
+                                      "VRPERCMANUTANO", "NRMESPRAZOLOCA"});
     return s;
 }
 
@@ -149,7 +151,7 @@ void bandsForCount(CallContext &ctx, const ReportSide &side) {
 
 void Methods::registerReports(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add(Right::Read, {QStringLiteral("getRelTbPreco"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getRelTbPreco, {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString code = Codes::priceTableArg(ctx.text(0));
                       ctx.data = Packets::select(ctx.db, {text("IDMARCADO", 1), text("CDPRECOPROP", 10), text("NMPRECOPROP", 50)},
                                                  QStringLiteral("SELECT NULL, P.CDPRECOPROP, P.NMPRECOPROP FROM PRECOPROPOSTA P WHERE %1"
@@ -157,11 +159,11 @@ void Methods::registerReports(MethodRegistry &registry) {
                                                      .arg(kReportable),
                                                  {code, code});
                   }});
-    registry.add(Right::Read, {QStringLiteral("getLuSist"), {A::Text, A::Count}, TxMode::Read,
+    registry.add(Right::Read, {Method::getLuSist, {A::Text, A::Count}, TxMode::Read,
                   [](CallContext &ctx) { bandsForCount(ctx, systemsSide()); }, {0}});
-    registry.add(Right::Read, {QStringLiteral("getLuUsu"), {A::Text, A::Count}, TxMode::Read,
+    registry.add(Right::Read, {Method::getLuUsu, {A::Text, A::Count}, TxMode::Read,
                   [](CallContext &ctx) { bandsForCount(ctx, usersSide()); }, {0}});
-    registry.add(Right::Read, {QStringLiteral("getIndiceBtn"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::getIndiceBtn, {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, {number("VRINDICE")},
                                                  QStringLiteral("SELECT VRINDICE FROM INDICEMENSAL WHERE MESINDICE = ?"),
                                                  {QDate::currentDate().toString(QStringLiteral("yyyy-MM"))});

@@ -2,8 +2,10 @@
 // (OPERTIPOSERV), seen from the service type and from the operator.
 
 #include "codes.h"
+#include "value_limits.h"
 #include "common.h"
 #include "entity.h"
+#include "method_names.h"
 #include "methods.h"
 #include "packets.h"
 #include "rpc_dispatcher.h"
@@ -22,12 +24,7 @@ using WritePath::isBlank;
 enum TypeCol { T_CODE, T_NAME, T_WEB, T_REQUIRED, T_NATIONAL, T_INTERNATIONAL };
 
 const TableLayout &typeLayout() {
-    static const TableLayout s(QStringLiteral("TIPOSERV"), {{QStringLiteral("CDTIPOSERV"), FieldType::String, 3, true},
-                                                         {QStringLiteral("NMTIPOSERV"), FieldType::String, 80},
-                                                         {QStringLiteral("IDPROPSERVWEB"), FieldType::String, 1},
-                                                         {QStringLiteral("IDSERVOBRIGPROS"), FieldType::String, 2},
-                                                         {QStringLiteral("VRPADRAOSERVNAC"), FieldType::Float},
-                                                         {QStringLiteral("VRPADRAOSERVINT"), FieldType::Float}});
+    static const TableLayout s(Vocabulary::ServiceTypes);
     return s;
 }
 
@@ -103,10 +100,7 @@ const TableRules &typeRules() {
 enum DiscountCol { D_NUMBER, D_TYPE, D_OPERATOR, D_PERCENT };
 
 const TableLayout &discountLayout() {
-    static const TableLayout s(QStringLiteral("OPERTIPOSERV"), {{QStringLiteral("NROPERTIPOSERV"), FieldType::Integer, 0, true},
-                                                             {QStringLiteral("CDTIPOSERV"), FieldType::String, 3},
-                                                             {QStringLiteral("CDOPERADOR"), FieldType::String, 12},
-                                                             {QStringLiteral("VRPEDESOPERSERV"), FieldType::Float}});
+    static const TableLayout s(Vocabulary::OperatorServiceDiscounts);
     return s;
 }
 
@@ -124,7 +118,7 @@ void validateDiscount(DbSession &db, const Values &row, bool checkOperator) {
     if (isBlank(row[D_OPERATOR])) refuse(QStringLiteral("%1: o operador deve ser informado.").arg(who));
     if (isBlank(row[D_PERCENT])) refuse(QStringLiteral("%1: o percentual de desconto do operador deve ser informado.").arg(who));
     const double pct = row[D_PERCENT].toDouble();
-    if (pct < 0 || pct > 100) refuse(QStringLiteral("%1: o percentual de desconto deve estar entre 0% e 100%.").arg(who));
+    if (!Limits::isPercent(pct)) refuse(QStringLiteral("%1: o percentual de desconto deve estar entre 0% e 100%.").arg(who));
     const QString type = row[D_TYPE].toString();
     if (!Codes::isServiceType(type) || !Entity::fetch(db, typeLayout(), {type}, false))
         refuse(QStringLiteral("%1: tipo de serviço não cadastrado.").arg(who));
@@ -212,7 +206,7 @@ const ReadView &discountsByOperator() {
 
 // Codes and names, for the search of a service type.
 const ReadView &typeNames() {
-    static const ReadView v(QStringLiteral("TIPOSERV"),
+    static const ReadView v(typeLayout().table(),
                             {ReadView::own(typeLayout(), "", "CDTIPOSERV"), ReadView::own(typeLayout(), "", "NMTIPOSERV")});
     return v;
 }
@@ -221,31 +215,31 @@ const ReadView &typeNames() {
 
 void Methods::registerServiceTypes(MethodRegistry &registry) {
     using A = ArgKind;
-    registry.add(Right::Read, {QStringLiteral("GetTipoServico"), {}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetTipoServico, {}, TxMode::None, [](CallContext &ctx) {
                       ctx.data = Packets::select(ctx.db, typeLayout().fields(), typeLayout().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});
                   }});
-    registry.add(Right::Prices, {QStringLiteral("SetTipoServico"), {A::Delta}, TxMode::Write,
+    registry.add(Right::Prices, {Method::SetTipoServico, {A::Delta}, TxMode::Write,
                   [](CallContext &ctx) { WritePath::apply(ctx, *ctx.delta(0), typeRules()); }});
-    registry.add(Right::Read, {QStringLiteral("GetOperTipoServ"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetOperTipoServ, {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString type = Codes::serviceTypeArg(ctx.text(0));
                       const ReadView &v = discountsByType();
                       ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDTIPOSERV = ? ORDER BY D.CDOPERADOR")), {type});
                   }});
-    registry.add(Right::Read, {QStringLiteral("GetTipoServOper"), {A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetTipoServOper, {A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QString op = Codes::operatorArg(ctx.text(0));
                       const ReadView &v = discountsByOperator();
                       ctx.data = Packets::select(ctx.db, v.fields(), v.select(QStringLiteral("WHERE D.CDOPERADOR = ? ORDER BY D.CDTIPOSERV")), {op});
                   }});
-    registry.add(Right::Discounts, {QStringLiteral("SetOperTipoServ"), {A::DeltaOrNull, A::DeltaOrNull}, TxMode::Write, [](CallContext &ctx) {
+    registry.add(Right::Discounts, {Method::SetOperTipoServ, {A::DeltaOrNull, A::DeltaOrNull}, TxMode::Write, [](CallContext &ctx) {
                       for (int i = 0; i < 2; ++i)
                           if (const Delta *d = ctx.delta(i)) WritePath::apply(ctx, *d, discountRules());
                   }});
-    registry.add(Right::Discounts, {QStringLiteral("GetMaxOperTipoServ"), {}, TxMode::Write, [](CallContext &ctx) {
+    registry.add(Right::Discounts, {Method::GetMaxOperTipoServ, {}, TxMode::Write, [](CallContext &ctx) {
                       Packets::Builder b({discountLayout().fields()[D_NUMBER]});
                       b.addRow({double(discountNumbers().next(ctx.db).toLongLong())});
                       ctx.data = b.toJson();
                   }});
-    registry.add(Right::Read, {QStringLiteral("GetPesqTipoServ"), {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
+    registry.add(Right::Read, {Method::GetPesqTipoServ, {A::Text, A::Text}, TxMode::None, [](CallContext &ctx) {
                       const QVector<FieldDef> fields = typeNames().fields();
                       if (ctx.text(1).trimmed() == QLatin1String("T")) {
                           ctx.data = Packets::select(ctx.db, fields, typeNames().select(QStringLiteral("ORDER BY CDTIPOSERV")), {});

@@ -144,12 +144,12 @@ TEST_F(PriceToolsTest, StoredValuesReadInPortugueseWords) {
     struct Case {
         const char *table, *key, *field, *stored, *record, *label, *shown;
     } const cases[] = {
-        {"PRECOPROPSIST", "0000000001|00003", "VRPERCDESCSIST", "12.5", "Faixa por sistemas a partir de 3", "% Desconto por sistemas", "12,50"},
-        {"PRECOPROPUSU", "0000000001|00011", "QTFINUSUARIOS", "00150", "Faixa por usuários a partir de 11", "Até (usuários)", "150"},
+        {"PRECOPROPSIST", "0000000001|00003", "VRPERCDESCSIST", "12.5", "Faixa por sistemas a partir de 3", "%Desconto", "12,50"},
+        {"PRECOPROPUSU", "0000000001|00011", "QTFINUSUARIOS", "00150", "Faixa por usuários a partir de 11", "Até", "150"},
         {"PRECOPROPOPER", "0000000001|000000000007|L", "IDTIPODESCOPER", "L", "Permissão do operador 000000000007 (Locação)", "Tipo", "Locação"},
         {"PRECOPROPOSTA", "0000000001", "DTFINPRECOPROP", "2027-12-31 00:00:00", "Tabela de preço", "Fim Vigência", "31/12/2027"},
         {"PRECOPROPOSTA", "0000000001", "VRPRECOUNITSIST", "2000.1234", "Tabela de preço", "Preço Unitário", "2000,1234"},
-        {"PRECOPROPOSTA", "0000000001", "NRMESPRAZOLOCA", "24", "Tabela de preço", "Prazo Locação (Meses)", "24"},
+        {"PRECOPROPOSTA", "0000000001", "NRMESPRAZOLOCA", "24", "Tabela de preço", "Prazo Locação(Meses)", "24"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.field);

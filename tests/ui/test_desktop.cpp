@@ -377,7 +377,7 @@ TEST(SearchDialog, ListTitleAndEmptyMessageLabelsAndFlagCaptions) {
     WidgetDialogs dialogs;
     TClientTable table{"cdsTipoServico"};
     DefineFields(&table, {TextColumn("CDTIPOSERV", 3, "Código", 40, 0),
-                          PickColumn("IDPROPWEB", 1, "Proposta Web", 90, 1, {{"Sim (disponível)", "S"}, {"Não", "N"}})});
+                          WithPick(TextColumn("IDPROPWEB", 1, "Proposta Web", 90, 1), {{"Sim (disponível)", "S"}, {"Não", "N"}})});
     DataPacket p;
     p.fields = table.fieldDefs();
     TDataSource source(&table);
