@@ -1,6 +1,7 @@
 #include "price_simulation.h"
 
 #include "app_error.h"
+#include "discount_types.h"
 #include "routines.h"
 
 #include <algorithm>
@@ -9,9 +10,9 @@ namespace PriceSimulation {
 
 QString typeCaption(PriceType type) {
     switch (type) {
-    case PriceType::Licence: return QStringLiteral("Licença de Uso");
-    case PriceType::Maintenance: return QStringLiteral("Manutenção");
-    case PriceType::Rental: return QStringLiteral("Locação");
+    case PriceType::Licence: return DiscountTypes::Licence.captionText();
+    case PriceType::Maintenance: return DiscountTypes::Maintenance.captionText();
+    case PriceType::Rental: return DiscountTypes::Rental.captionText();
     }
     return QString();
 }

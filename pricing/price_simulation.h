@@ -4,6 +4,7 @@
 // mode and the monthly index, the rows of the report table cdsAux, in the
 // order they are built. Widget-free: the report screen and cot-report share it.
 
+#include "value_limits.h"
 #include "packet.h"
 
 #include <QString>
@@ -12,8 +13,8 @@
 
 namespace PriceSimulation {
 
-constexpr int MaxSystems = 20;  // value columns of the report table
-constexpr int MaxUsers = 150;
+constexpr int MaxSystems = Limits::MaxSystems;  // value columns of the report table
+constexpr int MaxUsers = Limits::MaxUsers;
 
 enum class PriceType { Licence, Maintenance, Rental };    // U, M, L
 enum class LocationMode { HeadHead, BranchBranch, BranchHead };  // MM, FF, FM
