@@ -1,6 +1,5 @@
 #include "write_path.h"
 
-#include "methods/common.h"
 #include "rpc_dispatcher.h"
 #include "rpc_error.h"
 
@@ -13,12 +12,43 @@ bool isBlank(const QVariant &v) { return !v.isValid() || v.isNull() || v.toStrin
 
 }  // namespace WritePath
 
+// The rows of SEQUENCIA: the next number, never handed out twice; bump()
+// keeps a number an insert used from being handed out later, restart() sends
+// a sequence that passed its last number back to the start.
+namespace Sequence {
+namespace {
+qint64 nextNumber(DbSession &db, const QString &sequence) {
+    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = ? RETURNING NRULTIMO"));
+    q.bind(sequence).exec();
+    if (!q.next()) throw DbError(DbError::Other, QString(), QStringLiteral("sequência ausente"));
+    return q.value(0).toLongLong();
+}
+
+void bump(DbSession &db, const QString &sequence, qint64 used) {
+    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = ? WHERE NMSEQUENCIA = ? AND NRULTIMO < ?"));
+    q.bind(used).bind(sequence).bind(used).exec();
+}
+
+void restart(DbSession &db, const QString &sequence) {
+    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = 0 WHERE NMSEQUENCIA = ?"));
+    q.bind(sequence).exec();
+}
+
+qint64 count(DbSession &db, const QString &sql) {  // a SELECT COUNT(*) without parameters
+    Query q(db, sql);
+    q.exec();
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+}  // namespace
+}  // namespace Sequence
+
 QVariant KeySequence::next(DbSession &db) const {
     for (bool restarted = false;;) {
-        const qint64 n = Common::nextNumber(db, name);
+        const qint64 n = Sequence::nextNumber(db, name);
         if (n > last) {
-            if (restarted || Common::count(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(layout->table())) >= last) refuse(exhausted);
-            Common::restart(db, name);
+            if (restarted || Sequence::count(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(layout->table())) >= last) refuse(exhausted);
+            Sequence::restart(db, name);
             restarted = true;
             continue;
         }
@@ -27,7 +57,7 @@ QVariant KeySequence::next(DbSession &db) const {
     }
 }
 
-void KeySequence::used(DbSession &db, const QVariant &k) const { Common::bump(db, name, k.toLongLong()); }
+void KeySequence::used(DbSession &db, const QVariant &k) const { Sequence::bump(db, name, k.toLongLong()); }
 
 namespace {
 

@@ -45,27 +45,4 @@ QString operatorName(DbSession &db, const QString &code) {
     return q.next() ? q.text(0) : QString();
 }
 
-qint64 nextNumber(DbSession &db, const QString &sequence) {
-    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = ? RETURNING NRULTIMO"));
-    q.bind(sequence).exec();
-    if (!q.next()) throw DbError(DbError::Other, QString(), QStringLiteral("sequência ausente"));
-    return q.value(0).toLongLong();
-}
-
-void bump(DbSession &db, const QString &sequence, qint64 used) {
-    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = ? WHERE NMSEQUENCIA = ? AND NRULTIMO < ?"));
-    q.bind(used).bind(sequence).bind(used).exec();
-}
-
-void restart(DbSession &db, const QString &sequence) {
-    Query q(db, QStringLiteral("UPDATE SEQUENCIA SET NRULTIMO = 0 WHERE NMSEQUENCIA = ?"));
-    q.bind(sequence).exec();
-}
-
-qint64 count(DbSession &db, const QString &sql) {
-    Query q(db, sql);
-    q.exec();
-    return q.next() ? q.value(0).toLongLong() : 0;
-}
-
 }  // namespace Common

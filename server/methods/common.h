@@ -1,5 +1,5 @@
 #pragma once
-// What several method families share: the price table lock, the sequences,
+// What several method families share: the price table lock
 // and the look-ups the rules need.
 
 #include "db_session.h"
@@ -22,14 +22,6 @@ QString priceTableName(DbSession &db, const QString &code);
 // 'A' active, 'I' inactive; empty when the operator is not registered.
 QString operatorStatus(DbSession &db, const QString &code);
 QString operatorName(DbSession &db, const QString &code);
-
-// Sequences: the next number, never handed out twice; bump() keeps a number
-// used by an insert from being handed out later; callers skip numbers in use
-// and restart() a sequence that passed its last number.
-qint64 nextNumber(DbSession &db, const QString &sequence);
-void bump(DbSession &db, const QString &sequence, qint64 used);
-void restart(DbSession &db, const QString &sequence);
-qint64 count(DbSession &db, const QString &sql);  // a SELECT COUNT(*) without parameters
 
 }  // namespace Common
 
