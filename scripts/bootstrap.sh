@@ -11,7 +11,7 @@ packages=(
   postgresql wrk
   xvfb xauth poppler-utils fonts-dejavu-core unzip
   adwaita-icon-theme dpkg-dev libcairo2-dev
-  lintian help2man
+  lintian help2man openssl
   qt6-translations-l10n
 )
 
