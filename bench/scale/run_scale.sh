@@ -22,25 +22,13 @@ if ! command -v haproxy >/dev/null 2>&1; then
 fi
 haproxy="$(command -v haproxy || echo /usr/sbin/haproxy)"
 
-work="$(mktemp -d /tmp/cot-scale.XXXXXX)"
-chmod 755 "$work"
-pids=()
-pg_dir="$work/pg"
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  "$root/scripts/pg-throwaway.sh" stop "$pg_dir" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-rate() { sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'; }
+. "$root/bench/lib.sh"
+bench_workdir scale
 cpu_ticks() { local t=0; for p in "$@"; do t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done; echo "$t"; }
 hz="$(getconf CLK_TCK)"
 
-mkdir -p "$pg_dir"
-url="$("$root/scripts/pg-throwaway.sh" start "$pg_dir")"
+bench_pg
+url="$pg_url"
 echo "PostgreSQL descartável: $url; $(nproc) núcleos; carga antes: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 bare_port="$(free_port)"

@@ -17,22 +17,12 @@ bin="$build/bin"
 command -v haproxy >/dev/null 2>&1 || { echo "instale o haproxy (apt-get install haproxy)"; exit 1; }
 haproxy="$(command -v haproxy)"
 
-work="$(mktemp -d /tmp/cot-tls.XXXXXX)"
-chmod 755 "$work"
-pids=()
-pg_dir="$work/pg"
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  "$root/scripts/pg-throwaway.sh" stop "$pg_dir" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+. "$root/bench/lib.sh"
+bench_workdir tls
 summary() { awk '/Requests\/sec/ {r=$2} /^ +99%/ {p=$2} END {printf "%s req/s, p99 %s", r, p}'; }
 
-mkdir -p "$pg_dir"
-url="$("$root/scripts/pg-throwaway.sh" start "$pg_dir")"
+bench_pg
+url="$pg_url"
 "$bin/bench_server_load" --prepare tls "$url" >/dev/null 2>&1
 openssl rand -hex 32 >"$work/token"
 token="$(cat "$work/token")"

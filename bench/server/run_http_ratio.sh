@@ -13,17 +13,8 @@ build="${1:-$root/build}"
 secs="${2:-10}"
 workers="${3:-4}"
 bin="$build/bin"
-work="$(mktemp -d /tmp/cot-ratio.XXXXXX)"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-rate() { sed -n 's/^Requests\/sec: *\([0-9.]*\).*/\1/p'; }
+. "$root/bench/lib.sh"
+bench_workdir ratio
 
 "$bin/bench_server_load" --prepare "$work/template.db" >/dev/null 2>&1
 
