@@ -1,5 +1,7 @@
 #include "access_roles.h"
 
+#include <QStringList>
+
 namespace AccessRoles {
 
 namespace {
@@ -35,7 +37,12 @@ std::optional<Role> parse(const QString &text) {
     return std::nullopt;
 }
 
-QString namesForHelp() { return QStringLiteral("consulta, precos, descontos ou administrador"); }
+QString namesForHelp() {
+    QStringList names;
+    for (const RoleName &r : kRoles) names << QString::fromLatin1(r.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" ou ") + last;
+}
 
 bool allows(Role role, Right right) {
     switch (right) {
